@@ -1,0 +1,32 @@
+#include "model/scenario.h"
+
+#include "platform/runtime_failure.h"
+
+namespace model {
+
+namespace {
+template <typename Cells>
+auto& checked_cell(Cells& track, bool allocated, int64_t i) {
+  if (!allocated || i < 0 || i >= static_cast<int64_t>(track.size())) {
+    throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
+                                   "track cell " + std::to_string(i));
+  }
+  return track[static_cast<size_t>(i)];
+}
+}  // namespace
+
+TrackCell& Scenario::cell(int64_t i) { return checked_cell(track, track_allocated, i); }
+const TrackCell& Scenario::cell(int64_t i) const {
+  return checked_cell(track, track_allocated, i);
+}
+
+std::string route_description_name(const Scenario& s) { return s.line_name + "_linea.txt"; }
+std::string train_description_name(const Scenario& s) {
+  return s.line_name + "_" + s.train_code + "-.txt";
+}
+
+void clear_item_table(Scenario& s) {
+  for (ItemRecord& item : s.item_table) item = ItemRecord{};
+}
+
+}  // namespace model

@@ -1,0 +1,155 @@
+// The scenario model: everything one run of the compiler knows about its
+// scenario, from the first field read to the last byte written.
+//
+// The readers fill it, the finishing pass completes the track, the identity
+// codes are stamped into it and the compiled-file writer serialises three of
+// its members (track_plan, item_table, track). The widths, signedness and
+// order of the record fields are those of the compiled files; the files never
+// hold a memory image, though: model/compiled_files.h writes field by field.
+//
+// Compile errors are data: a reader stores the error number in `error_code`
+// (and, for most numbers, a position in metres in `error_position`). Nothing
+// in the compiler reads them back; a later error overwrites an earlier one.
+#ifndef SCENARIO_MODEL_SCENARIO_H_
+#define SCENARIO_MODEL_SCENARIO_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace model {
+
+// Cell kinds. A cell is free when its kind is kEmpty or kMountainMarker.
+enum CellKind : uint8_t {
+  kEmpty = 0,
+  kSignal = 1,
+  kSlowdownEnd = 2,
+  kSlowdownStart = 3,
+  kSlowdownWarning = 4,
+  kBeforeWarning = 5,  // one of the four cells just before a warning
+  kSpeedIndicator = 6,
+  kStationStop = 10,
+  kMountainMarker = 11,  // every fourth cell of a marked mountain stretch
+  kAbbattimento = 12,    // "abbattimento" mark with a value
+  kAbbattimentoBare = 13,
+  kRouteSign = 14,
+};
+
+// One 50-metre cell of track. 16 bytes in memory; its file record drops `gap`.
+struct TrackCell {
+  uint8_t kind = 0;
+  uint8_t gap = 0;  // alignment only; always 0, never written
+  int16_t value1 = 0;
+  int16_t value2 = 0;
+  int16_t value3 = 0;
+  int16_t value4 = 0;
+  uint8_t signal_time = 0;
+  uint8_t approach_mark = 0;
+  uint8_t mountain_type = 0;
+  uint8_t speed_code = 0;     // speed limit / 5
+  uint8_t gradient_code = 0;  // gradient in per mille + 100
+  uint8_t adhesion_code = 0;
+
+  bool is_free() const { return kind == kEmpty || kind == kMountainMarker; }
+};
+static_assert(sizeof(TrackCell) == 16);
+
+// One entry of the item table: a station, a route sign or general values,
+// depending on its slot (see the slot constants below).
+struct ItemRecord {
+  uint8_t item_kind = 0;
+  int32_t area_start = 0;
+  int32_t area_end = 0;
+  int32_t item_position = 0;
+  uint8_t item_flag = 0;
+  std::string item_name;
+  int16_t item_word1 = 0;
+  int16_t item_word2 = 0;
+  int16_t item_word3 = 0;
+  int16_t item_word4 = 0;
+  int16_t item_word5 = 0;
+  uint8_t item_byte1 = 0;
+  uint8_t item_byte2 = 0;
+  uint8_t item_byte3 = 0;
+  uint8_t item_byte4 = 0;
+  int32_t item_time = 0;  // seconds since midnight
+};
+
+// Slots of the item table. Stations fill slots upward from 1, route signs
+// downward from 80; slot 0 is never filled.
+inline constexpr int kItemSlots = 87;
+inline constexpr int kFirstSignSlot = 80;
+inline constexpr int kSlotProgressiveTre = 81;
+inline constexpr int kSlotProgressiveDue = 82;
+inline constexpr int kSlotProgressiveUno = 83;
+inline constexpr int kSlotTrainGeneral = 84;  // braked mass, line length, cars
+inline constexpr int kSlotLine = 85;          // backgrounds, line name, identity
+inline constexpr int kSlotTrain = 86;         // signal repetition, train code, sand, clock
+
+// The metre-by-metre ground plan: x and y of points 0 .. last.
+//
+// The plan is computed strictly in increasing point order, so which values
+// exist follows from one cursor: points 0 and 1 hold the 16-bit integers
+// (0, 0) and (0, 1), points 2 .. cursor - 1 hold doubles, and every point from
+// the cursor on is empty. Keeping only the doubles holds the plan's memory
+// near the size of its file.
+struct TrackPlan {
+  int32_t last = 0;    // total_length: points run 0 .. last
+  int32_t cursor = 0;  // 0: nothing computed (not started); else the next point
+  std::vector<double> x;
+  std::vector<double> y;
+
+  bool computed(int32_t m) const { return m < cursor; }
+};
+
+struct Scenario {
+  // Folder in which every file of the run is written and read.
+  std::string app_path;
+
+  std::string line_name;
+  std::string train_code;
+
+  // The track plan; exists only when `write_line_file` is nonzero.
+  bool track_plan_allocated = false;
+  TrackPlan track_plan;
+
+  // The track: cells 0 .. cell_count, once the route length has been read.
+  bool track_allocated = false;
+  std::vector<TrackCell> track;
+
+  std::array<ItemRecord, kItemSlots> item_table{};
+
+  std::array<int32_t, 81> mountain_start{};
+  std::array<int32_t, 81> mountain_end{};
+  int32_t mountain_count = 0;
+
+  int32_t write_line_file = 0;
+  std::string input_token;
+  int32_t total_length = 0;
+  int32_t cell_count = 0;
+  int32_t error_code = 0;
+  int32_t error_position = 0;
+
+  // Where reading stopped: the description file's name and the line of the
+  // last field read. Kept for messages to authors only; never written.
+  std::string reading_file;
+  int reading_line = 0;
+
+  // Cell i of the track; throws RuntimeFailure(kSubscriptOutOfRange) when the
+  // track does not exist or i lies outside 0 .. cell_count.
+  TrackCell& cell(int64_t i);
+  const TrackCell& cell(int64_t i) const;
+};
+
+// Names (without folder) of the two description files:
+// "<line>_linea.txt" and "<line>_<train>-.txt".
+std::string route_description_name(const Scenario& s);
+std::string train_description_name(const Scenario& s);
+
+// Clears the 87 entries of the item table, in slot order.
+void clear_item_table(Scenario& s);
+
+}  // namespace model
+
+#endif  // SCENARIO_MODEL_SCENARIO_H_

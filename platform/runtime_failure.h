@@ -1,0 +1,44 @@
+// Run-time failures: the errors of the run-time layer itself, as opposed to
+// the compile errors that the readers record in the scenario model.
+//
+// A file that cannot be created, a read past the end of a description, a
+// number too large for its field: each throws RuntimeFailure. Inside
+// memorizza_dati one trap turns it into compile error 25; anywhere else it
+// reaches the top of the program, which reports its number and description
+// and ends with exit status 1.
+#ifndef SCENARIO_PLATFORM_RUNTIME_FAILURE_H_
+#define SCENARIO_PLATFORM_RUNTIME_FAILURE_H_
+
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+// Numbers of the run-time failures the program can meet.
+enum FailureNumber : int {
+  kOverflow = 6,             // a value does not fit its field
+  kSubscriptOutOfRange = 9,  // an index outside an array (a missing track)
+  kTypeMismatch = 13,        // a field that is not a number
+  kBadFileName = 52,         // a file name the system refuses
+  kFileNotFound = 53,        // deleting or opening a file that is not there
+  kInputPastEnd = 62,        // reading a field when no byte remains
+  kPermissionDenied = 70,    // the folder or the file may not be written
+  kPathFileAccess = 75,      // any other failure to open, write or delete
+};
+
+// The standard description of a failure number.
+const char* failure_description(int number);
+
+class RuntimeFailure : public std::runtime_error {
+ public:
+  // `detail` is added to the standard description, for example the file name.
+  explicit RuntimeFailure(int number, const std::string& detail = {});
+  int number() const { return number_; }
+
+ private:
+  int number_;
+};
+
+}  // namespace platform
+
+#endif  // SCENARIO_PLATFORM_RUNTIME_FAILURE_H_

@@ -1,0 +1,28 @@
+// The train half of memorizza_dati: reads the train description into the
+// same model, after the route half.
+//
+// It skips to "[generale]", then acts on rows by keyword: braked mass and
+// cars (slot 84), speed limits and adhesion (every cell's speed_code and
+// adhesion_code), clock and sand (slot 86), signals and slowdowns (through
+// memo_segnale and memo_rallentamento), "abbattimento" marks, and stations
+// (item slots from 1 upward, their stop cells and approach marks). At the end
+// of the rows it deletes the description, completes the speed and adhesion
+// profiles and checks the kilometric progressives.
+//
+// `sign_slot` is the route half's next free sign slot: stations may not
+// reach it. Compile errors go to s.error_code / s.error_position; run-time
+// failures are thrown as platform::RuntimeFailure for memorizza_dati's trap.
+#ifndef SCENARIO_TRAIN_TRAIN_READER_H_
+#define SCENARIO_TRAIN_TRAIN_READER_H_
+
+#include <cstdint>
+
+#include "model/scenario.h"
+
+namespace train {
+
+void read_train_description(model::Scenario& s, int32_t sign_slot);
+
+}  // namespace train
+
+#endif  // SCENARIO_TRAIN_TRAIN_READER_H_
