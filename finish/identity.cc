@@ -1,1 +1,57 @@
-// placeholder
+#include "finish/identity.h"
+
+#include <cstddef>
+#include <string_view>
+
+#include "finish/errore.h"
+#include "platform/cp1252.h"
+
+namespace finish {
+
+namespace {
+
+// Thirteen doubled letters: the identity string always has its 25 characters,
+// whatever the names.
+constexpr std::string_view kPadding = "bbddffhhjjllnnpprrttvvxxzz";
+constexpr size_t kIdentityLength = 25;
+
+// Leaves the train code and the line name of the item table, joined in lower
+// case and padded, in input_token; returns its first 25 characters.
+std::string_view identity_string(model::Scenario& s) {
+  s.input_token = platform::to_lower(s.item_table[model::kSlotTrain].item_name +
+                                     s.item_table[model::kSlotLine].item_name);
+  s.input_token += kPadding;
+  return std::string_view(s.input_token).substr(0, kIdentityLength);
+}
+
+}  // namespace
+
+int16_t codice_gara_og(model::Scenario& s) {
+  int32_t sum = 0;
+  for (char c : identity_string(s)) sum += platform::char_code(c);
+  return static_cast<int16_t>(sum);  // at most 25 x 255 = 6375
+}
+
+int32_t codice_gara_st(model::Scenario& s) {
+  int32_t sum = 0;
+  int32_t weight = 1;
+  for (char c : identity_string(s)) sum += weight++ * platform::char_code(c);
+  return sum;  // at most 325 x 255 = 82875
+}
+
+void stamp_identity(model::Scenario& s) {
+  model::ItemRecord& line = s.item_table[model::kSlotLine];
+  // Cell 1 is looked at even when slot 85 already fails the test: a missing
+  // track ends the program as a run-time failure, not as an identity error.
+  model::TrackCell& first = s.cell(1);
+
+  if (line.item_word1 != 0 || first.value1 != 0) errore("1250");
+  line.item_word1 = kStationFileMarker;
+  first.value1 = kTrackFileMarker;
+
+  if (line.item_time != 0 || first.value2 != 0) errore("1251");
+  line.item_time = codice_gara_st(s);
+  first.value2 = codice_gara_og(s);
+}
+
+}  // namespace finish

@@ -10,9 +10,7 @@ std::string line_file_name(const Scenario& s) { return s.line_name + "_linea.dat
 std::string station_file_name(const Scenario& s) {
   return s.line_name + "_" + s.train_code + ".sim";
 }
-std::string track_file_name(const Scenario& s) {
-  return s.line_name + "_" + s.train_code + ".dat";
-}
+std::string track_file_name(const Scenario& s) { return s.line_name + "_" + s.train_code + ".dat"; }
 
 namespace {
 
@@ -92,13 +90,11 @@ std::string encode_track_file(const Scenario& s) {
 
 void write_compiled_files(const Scenario& s) {
   if (s.write_line_file != 0) {
-    platform::replace_file(platform::join_path(s.app_path, line_file_name(s)),
-                           encode_line_file(s));
+    platform::replace_file(platform::join_path(s.app_path, line_file_name(s)), encode_line_file(s));
   }
   platform::replace_file(platform::join_path(s.app_path, station_file_name(s)),
                          encode_station_file(s));
-  platform::replace_file(platform::join_path(s.app_path, track_file_name(s)),
-                         encode_track_file(s));
+  platform::replace_file(platform::join_path(s.app_path, track_file_name(s)), encode_track_file(s));
 }
 
 }  // namespace model

@@ -16,9 +16,7 @@ auto& checked_cell(Cells& track, bool allocated, int64_t i) {
 }  // namespace
 
 TrackCell& Scenario::cell(int64_t i) { return checked_cell(track, track_allocated, i); }
-const TrackCell& Scenario::cell(int64_t i) const {
-  return checked_cell(track, track_allocated, i);
-}
+const TrackCell& Scenario::cell(int64_t i) const { return checked_cell(track, track_allocated, i); }
 
 std::string route_description_name(const Scenario& s) { return s.line_name + "_linea.txt"; }
 std::string train_description_name(const Scenario& s) {
