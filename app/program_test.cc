@@ -27,7 +27,7 @@ std::set<std::string> names_in(const fs::path& dir) {
   return names;
 }
 
-struct Run {
+struct ProcessRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -46,14 +46,14 @@ class ProgramTest : public testing::Test {
 
   // Copies `program` into the test's bin folder and runs it there with no
   // standard input.
-  Run run(const fs::path& program, const std::string& args = "") {
+  ProcessRun run(const fs::path& program, const std::string& args = "") {
     fs::path exe = dir_ / "bin" / program.filename();
     fs::copy_file(program, exe, fs::copy_options::overwrite_existing);
     std::string command = "cd '" + (dir_ / "bin").string() + "' && '" + exe.string() + "' " + args +
                           " </dev/null >'" + (dir_ / "out").string() + "' 2>'" +
                           (dir_ / "err").string() + "'";
     int raw = std::system(command.c_str());
-    Run r;
+    ProcessRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = slurp(dir_ / "out");
     r.err = slurp(dir_ / "err");
@@ -71,7 +71,7 @@ class ProgramTest : public testing::Test {
 };
 
 TEST_F(ProgramTest, ABuiltInRunLeavesTheDocumentsAndTheCompiledFiles) {
-  Run first = run(SCENARIO_COMPILER);
+  ProcessRun first = run(SCENARIO_COMPILER);
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, "Attendere\n");
   EXPECT_EQ(first.err, "");
@@ -90,7 +90,7 @@ TEST_F(ProgramTest, ABuiltInRunLeavesTheDocumentsAndTheCompiledFiles) {
   std::string line = slurp(bin / "BRENTALVO_linea.dat");
   std::string station = slurp(bin / "BRENTALVO_TRN4417.sim");
   std::string track = slurp(bin / "BRENTALVO_TRN4417.dat");
-  Run second = run(SCENARIO_COMPILER);
+  ProcessRun second = run(SCENARIO_COMPILER);
   EXPECT_EQ(second.status, 0);
   EXPECT_TRUE(slurp(bin / "BRENTALVO_linea.dat") == line);
   EXPECT_TRUE(slurp(bin / "BRENTALVO_TRN4417.sim") == station);
@@ -100,7 +100,7 @@ TEST_F(ProgramTest, ABuiltInRunLeavesTheDocumentsAndTheCompiledFiles) {
 TEST_F(ProgramTest, AFileThatCannotBeWrittenEndsTheProgramWithAReport) {
   // A folder in the place of the route description: its writer cannot create it.
   fs::create_directory(dir_ / "bin" / "BRENTALVO_linea.txt");
-  Run r = run(SCENARIO_COMPILER);
+  ProcessRun r = run(SCENARIO_COMPILER);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error 75"), std::string::npos) << r.err;
   EXPECT_EQ(names_in(dir_ / "bin"), std::set<std::string>{"BRENTALVO_linea.txt"});
@@ -111,7 +111,7 @@ TEST_F(ProgramTest, AnIdentityErrorShowsItsMessageAndWritesNoCompiledFile) {
   fs::path route = write("route.txt", "[generale]\r\nlunghezza percorso, 10000\r\n[fine]\r\n");
   fs::path train =
       write("train.txt", "[generale]\r\nsegnale, 0, 1,1,0,0,0,0,0,0,0,0\r\n[fine]\r\n");
-  Run r = run(SCENARIO_TEST_PROGRAM, "'" + route.string() + "' '" + train.string() + "'");
+  ProcessRun r = run(SCENARIO_TEST_PROGRAM, "'" + route.string() + "' '" + train.string() + "'");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "Attendere\n Errore n. 1250\n");
   EXPECT_TRUE(names_in(dir_ / "bin").empty());  // descriptions read and deleted, nothing written
@@ -120,7 +120,7 @@ TEST_F(ProgramTest, AnIdentityErrorShowsItsMessageAndWritesNoCompiledFile) {
 TEST_F(ProgramTest, ARouteWithoutLengthEndsWithARunTimeFailure) {
   fs::path route = write("route.txt", "[generale]\r\nsfondo uno, 1\r\n[curve]\r\n[fine]\r\n");
   fs::path train = write("train.txt", "[generale]\r\n[fine]\r\n");
-  Run r = run(SCENARIO_TEST_PROGRAM, "'" + route.string() + "' '" + train.string() + "'");
+  ProcessRun r = run(SCENARIO_TEST_PROGRAM, "'" + route.string() + "' '" + train.string() + "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error 9"), std::string::npos) << r.err;
   EXPECT_TRUE(names_in(dir_ / "bin").empty());

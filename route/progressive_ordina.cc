@@ -70,7 +70,8 @@ void progressive_ordina(model::Scenario& s) {
   store(due, d2);
   store(uno, u2);
   for (model::ItemRecord* item : {&tre, &due, &uno}) {
-    if (item->item_position == 1) item->area_end = platform::to_int32(int64_t{item->area_end} + 100);
+    if (item->item_position == 1)
+      item->area_end = platform::to_int32(int64_t{item->area_end} + 100);
   }
 }
 

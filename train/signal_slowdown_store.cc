@@ -1,0 +1,113 @@
+#include "train/signal_slowdown_store.h"
+
+#include "platform/rounding.h"
+
+namespace train {
+
+namespace {
+
+// The cell of a signal or slowdown position: round(metres / 50 + 1).
+int32_t cell_after(int64_t metres) {
+  return platform::round_to_int32(static_cast<double>(metres) / 50.0 + 1.0);
+}
+
+// A slowdown that starts at or before 1500 m has no warning cell 1200 m
+// before it, and so no cells before a warning either.
+constexpr int32_t kWarningFrom = 1500;
+constexpr int32_t kWarningDistance = 1200;
+
+}  // namespace
+
+bool memo_segnale(model::Scenario& s, int32_t posizione, int32_t sx, int32_t s1, int32_t s2,
+                  int32_t s3, int32_t rapp, int32_t dx, int32_t d1, int32_t d2, int32_t d3,
+                  int32_t tempo) {
+  const int32_t i = cell_after(posizione);
+  model::TrackCell& signal = s.cell(i);
+  if (!signal.is_free()) {
+    s.error_code = 16;
+    return false;
+  }
+  const int64_t sides = int64_t{sx} * 3 + dx;
+  signal.kind = model::kSignal;
+  signal.value4 = platform::low16(int64_t{rapp} * 10 + sides);
+  signal.value1 = platform::low16(int64_t{s1} * 10 + d1);
+  signal.value2 = platform::low16(int64_t{s2} * 10 + d2);
+  signal.value3 = platform::low16(int64_t{s3} * 10 + d3);
+
+  // A signal time of 1 to 100 is raised to 101; 0 and the rest stay.
+  if (tempo >= 1 && tempo <= 100) tempo = 101;
+  signal.signal_time = sx == 2 ? platform::low8(tempo) : 0;
+
+  // Approach marks every other cell before the signal; near the origin the
+  // marks that would fall before cell 0 are dropped.
+  for (int j = 1; j <= 4; ++j) {
+    const int64_t c = int64_t{i} - 2 * j;
+    if (c < 0) continue;
+    s.cell(c).approach_mark = platform::low8(sides * 10 + j);
+  }
+  return true;
+}
+
+bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l, int32_t f_tt,
+                        int32_t f_ta, int32_t d_v) {
+  const bool warned = x > kWarningFrom;
+  int32_t w = 0;
+  if (warned) {
+    w = cell_after(int64_t{x} - kWarningDistance);
+    if (!s.cell(w).is_free()) {
+      s.error_code = 17;
+      return false;
+    }
+  } else {
+    f_ta = 0;  // no warning, so nothing before it either
+  }
+  const int32_t start = cell_after(x);
+  if (!s.cell(start).is_free()) {
+    s.error_code = 18;
+    return false;
+  }
+  const int32_t end = cell_after(int64_t{x} + l);
+  if (!s.cell(end).is_free()) {
+    s.error_code = 19;
+    return false;
+  }
+
+  const int16_t speed = platform::low16(v);
+  const int16_t flag = platform::low16(f_tt);
+  // End first, start second: a slowdown of length 0 ends up as its start.
+  s.cell(end).kind = model::kSlowdownEnd;
+  if (d_v != 0) s.cell(end).value2 = platform::low16(d_v);
+  s.cell(start).kind = model::kSlowdownStart;
+  if (d_v != 0) s.cell(start).value2 = platform::low16(d_v);
+  if (warned) {
+    model::TrackCell& warning = s.cell(w);
+    warning.kind = model::kSlowdownWarning;
+    if (d_v != 0) warning.value2 = platform::low16(d_v);
+    warning.value1 = speed;
+  }
+  for (int32_t c : {start, end}) {
+    s.cell(c).value1 = speed;
+    s.cell(c).value3 = flag;
+  }
+
+  if (f_ta != 0) {
+    // h is the cell just before the warning cell.
+    const int32_t h =
+        platform::round_to_int32(static_cast<double>(int64_t{x} - kWarningDistance) / 50.0);
+    for (int n = 0; n <= 3; ++n) {
+      if (!s.cell(h - n).is_free()) {
+        s.error_code = 20;
+        return false;
+      }
+    }
+    for (int n = 0; n <= 3; ++n) {
+      model::TrackCell& before = s.cell(h - n);
+      before.kind = model::kBeforeWarning;
+      before.value1 = static_cast<int16_t>(n + 1);
+      if (d_v != 0) before.value2 = static_cast<int16_t>(n + 1);
+    }
+  }
+  return true;
+}
+
+}  // namespace train
