@@ -281,6 +281,9 @@ class TrainReading {
 
   Next stazione() {
     const int k = next_station_slot_;
+    // Eighty route signs take slot 1 too: a station there would overwrite a
+    // sign's text, so it is refused before anything of it is stored.
+    if (k > sign_slot_) return end_stage(10);
     model::ItemRecord& station = s_.item_table[static_cast<size_t>(k)];
     const int32_t pos = fields_.number();
     station.item_position = pos;

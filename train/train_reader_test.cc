@@ -483,6 +483,17 @@ TEST_F(TrainReaderTest, StationsStopBeforeTheRouteSigns) {
   EXPECT_EQ(fits.item_table[model::kSlotTrain].item_word1, 300);
 }
 
+TEST_F(TrainReaderTest, AStationNeverOverwritesARouteSign) {
+  // Eighty signs fill slots 80 .. 1 and leave F = 0.
+  model::Scenario s = scenario(1500);
+  s.item_table[1].item_name = "(GALLERIA)(Mt.1 Km.1+000)";
+  read(s, "[generale]\r\n" + stazione(1000, 28, 200) + "\r\n[fine]\r\n", 0);
+  EXPECT_EQ(s.error_code, 10);
+  EXPECT_EQ(s.item_table[1].item_name, "(GALLERIA)(Mt.1 Km.1+000)");
+  EXPECT_EQ(s.item_table[1].item_position, 0);
+  EXPECT_FALSE(description_left(s));
+}
+
 // ---- "abbattimento", signals and slowdowns ---------------------------------------
 
 TEST_F(TrainReaderTest, MarksAbbattimentoCells) {
