@@ -1,0 +1,187 @@
+#include "tools/cli.h"
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tools/compile_command.h"
+#include "tools/compiled_set.h"
+#include "tools/inspect.h"
+#include "tools/render.h"
+#include "tools/text.h"
+
+namespace tools {
+
+namespace {
+
+constexpr int kUsage = 2;
+constexpr int kBadFile = 1;
+
+// Refuses a name that cannot form file names, with the reason.
+CLI::Validator name_rule(const char* what) {
+  return CLI::Validator([what](std::string& value) { return name_problem(what, value); }, "",
+                        "name rule");
+}
+
+void print_files(std::ostream& out, const std::string& folder,
+                 const std::vector<WrittenFile>& files) {
+  out << "wrote into " << folder << ":\n";
+  size_t width = 0;
+  for (const WrittenFile& f : files) width = std::max(width, f.first.size());
+  for (const WrittenFile& f : files) {
+    out << "  " << f.first << std::string(width - f.first.size(), ' ') << "  " << f.second
+        << " bytes\n";
+  }
+}
+
+std::string dump(const nlohmann::ordered_json& j) {
+  return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace
+
+int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App app{
+      "Authoring tool for scenarios of the scenario compiler: write the built-in descriptions, "
+      "compile your own, inspect and draw the compiled files.",
+      "scenario_tool"};
+  app.require_subcommand(1, 1);
+
+  // builtin
+  std::string builtin_dir;
+  bool force = false;
+  CLI::App* builtin = app.add_subcommand(
+      "builtin",
+      "Write the five built-in texts (route and train descriptions, three driver "
+      "documents) into DIR, byte for byte as scenario_compiler writes them.");
+  builtin->add_option("DIR", builtin_dir, "Folder to write into; created when missing")->required();
+  builtin->add_flag("--force", force, "Replace the five files when they are already there");
+
+  // compile
+  CompileOptions options;
+  std::string route, train, out_dir;
+  bool no_line_file = false, compile_json = false;
+  CLI::App* compile = app.add_subcommand(
+      "compile",
+      "Compile a route description and a train description with the compiler's own "
+      "compile pass and write the compiled files into DIR.");
+  CLI::Option* route_opt =
+      compile->add_option("--route", route, "Route description; without it there is none")
+          ->check(CLI::Validator(CLI::ExistingFile).description(""))
+          ->type_name("FILE");
+  CLI::Option* train_opt =
+      compile->add_option("--train", train, "Train description; without it there is none")
+          ->check(CLI::Validator(CLI::ExistingFile).description(""))
+          ->type_name("FILE");
+  compile->add_option("--out", out_dir, "Folder for the compiled files; created when missing")
+      ->required()
+      ->type_name("DIR");
+  compile->add_option("--line-name", options.line_name, "Line name (default BRENTALVO)")
+      ->check(name_rule("line name"))
+      ->type_name("NAME");
+  compile->add_option("--train-code", options.train_code, "Train code (default TRN4417)")
+      ->check(name_rule("train code"))
+      ->type_name("CODE");
+  compile->add_flag("--no-line-file", no_line_file,
+                    "Build no track plan and write no line file (compile pass with j = 0)");
+  compile->add_flag("--json", compile_json, "Print the outcome as one JSON object");
+
+  // inspect
+  std::string inspect_path;
+  bool inspect_json = false, cells = false;
+  CLI::App* inspect = app.add_subcommand(
+      "inspect",
+      "Show compiled files readably: a folder with one scenario's files, or one file "
+      "(which file it is follows from its name).");
+  inspect->add_option("PATH", inspect_path, "Folder or compiled file")->required();
+  inspect->add_flag("--json", inspect_json, "Print one JSON object");
+  inspect->add_flag("--cells", cells, "List every cell of the track file");
+
+  // render
+  std::string render_path, svg_file;
+  CLI::App* render = app.add_subcommand(
+      "render",
+      "Draw the compiled scenario as one SVG page: the plan of the line, and under it "
+      "the elevation and speed profiles.");
+  render->add_option("PATH", render_path, "Folder or one compiled file of the scenario")
+      ->required();
+  render->add_option("--svg", svg_file, "SVG file to write")->required()->type_name("FILE");
+
+  // CLI11 would only say that a command is missing.
+  auto is_command = [&](const std::string& word) {
+    for (const CLI::App* c : {builtin, compile, inspect, render}) {
+      if (c->get_name() == word) return true;
+    }
+    return false;
+  };
+  if (argc > 1 && argv[1][0] != '-' && !is_command(argv[1])) {
+    err << "scenario_tool: unknown command \"" << argv[1]
+        << "\": the commands are builtin, compile, inspect and render\n";
+    return kUsage;
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success))
+      return app.exit(e, out, err);
+    err << "scenario_tool: " << e.what() << "\n"
+        << "run \"scenario_tool --help\" or \"scenario_tool COMMAND --help\" for usage\n";
+    return kUsage;
+  }
+
+  try {
+    if (builtin->parsed()) {
+      print_files(out, builtin_dir, write_builtin(builtin_dir, force));
+      return 0;
+    }
+    if (compile->parsed()) {
+      if (route_opt->count() > 0) options.route = route;
+      if (train_opt->count() > 0) options.train = train;
+      options.out = out_dir;
+      options.line_file = !no_line_file;
+      CompileReport report = compile_descriptions(options);
+      if (compile_json) {
+        out << dump(report.to_json()) << "\n";
+        return report.exit_status();
+      }
+      if (report.error_code != 0 || report.outcome != Outcome::kOk) {
+        err << report.diagnostic.text() << "\n";
+      } else {
+        out << "compiled with no error\n";
+      }
+      if (!report.files.empty()) print_files(out, out_dir, report.files);
+      return report.exit_status();
+    }
+    if (inspect->parsed()) {
+      CompiledSet set = load_compiled(inspect_path, false);
+      if (inspect_json) {
+        out << dump(inspection_json(set, cells)) << "\n";
+      } else {
+        print_inspection(set, cells, out);
+      }
+      return 0;
+    }
+    if (render->parsed()) {
+      std::string svg = render_svg(load_compiled(render_path, true));
+      std::ofstream file(svg_file, std::ios::binary | std::ios::trunc);
+      file << svg;
+      file.close();
+      if (!file) throw ToolError(svg_file + ": cannot be written");
+      out << "drew " << render_path << " into " << svg_file << " (" << svg.size() << " bytes)\n";
+      return 0;
+    }
+  } catch (const BadFile& e) {
+    err << "scenario_tool: " << e.what() << "\n";
+    return kBadFile;
+  } catch (const ToolError& e) {
+    err << "scenario_tool: " << e.what() << "\n";
+    return kUsage;
+  } catch (const std::filesystem::filesystem_error& e) {
+    err << "scenario_tool: " << e.what() << "\n";
+    return kUsage;
+  }
+  return kUsage;
+}
+
+}  // namespace tools

@@ -1,0 +1,26 @@
+// The command line of scenario_tool:
+//
+//   scenario_tool builtin DIR [--force]
+//   scenario_tool compile --route FILE [--train FILE] --out DIR
+//                 [--line-name NAME] [--train-code CODE] [--no-line-file] [--json]
+//   scenario_tool inspect PATH [--json] [--cells]
+//   scenario_tool render PATH --svg FILE
+//
+// Exit status: 0 done; 1 compile: a compile error was recorded (the files
+// are written all the same), inspect and render: a compiled file does not fit
+// its format; 2 compile: an identity error or a run-time failure (no
+// compiled file), and for every command bad usage (nothing written).
+#ifndef SCENARIO_TOOLS_CLI_H_
+#define SCENARIO_TOOLS_CLI_H_
+
+#include <ostream>
+
+namespace tools {
+
+// Runs the tool on its arguments; returns the exit status. Everything it
+// prints goes to `out` (results, JSON) and `err` (diagnostics, usage errors).
+int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace tools
+
+#endif  // SCENARIO_TOOLS_CLI_H_

@@ -1,0 +1,576 @@
+#include "tools/render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+#include "model/scenario.h"
+#include "tools/text.h"
+
+namespace tools {
+
+namespace {
+
+// Page geometry, in SVG user units (pixels at 100 %).
+constexpr double kWidth = 1400;
+constexpr double kLeft = 90;  // room for the value axes' labels
+constexpr double kRight = 40;
+constexpr double kPlotWidth = kWidth - kLeft - kRight;
+constexpr double kPlanMaxHeight = 820;
+constexpr double kStationBand = 130;  // slanted station names over the profiles
+constexpr double kElevationHeight = 240;
+constexpr double kSpeedHeight = 200;
+
+std::string num(double v) {
+  if (!std::isfinite(v)) v = 0;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", v);
+  return buf;
+}
+
+// A round step (1, 2 or 5 times a power of ten) giving about `count` steps
+// over `range`.
+double nice_step(double range, double count) {
+  if (!(range > 0) || !std::isfinite(range)) return 1;
+  double raw = range / count;
+  double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double f : {1.0, 2.0, 5.0}) {
+    if (raw <= f * power) return f * power;
+  }
+  return 10 * power;
+}
+
+std::string tick_label(double v, double step) {
+  char buf[32];
+  if (step >= 1 || v == 0) {
+    std::snprintf(buf, sizeof buf, "%.0f", v);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.*f", step >= 0.1 ? 1 : 2, v);
+  }
+  return buf;
+}
+
+// The multiples of `step` from `lo` to `hi`, at most a few hundred of them
+// whatever the values (a damaged file may hold huge or tiny coordinates).
+std::vector<double> ticks(double lo, double hi, double step) {
+  std::vector<double> list;
+  if (!std::isfinite(lo) || !std::isfinite(hi) || !(step > 0)) return list;
+  double first = std::ceil(lo / step) * step;
+  for (int i = 0; i < 200; ++i) {
+    double g = first + i * step;
+    if (g > hi + step * 1e-9) break;
+    list.push_back(g);
+  }
+  return list;
+}
+
+class Svg {
+ public:
+  void raw(const std::string& s) { out_ += s; }
+  void line(double x1, double y1, double x2, double y2, const std::string& style) {
+    out_ += "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
+            num(y2) + "\" " + style + "/>\n";
+  }
+  void rect(double x, double y, double w, double h, const std::string& style) {
+    out_ += "<rect x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(std::max(w, 0.0)) +
+            "\" height=\"" + num(std::max(h, 0.0)) + "\" " + style + "/>\n";
+  }
+  void text(double x, double y, const std::string& utf8, const std::string& style) {
+    out_ += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" " + style + ">" + xml_escape(utf8) +
+            "</text>\n";
+  }
+  void path(const std::string& d, const std::string& attrs) {
+    out_ += "<path d=\"" + d + "\" " + attrs + "/>\n";
+  }
+  std::string take() { return std::move(out_); }
+
+ private:
+  std::string out_;
+};
+
+const std::string kAxis = "stroke=\"#333\" stroke-width=\"1\"";
+const std::string kGrid = "stroke=\"#ddd\" stroke-width=\"1\"";
+const std::string kSmall = "font-size=\"11\" fill=\"#333\"";
+const std::string kLabel = "font-size=\"13\" fill=\"#000\"";
+
+struct Station {
+  int32_t position;
+  std::string name;  // UTF-8
+};
+
+std::vector<Station> stations_of(const CompiledSet& set) {
+  std::vector<Station> list;
+  if (!set.station) return list;
+  for (int slot : station_slots(set.station->content)) {
+    const model::ItemRecord& r = set.station->content.slots[static_cast<size_t>(slot)];
+    list.push_back({r.item_position, to_utf8(r.item_name)});
+  }
+  return list;
+}
+
+std::vector<int32_t> signal_positions(const CompiledSet& set) {
+  std::vector<int32_t> list;
+  if (!set.track) return list;
+  const auto& cells = set.track->content.cells;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (cells[i].kind == model::kSignal) {
+      list.push_back(static_cast<int32_t>(placed_position(static_cast<int64_t>(i))));
+    }
+  }
+  return list;
+}
+
+// ---- Plan -----------------------------------------------------------------------
+
+struct Box {
+  double x1, y1, x2, y2;
+  bool overlaps(const Box& o) const { return x1 < o.x2 && o.x1 < x2 && y1 < o.y2 && o.y1 < y2; }
+  bool holds(double x, double y) const { return x >= x1 && x <= x2 && y >= y1 && y <= y2; }
+};
+
+// A station's name beside its marker on the plan.
+struct Label {
+  double x, y;       // the marker
+  std::string text;  // UTF-8
+  Box box{};         // where the text goes (11-pixel font)
+  bool leader = false;
+};
+
+double text_width(const std::string& utf8) {
+  double n = 0;
+  for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n * 6.6;
+}
+
+// Puts each label, in turn, where it covers the fewest other labels, markers
+// and points of the line, preferring places near its marker; a label put
+// further away gets a leader line. Stations in a loop of the line would
+// otherwise write over each other.
+void place_labels(std::vector<Label>& labels, const std::vector<std::pair<double, double>>& line,
+                  const Box& frame) {
+  constexpr double kHeight = 14;
+  std::vector<Box> taken;
+  for (const Label& l : labels) taken.push_back({l.x - 5, l.y - 5, l.x + 5, l.y + 5});
+  for (Label& l : labels) {
+    double w = text_width(l.text);
+    double best = std::numeric_limits<double>::infinity();
+    for (double r : {8.0, 18.0, 32.0, 50.0, 72.0}) {
+      for (int dir = 0; dir < 8; ++dir) {
+        double angle = dir * 3.14159265358979 / 4;
+        double cx = l.x + r * std::cos(angle), cy = l.y - r * std::sin(angle);
+        // Anchor the box on the side facing the marker.
+        double x1 = std::cos(angle) > 0.3 ? cx : std::cos(angle) < -0.3 ? cx - w : cx - w / 2;
+        double y1 = std::sin(angle) > 0.3    ? cy - kHeight
+                    : std::sin(angle) < -0.3 ? cy
+                                             : cy - kHeight / 2;
+        Box b{x1, y1, x1 + w, y1 + kHeight};
+        double cost = r * 0.4;
+        if (b.x1 < frame.x1 || b.x2 > frame.x2 || b.y1 < frame.y1 || b.y2 > frame.y2) cost += 500;
+        for (const Box& t : taken) cost += b.overlaps(t) ? 1000 : 0;
+        for (const auto& [x, y] : line) cost += b.holds(x, y) ? 4 : 0;
+        if (cost < best) {
+          best = cost;
+          l.box = b;
+          l.leader = r > 20;
+        }
+      }
+    }
+    taken.push_back(l.box);
+  }
+}
+
+bool usable(const LineFile& f, int64_t m) {
+  if (m < 0 || m >= static_cast<int64_t>(f.x.size())) return false;
+  const PlanValue& x = f.x[static_cast<size_t>(m)];
+  const PlanValue& y = f.y[static_cast<size_t>(m)];
+  return x.type != kPlanEmpty && y.type != kPlanEmpty && std::isfinite(x.value) &&
+         std::isfinite(y.value);
+}
+
+// Draws the plan from `top`; returns the bottom of what it drew.
+double draw_plan(Svg& svg, const CompiledSet& set, double top) {
+  svg.text(kLeft, top, "Plan of the line (seen from above; north is up)",
+           "font-size=\"16\" font-weight=\"bold\"");
+  top += 20;
+  if (!set.line) {
+    svg.text(kLeft, top + 20, "no line file: the plan is not drawn", kLabel);
+    return top + 40;
+  }
+  const LineFile& f = set.line->content;
+  double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
+  int64_t count = 0;
+  for (int64_t m = 0; m < static_cast<int64_t>(f.x.size()); ++m) {
+    if (!usable(f, m)) continue;
+    double x = f.x[static_cast<size_t>(m)].value, y = f.y[static_cast<size_t>(m)].value;
+    if (count++ == 0) {
+      min_x = max_x = x;
+      min_y = max_y = y;
+    }
+    min_x = std::min(min_x, x);
+    max_x = std::max(max_x, x);
+    min_y = std::min(min_y, y);
+    max_y = std::max(max_y, y);
+  }
+  if (count < 2) {
+    svg.text(kLeft, top + 20, "the line file holds no computed point: nothing to draw", kLabel);
+    return top + 40;
+  }
+  // Equal scales on both axes, with a margin so that labels stay inside.
+  double pad = std::max(max_x - min_x, max_y - min_y) * 0.04 + 1;
+  min_x -= pad;
+  max_x += pad;
+  min_y -= pad;
+  max_y += pad;
+  double scale = std::min(kPlotWidth / (max_x - min_x), kPlanMaxHeight / (max_y - min_y));
+  double width = (max_x - min_x) * scale, height = (max_y - min_y) * scale;
+  double left = kLeft + (kPlotWidth - width) / 2;
+  auto px = [&](double x) { return left + (x - min_x) * scale; };
+  auto py = [&](double y) { return top + (max_y - y) * scale; };
+
+  // Grid and axes in kilometres.
+  double step = nice_step(std::max(max_x - min_x, max_y - min_y), 8);
+  svg.rect(left, top, width, height, "fill=\"#fbfbf8\" " + kAxis);
+  for (double g : ticks(min_x, max_x, step)) {
+    svg.line(px(g), top, px(g), top + height, kGrid);
+    svg.text(px(g), top + height + 15, tick_label(g / 1000, step / 1000),
+             kSmall + " text-anchor=\"middle\"");
+  }
+  for (double g : ticks(min_y, max_y, step)) {
+    svg.line(left, py(g), left + width, py(g), kGrid);
+    svg.text(left - 6, py(g) + 4, tick_label(g / 1000, step / 1000),
+             kSmall + " text-anchor=\"end\"");
+  }
+  svg.text(left + width / 2, top + height + 34, "x (km, east of the origin)",
+           kLabel + " text-anchor=\"middle\"");
+  svg.text(left - 44, top + height / 2, "y (km, north of the origin)",
+           kLabel + " text-anchor=\"middle\" transform=\"rotate(-90 " + num(left - 44) + " " +
+               num(top + height / 2) + ")\"");
+
+  // The line itself: one point every few metres is plenty at this scale.
+  // Past the route's length the spare track is drawn apart, dashed.
+  int32_t line_length =
+      set.station ? set.station->content.slots[model::kSlotTrainGeneral].area_end : 0;
+  std::vector<int64_t> points;
+  points.reserve(static_cast<size_t>(count));
+  for (int64_t m = 0; m < static_cast<int64_t>(f.x.size()); ++m) {
+    if (usable(f, m)) points.push_back(m);
+  }
+  size_t stride = std::max<size_t>(1, points.size() / 5000);
+  std::string route_d, spare_d, last_route_point;
+  std::vector<std::pair<double, double>> drawn;
+  for (size_t i = 0; i < points.size(); ++i) {
+    int64_t m = points[i];
+    bool boundary = line_length > 0 && m == line_length;
+    if (i % stride != 0 && i + 1 != points.size() && !boundary) continue;
+    double x = px(f.x[static_cast<size_t>(m)].value), y = py(f.y[static_cast<size_t>(m)].value);
+    drawn.emplace_back(x, y);
+    std::string point = num(x) + " " + num(y);
+    if (line_length > 0 && m > line_length) {
+      // The spare track continues from the route's last point.
+      if (spare_d.empty() && !last_route_point.empty()) spare_d = "M" + last_route_point;
+      spare_d += (spare_d.empty() ? "M" : " L") + point;
+    } else {
+      route_d += (route_d.empty() ? "M" : " L") + point;
+      last_route_point = point;
+    }
+  }
+  svg.path(route_d, "id=\"plan\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"2\"");
+  if (spare_d.find('L') != std::string::npos) {
+    svg.path(spare_d,
+             "id=\"plan-spare\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.5\" "
+             "stroke-dasharray=\"6 4\" stroke-opacity=\"0.6\"");
+  }
+
+  for (int32_t p : signal_positions(set)) {
+    if (!usable(f, p)) continue;
+    double x = px(f.x[static_cast<size_t>(p)].value), y = py(f.y[static_cast<size_t>(p)].value);
+    svg.rect(x - 2.5, y - 2.5, 5, 5, "fill=\"#c0392b\"");
+  }
+  std::vector<Label> labels;
+  for (const Station& s : stations_of(set)) {
+    if (!usable(f, s.position)) continue;
+    labels.push_back({px(f.x[static_cast<size_t>(s.position)].value),
+                      py(f.y[static_cast<size_t>(s.position)].value), s.name});
+  }
+  place_labels(labels, drawn, Box{left, top, left + width, top + height});
+  for (const Label& l : labels) {
+    svg.raw("<circle cx=\"" + num(l.x) + "\" cy=\"" + num(l.y) +
+            "\" r=\"4.5\" fill=\"#fff\" stroke=\"#000\" stroke-width=\"1.5\"/>\n");
+    if (l.leader) {
+      double lx = std::clamp(l.x, l.box.x1, l.box.x2), ly = std::clamp(l.y, l.box.y1, l.box.y2);
+      svg.line(l.x, l.y, lx, ly, "stroke=\"#777\" stroke-width=\"0.8\"");
+    }
+    svg.text(l.box.x1, l.box.y2 - 3, l.text, kSmall + " class=\"station-label\"");
+  }
+  // Legend.
+  double ly = top + height + 56;
+  svg.raw("<circle cx=\"" + num(kLeft + 6) + "\" cy=\"" + num(ly - 4) +
+          "\" r=\"4.5\" fill=\"#fff\" stroke=\"#000\" stroke-width=\"1.5\"/>\n");
+  svg.text(kLeft + 16, ly, "station", kSmall);
+  svg.rect(kLeft + 86, ly - 7, 5, 5, "fill=\"#c0392b\"");
+  svg.text(kLeft + 96, ly, "signal", kSmall);
+  svg.line(kLeft + 160, ly - 4, kLeft + 180, ly - 4,
+           "stroke=\"#1f4e9c\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
+  svg.text(kLeft + 186, ly, "spare track past the route's length", kSmall);
+  return ly + 10;
+}
+
+// ---- Profiles -------------------------------------------------------------------
+
+struct Axis {
+  double lo, hi, top, height;
+  double y(double v) const { return top + height - (v - lo) / (hi - lo) * height; }
+};
+
+void value_axis(Svg& svg, const Axis& a, const std::string& title) {
+  double step = nice_step(a.hi - a.lo, 5);
+  for (double g : ticks(a.lo, a.hi, step)) {
+    svg.line(kLeft, a.y(g), kLeft + kPlotWidth, a.y(g), kGrid);
+    svg.text(kLeft - 6, a.y(g) + 4, tick_label(g, step), kSmall + " text-anchor=\"end\"");
+  }
+  double cy = a.top + a.height / 2;
+  svg.text(kLeft - 52, cy, title,
+           kLabel + " text-anchor=\"middle\" transform=\"rotate(-90 " + num(kLeft - 52) + " " +
+               num(cy) + ")\"");
+}
+
+void km_axis(Svg& svg, double extent, double bottom, const std::string& title) {
+  double step = nice_step(extent, 20);
+  for (double g : ticks(0, extent, step)) {
+    double x = kLeft + g / extent * kPlotWidth;
+    svg.line(x, bottom, x, bottom + 5, kAxis);
+    svg.text(x, bottom + 17, tick_label(g / 1000, step / 1000), kSmall + " text-anchor=\"middle\"");
+  }
+  svg.text(kLeft + kPlotWidth / 2, bottom + 35, title, kLabel + " text-anchor=\"middle\"");
+}
+
+double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
+  svg.text(kLeft, top, "Profile along the line", "font-size=\"16\" font-weight=\"bold\"");
+  top += 10;
+  if (!set.track) {
+    svg.text(kLeft, top + 20, "no track file: the profile is not drawn", kLabel);
+    return top + 40;
+  }
+  const std::vector<model::TrackCell>& cells = set.track->content.cells;
+  // The last three cells receive gradients and speeds only from rows: the
+  // profile stops before them.
+  int64_t n = std::max<int64_t>(static_cast<int64_t>(cells.size()) - 3, 1);
+  double extent = static_cast<double>(n) * 50;
+  auto x_of = [&](double metres) {
+    return kLeft + std::clamp(metres, 0.0, extent) / extent * kPlotWidth;
+  };
+  int32_t line_length =
+      set.station ? set.station->content.slots[model::kSlotTrainGeneral].area_end : 0;
+
+  // Station names, slanted, over both panels.
+  double band_bottom = top + kStationBand;
+  double elev_top = band_bottom + 10;
+  double elev_bottom = elev_top + kElevationHeight;
+  double speed_top = elev_bottom + 60;
+  double speed_bottom = speed_top + kSpeedHeight;
+  // Names closer than a line of text are moved right, with a short leader.
+  std::vector<Station> stations = stations_of(set);
+  std::stable_sort(stations.begin(), stations.end(),
+                   [](const Station& a, const Station& b) { return a.position < b.position; });
+  double next_free = -1e9;
+  for (const Station& s : stations) {
+    if (s.position < 0 || s.position > extent) continue;
+    double x = x_of(s.position);
+    double anchor = std::max(x, next_free);
+    next_free = anchor + 16;
+    svg.line(x, band_bottom, x, speed_bottom, "stroke=\"#999\" stroke-dasharray=\"3 3\"");
+    if (anchor > x) svg.line(x, band_bottom, anchor + 3, band_bottom - 6, "stroke=\"#999\"");
+    svg.text(anchor + 3, band_bottom - 6, s.name,
+             kSmall + " class=\"station-label\" transform=\"rotate(-65 " + num(anchor + 3) + " " +
+                 num(band_bottom - 6) + ")\"");
+  }
+
+  // Elevation, integrated from the cells' gradients (per mille over 50 m).
+  std::vector<double> elevation(static_cast<size_t>(n) + 1, 0);
+  for (int64_t c = 0; c < n; ++c) {
+    double gradient = int{cells[static_cast<size_t>(c)].gradient_code} - 100;
+    elevation[static_cast<size_t>(c) + 1] = elevation[static_cast<size_t>(c)] + gradient * 0.05;
+  }
+  auto [lo_it, hi_it] = std::minmax_element(elevation.begin(), elevation.end());
+  double lo = *lo_it, hi = *hi_it;
+  double margin = std::max((hi - lo) * 0.08, 5.0);
+  Axis ea{lo - margin, hi + margin, elev_top, kElevationHeight};
+  svg.rect(kLeft, elev_top, kPlotWidth, kElevationHeight, "fill=\"#fff\"");
+  value_axis(svg, ea, "elevation (m, from 0 at the origin)");
+  // Mountain stretches: runs of cells with a mountain type.
+  double last_type_label = -1e9;
+  for (int64_t c = 0; c < n;) {
+    uint8_t type = cells[static_cast<size_t>(c)].mountain_type;
+    int64_t e = c;
+    while (e + 1 < n && cells[static_cast<size_t>(e) + 1].mountain_type == type) ++e;
+    if (type != 0) {
+      double x1 = x_of(static_cast<double>(c) * 50), x2 = x_of(static_cast<double>(e + 1) * 50);
+      svg.rect(x1, elev_top, std::max(x2 - x1, 1.0), kElevationHeight,
+               "fill=\"#a0522d\" fill-opacity=\"0.18\" class=\"mountain\"");
+      // The type is written where it does not crowd the previous one.
+      if ((x1 + x2) / 2 > last_type_label + 18) {
+        last_type_label = (x1 + x2) / 2;
+        svg.text(last_type_label, elev_top + 12, "M" + std::to_string(type),
+                 "font-size=\"9\" fill=\"#7a3b16\" text-anchor=\"middle\"");
+      }
+    }
+    c = e + 1;
+  }
+  if (line_length > 0 && line_length < extent) {
+    svg.rect(x_of(line_length), elev_top, kLeft + kPlotWidth - x_of(line_length), kElevationHeight,
+             "fill=\"#888\" fill-opacity=\"0.12\"");
+    svg.text(x_of(line_length) + 4, elev_bottom - 6, "spare track", kSmall);
+  }
+  std::string d;
+  for (int64_t c = 0; c <= n; ++c) {
+    d += (c == 0 ? "M" : " L") + num(x_of(static_cast<double>(c) * 50)) + " " +
+         num(ea.y(elevation[static_cast<size_t>(c)]));
+  }
+  svg.path(d, "id=\"elevation\" fill=\"none\" stroke=\"#2e7d32\" stroke-width=\"1.8\"");
+  svg.rect(kLeft, elev_top, kPlotWidth, kElevationHeight, "fill=\"none\" " + kAxis);
+  km_axis(svg, extent, elev_bottom, "distance from the origin (km)");
+
+  // Speed limit steps and slowdowns.
+  double top_speed = 0;
+  for (int64_t c = 0; c < n; ++c) {
+    top_speed =
+        std::max(top_speed, static_cast<double>(cells[static_cast<size_t>(c)].speed_code) * 5);
+  }
+  struct Slowdown {
+    int64_t start, end;
+    double speed;
+  };
+  std::vector<Slowdown> slowdowns;
+  for (size_t c = 0; c < cells.size(); ++c) {
+    if (cells[c].kind != model::kSlowdownStart) continue;
+    size_t e = c;
+    for (size_t k = c + 1; k < cells.size(); ++k) {
+      if (cells[k].kind == model::kSlowdownStart) break;
+      if (cells[k].kind == model::kSlowdownEnd) {
+        e = k;
+        break;
+      }
+    }
+    slowdowns.push_back(
+        {static_cast<int64_t>(c), static_cast<int64_t>(e), static_cast<double>(cells[c].value1)});
+    top_speed = std::max(top_speed, static_cast<double>(cells[c].value1));
+  }
+  Axis sa{0, std::max(20.0, std::ceil(top_speed * 1.15 / 20) * 20), speed_top, kSpeedHeight};
+  svg.rect(kLeft, speed_top, kPlotWidth, kSpeedHeight, "fill=\"#fff\"");
+  value_axis(svg, sa, "speed (km/h)");
+  for (const Slowdown& s : slowdowns) {
+    double x1 = x_of(static_cast<double>(placed_position(s.start)));
+    double x2 = std::max(x_of(static_cast<double>(placed_position(s.end))), x1 + 2);
+    double y = sa.y(std::clamp(s.speed, sa.lo, sa.hi));
+    svg.rect(x1, y, x2 - x1, speed_top + kSpeedHeight - y,
+             "fill=\"#c0392b\" fill-opacity=\"0.25\" stroke=\"#c0392b\" class=\"slowdown\"");
+    svg.text((x1 + x2) / 2, y - 4, std::to_string(static_cast<int>(s.speed)),
+             "font-size=\"10\" fill=\"#c0392b\" text-anchor=\"middle\"");
+  }
+  d.clear();
+  int prev = -1;
+  for (int64_t c = 0; c < n; ++c) {
+    int v = cells[static_cast<size_t>(c)].speed_code * 5;
+    double x = x_of(static_cast<double>(c) * 50);
+    if (c == 0) {
+      d = "M" + num(x) + " " + num(sa.y(v));
+    } else if (v != prev) {
+      d += " L" + num(x) + " " + num(sa.y(prev)) + " L" + num(x) + " " + num(sa.y(v));
+    }
+    prev = v;
+  }
+  d += " L" + num(x_of(extent)) + " " + num(sa.y(prev));
+  svg.path(d, "id=\"speed\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.8\"");
+  for (int32_t p : signal_positions(set)) {
+    double x = x_of(p);
+    svg.line(x, speed_bottom - 8, x, speed_bottom, "stroke=\"#c0392b\" stroke-width=\"1.5\"");
+  }
+  svg.rect(kLeft, speed_top, kPlotWidth, kSpeedHeight, "fill=\"none\" " + kAxis);
+  km_axis(svg, extent, speed_bottom, "distance from the origin (km)");
+
+  // Legend.
+  double ly = speed_bottom + 62;
+  double x = kLeft;
+  auto key = [&](const std::string& swatch, const std::string& label) {
+    svg.raw(swatch);
+    svg.text(x + 26, ly, label, kSmall);
+    x += 40 + 7.0 * static_cast<double>(label.size());
+  };
+  key("<line x1=\"" + num(x) + "\" y1=\"" + num(ly - 4) + "\" x2=\"" + num(x + 20) + "\" y2=\"" +
+          num(ly - 4) + "\" stroke=\"#2e7d32\" stroke-width=\"2\"/>\n",
+      "elevation");
+  key("<rect x=\"" + num(x) + "\" y=\"" + num(ly - 10) +
+          "\" width=\"20\" height=\"10\" fill=\"#a0522d\" fill-opacity=\"0.3\"/>\n",
+      "mountain stretch (M type)");
+  key("<line x1=\"" + num(x) + "\" y1=\"" + num(ly - 4) + "\" x2=\"" + num(x + 20) + "\" y2=\"" +
+          num(ly - 4) + "\" stroke=\"#1f4e9c\" stroke-width=\"2\"/>\n",
+      "speed limit");
+  key("<rect x=\"" + num(x) + "\" y=\"" + num(ly - 10) +
+          "\" width=\"20\" height=\"10\" fill=\"#c0392b\" fill-opacity=\"0.3\" "
+          "stroke=\"#c0392b\"/>\n",
+      "slowdown (its speed above)");
+  key("<line x1=\"" + num(x + 10) + "\" y1=\"" + num(ly - 10) + "\" x2=\"" + num(x + 10) +
+          "\" y2=\"" + num(ly) + "\" stroke=\"#c0392b\" stroke-width=\"1.5\"/>\n",
+      "signal");
+  return ly + 10;
+}
+
+}  // namespace
+
+std::string xml_escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string render_svg(const CompiledSet& set) {
+  if (!set.track && !set.line) {
+    throw ToolError("nothing to draw: the drawing needs a track file or a line file");
+  }
+  std::string title = "Compiled scenario";
+  if (set.station) {
+    const auto& slots = set.station->content.slots;
+    title += " " + to_utf8(slots[model::kSlotLine].item_name) + " / " +
+             to_utf8(slots[model::kSlotTrain].item_name);
+  }
+  Svg body;
+  body.text(kLeft, 32, title, "font-size=\"20\" font-weight=\"bold\"");
+  double bottom = draw_plan(body, set, 70);
+  bottom = draw_profiles(body, set, bottom + 40);
+  double height = bottom + 20;
+
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(kWidth) + "\" height=\"" +
+         num(height) + "\" viewBox=\"0 0 " + num(kWidth) + " " + num(height) +
+         "\" font-family=\"sans-serif\">\n";
+  svg += "<title>" + xml_escape(title) + "</title>\n";
+  svg += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
+  svg += body.take();
+  svg += "</svg>\n";
+  return svg;
+}
+
+}  // namespace tools
