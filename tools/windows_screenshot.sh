@@ -61,7 +61,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 timeout 300 wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot failed"
