@@ -1,5 +1,7 @@
 #include "model/compiled_files.h"
 
+#include <algorithm>
+
 #include "platform/byte_writer.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
@@ -14,33 +16,81 @@ std::string track_file_name(const Scenario& s) { return s.line_name + "_" + s.tr
 
 namespace {
 
-// One half (x or y) of the plan: points 0 and 1 are integers, computed points
-// doubles, the rest empty.
-void put_plan_half(platform::ByteWriter& out, const TrackPlan& plan,
-                   const std::vector<double>& values) {
-  for (int32_t m = 0; m <= plan.last; ++m) {
-    if (!plan.computed(m)) {
-      out.put_variant_empty();
-    } else if (m < 2) {
-      out.put_variant_int16(static_cast<int16_t>(values[static_cast<size_t>(m)]));
-    } else {
-      out.put_variant_double(values[static_cast<size_t>(m)]);
-    }
+// The line file is handed to the file in parts of about this size, so that
+// its tens of megabytes are never held whole beside the plan.
+constexpr size_t kLineFilePart = size_t{1} << 20;
+
+// Gathers encoded bytes and hands them on whenever a part is full.
+class PartWriter {
+ public:
+  explicit PartWriter(const platform::PartSink& sink) : sink_(sink) {
+    out_.reserve(kLineFilePart + 16);
   }
+  platform::ByteWriter& out() { return out_; }
+  void part_done() {
+    if (out_.size() >= kLineFilePart) flush();
+  }
+  void flush() {
+    if (out_.size() > 0) sink_(out_.bytes());
+    out_.clear();
+  }
+
+ private:
+  const platform::PartSink& sink_;
+  platform::ByteWriter out_;
+};
+
+// Values encoded between two looks at the part's size.
+constexpr int32_t kPlanBatch = 1 << 14;
+
+// One half (x or y) of the plan: points 0 and 1 are integers, computed points
+// doubles, the rest empty. The doubles and the empties are encoded a batch at
+// a time into room taken at once.
+void put_plan_half(PartWriter& w, const TrackPlan& plan, const std::vector<double>& values) {
+  const int32_t end = plan.last + 1;
+  const int32_t computed = std::min(plan.cursor, end);
+  int32_t m = 0;
+  for (; m < std::min(computed, 2); ++m) {
+    w.out().put_variant_int16(static_cast<int16_t>(values[static_cast<size_t>(m)]));
+  }
+  while (m < computed) {
+    const int32_t n = std::min(computed - m, kPlanBatch);
+    char* at = w.out().room(static_cast<size_t>(n) * 10);
+    for (int32_t i = 0; i < n; ++i, ++m) {
+      at = platform::encode_variant_double(at, values[static_cast<size_t>(m)]);
+    }
+    w.part_done();
+  }
+  while (m < end) {
+    const int32_t n = std::min(end - m, kPlanBatch);
+    char* at = w.out().room(static_cast<size_t>(n) * 2);
+    for (int32_t i = 0; i < n; ++i, ++m) at = platform::encode_variant_empty(at);
+    w.part_done();
+  }
+}
+
+void require_plan(const Scenario& s) {
+  if (!s.track_plan_allocated) {
+    throw platform::RuntimeFailure(platform::kSubscriptOutOfRange, "no track plan");
+  }
+}
+
+// REQUIRES: the plan exists.
+void encode_line_file_in_parts(const Scenario& s, const platform::PartSink& sink) {
+  PartWriter w(sink);
+  put_plan_half(w, s.track_plan, s.track_plan.x);
+  put_plan_half(w, s.track_plan, s.track_plan.y);
+  w.flush();
 }
 
 }  // namespace
 
 std::string encode_line_file(const Scenario& s) {
-  if (!s.track_plan_allocated) {
-    throw platform::RuntimeFailure(platform::kSubscriptOutOfRange, "no track plan");
-  }
-  const TrackPlan& plan = s.track_plan;
-  platform::ByteWriter out;
-  out.reserve(static_cast<size_t>(plan.last + 1) * 2 * 10);
-  put_plan_half(out, plan, plan.x);
-  put_plan_half(out, plan, plan.y);
-  return out.take();
+  require_plan(s);
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(s.track_plan.last + 1) * 2 * 10);
+  encode_line_file_in_parts(s, [&bytes](std::string_view part) { bytes += part; });
+  return bytes;
 }
 
 std::string encode_station_file(const Scenario& s) {
@@ -90,7 +140,11 @@ std::string encode_track_file(const Scenario& s) {
 
 void write_compiled_files(const Scenario& s) {
   if (s.write_line_file != 0) {
-    platform::replace_file(platform::join_path(s.app_path, line_file_name(s)), encode_line_file(s));
+    // A missing plan fails before the file is touched, as a whole encoding would.
+    require_plan(s);
+    platform::replace_file_by_parts(
+        platform::join_path(s.app_path, line_file_name(s)),
+        [&s](const platform::PartSink& sink) { encode_line_file_in_parts(s, sink); });
   }
   platform::replace_file(platform::join_path(s.app_path, station_file_name(s)),
                          encode_station_file(s));

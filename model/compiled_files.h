@@ -20,8 +20,9 @@
 //                 mountain_type, speed_code, gradient_code, adhesion_code u8.
 //
 // Each file is replaced whole (create, close, delete, write), so an older,
-// longer file leaves nothing behind. A failure throws RuntimeFailure; files
-// written before it stay.
+// longer file leaves nothing behind; the line file is written in parts as it
+// is encoded, never held whole in memory. A failure throws RuntimeFailure;
+// files written before it stay.
 #ifndef SCENARIO_MODEL_COMPILED_FILES_H_
 #define SCENARIO_MODEL_COMPILED_FILES_H_
 

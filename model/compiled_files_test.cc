@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -130,6 +131,54 @@ TEST_F(WriteCompiledFilesTest, ReplacesOlderFilesAndSkipsTheLineFileWhenNotAsked
   s.track_plan.y.assign(7001, 0.0);
   write_compiled_files(s);
   EXPECT_EQ(platform::read_file(path("BRENTALVO_linea.dat")).size(), 2u * 7001 * 2);
+}
+
+// The line file goes to disk in parts of about a megabyte: a plan of several
+// parts must come out as one encoding, with no value lost or doubled where a
+// part ends.
+TEST_F(WriteCompiledFilesTest, ALineFileOfManyPartsIsWrittenWhole) {
+  Scenario s = scenario_with_track(140);
+  s.app_path = dir_.string();
+  s.write_line_file = 1;
+  TrackPlan& plan = s.track_plan;
+  plan.last = 300000;
+  plan.cursor = 200001;
+  plan.x.assign(300001, 0.0);
+  plan.y.assign(300001, 0.0);
+  for (size_t m = 0; m < 200001; ++m) {
+    plan.x[m] = static_cast<double>(m) * 0.5;
+    plan.y[m] = -static_cast<double>(m) / 3.0;
+  }
+  plan.y[1] = 1;
+  s.track_plan_allocated = true;
+  write_compiled_files(s);
+
+  const std::string b = platform::read_file(path("BRENTALVO_linea.dat"));
+  // Per half: points 0 and 1 of 4 bytes, 199999 doubles of 10, 100000 empties of 2.
+  const size_t half = 8 + 199999 * 10 + 100000 * 2;
+  ASSERT_EQ(b.size(), 2 * half);
+  EXPECT_EQ(b, encode_line_file(s));
+  // Doubles on either side of where the first parts end (the first after
+  // point 114689), in both halves.
+  for (size_t m : {2u, 114689u, 114690u, 131073u, 131074u, 200000u}) {
+    for (int h = 0; h < 2; ++h) {
+      const size_t at = static_cast<size_t>(h) * half + 8 + (m - 2) * 10;
+      ASSERT_EQ(u16_at(b, at), 5) << m;
+      double v;
+      std::memcpy(&v, b.data() + at + 2, 8);
+      EXPECT_EQ(v, h == 0 ? plan.x[m] : plan.y[m]) << m;
+    }
+  }
+  EXPECT_EQ(u16_at(b, half - 2), 0);
+}
+
+TEST_F(WriteCompiledFilesTest, AMissingPlanFailsBeforeTheLineFileIsTouched) {
+  Scenario s = scenario_with_track(140);
+  s.app_path = dir_.string();
+  s.write_line_file = 1;
+  platform::replace_file(path("BRENTALVO_linea.dat"), "old plan");
+  EXPECT_THROW(write_compiled_files(s), platform::RuntimeFailure);
+  EXPECT_EQ(platform::read_file(path("BRENTALVO_linea.dat")), "old plan");
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #ifndef SCENARIO_PLATFORM_BYTE_WRITER_H_
 #define SCENARIO_PLATFORM_BYTE_WRITER_H_
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -16,16 +18,41 @@ namespace platform {
 
 enum VariantType : uint16_t { kVariantEmpty = 0, kVariantInt16 = 2, kVariantDouble = 5 };
 
+// The low `n` bytes of `v` into `at`, least significant first.
+inline void encode_le(char* at, uint64_t v, size_t n) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(at, &v, n);
+  } else {
+    for (size_t i = 0; i < n; ++i) at[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  }
+}
+
+// Tagged values into `at`, for loops that make room for many at once (see
+// ByteWriter::room); each returns the position after the value.
+inline char* encode_variant_empty(char* at) {
+  encode_le(at, kVariantEmpty, 2);
+  return at + 2;
+}
+inline char* encode_variant_double(char* at, double v) {
+  encode_le(at, kVariantDouble, 2);
+  encode_le(at + 2, std::bit_cast<uint64_t>(v), 8);
+  return at + 10;
+}
+
 class ByteWriter {
  public:
-  void reserve(size_t n) { bytes_.reserve(n); }
+  void reserve(size_t n) {
+    if (n > buffer_.size()) buffer_.resize(n);
+  }
 
-  void put_u8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
-  void put_u16(uint16_t v);
+  // The fixed-width puts are inline and write into room made beforehand: the
+  // line file is millions of them.
+  void put_u8(uint8_t v) { put_le(v, 1); }
+  void put_u16(uint16_t v) { put_le(v, 2); }
   void put_i16(int16_t v) { put_u16(static_cast<uint16_t>(v)); }
-  void put_u32(uint32_t v);
+  void put_u32(uint32_t v) { put_le(v, 4); }
   void put_i32(int32_t v) { put_u32(static_cast<uint32_t>(v)); }
-  void put_f64(double v);
+  void put_f64(double v) { put_le(std::bit_cast<uint64_t>(v), 8); }
   // A 16-bit length and the bytes; throws RuntimeFailure(kOverflow) for a
   // text longer than 65535 bytes.
   void put_text(std::string_view text);
@@ -40,11 +67,34 @@ class ByteWriter {
     put_f64(v);
   }
 
-  const std::string& bytes() const { return bytes_; }
-  std::string take() { return std::move(bytes_); }
+  // The bytes written so far; valid until the next put.
+  std::string_view bytes() const { return {buffer_.data(), size_}; }
+  size_t size() const { return size_; }
+  std::string take() {
+    buffer_.resize(size_);
+    size_ = 0;
+    return std::move(buffer_);
+  }
+  // Empties the bytes and keeps the memory, for writing a file in parts.
+  void clear() { size_ = 0; }
+
+  // Takes the next `n` bytes, to be filled by the caller (encode_*): one
+  // call for many values.
+  char* room(size_t n) {
+    if (size_ + n > buffer_.size()) grow(n);
+    char* at = buffer_.data() + size_;
+    size_ += n;
+    return at;
+  }
 
  private:
-  std::string bytes_;
+  void grow(size_t n);
+
+  void put_le(uint64_t v, size_t n) { encode_le(room(n), v, n); }
+
+  // Bytes 0 .. size_ - 1 are written; the rest is room.
+  std::string buffer_;
+  size_t size_ = 0;
 };
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #ifndef SCENARIO_PLATFORM_FILES_H_
 #define SCENARIO_PLATFORM_FILES_H_
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,6 +34,16 @@ std::string read_file(const std::string& path);
 
 // Replaces the file by `bytes`: create, close, delete, write, close.
 void replace_file(const std::string& path, std::string_view bytes);
+
+// Receives the parts of a file being written, in order.
+using PartSink = std::function<void(std::string_view)>;
+
+// Replaces the file like replace_file, with its bytes given in parts: after
+// the create, close and delete, `write_parts` is called once with a sink that
+// writes each part as it comes. A large file then never has to be held whole
+// in memory.
+void replace_file_by_parts(const std::string& path,
+                           const std::function<void(const PartSink&)>& write_parts);
 
 // Replaces the file by the given lines, each followed by CR LF.
 void replace_text_file(const std::string& path, std::span<const std::string_view> lines);

@@ -109,6 +109,15 @@ void replace_file(const std::string& path, std::string_view bytes) {
   file.close();
 }
 
+void replace_file_by_parts(const std::string& path,
+                           const std::function<void(const PartSink&)>& write_parts) {
+  Descriptor(path, O_RDWR | O_CREAT).close();
+  delete_file(path);
+  Descriptor file(path, O_WRONLY | O_CREAT | O_TRUNC);
+  write_parts([&file](std::string_view part) { file.write_all(part); });
+  file.close();
+}
+
 void replace_text_file(const std::string& path, std::span<const std::string_view> lines) {
   std::string text;
   for (std::string_view line : lines) {

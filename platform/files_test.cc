@@ -34,6 +34,24 @@ TEST_F(FilesTest, ReplaceLeavesExactlyTheNewBytes) {
   EXPECT_EQ(read_file(path("a.dat")), "abc");
 }
 
+TEST_F(FilesTest, ReplaceByPartsWritesEveryPartInOrderOverAnOlderFile) {
+  replace_file(path("p.dat"), std::string(100000, 'x'));
+  replace_file_by_parts(path("p.dat"), [](const PartSink& sink) {
+    sink("ab");
+    sink("");
+    sink(std::string(70000, 'c'));
+    sink("d");
+  });
+  EXPECT_EQ(read_file(path("p.dat")), "ab" + std::string(70000, 'c') + "d");
+
+  try {
+    replace_file_by_parts(path("missing/p.dat"), [](const PartSink& sink) { sink("y"); });
+    ADD_FAILURE() << "writing into a missing folder did not fail";
+  } catch (const RuntimeFailure& f) {
+    EXPECT_EQ(f.number(), kFileNotFound);
+  }
+}
+
 TEST_F(FilesTest, TextLinesEndWithCrLf) {
   std::vector<std::string_view> lines = {"[generale]", "", "  ", "\xB0"};
   replace_text_file(path("t.txt"), lines);
@@ -69,7 +87,9 @@ TEST_F(FilesTest, AFileThatCannotBeCreatedFails) {
 
 TEST_F(FilesTest, JoinUsesThePlatformSeparator) {
   EXPECT_EQ(join_path("/a/b", "c.txt"), std::string("/a/b") + path_separator() + "c.txt");
+#ifndef _WIN32
   EXPECT_EQ(path_separator(), '/');
+#endif
   EXPECT_FALSE(app_folder().empty());
 }
 

@@ -195,14 +195,23 @@ bool RouteReading::general_section() {
 }
 
 // Sizes the track (and the plan) afresh from the route length just read.
+// A length that gives no track or no plan fails before anything is resized:
+// the track, the plan, cell_count and total_length of an earlier length row
+// then stay together as they were.
 void RouteReading::route_length() {
-  s_.total_length =
+  const int32_t total_length =
       platform::to_int32(int64_t{s_.item_table[model::kSlotTrainGeneral].area_end} + kSpareTrack);
-  s_.cell_count = platform::round_to_int32(s_.total_length / 50.0);
-  if (s_.cell_count < 0) {
+  const int32_t cell_count = platform::round_to_int32(total_length / 50.0);
+  if (cell_count < 0) {
     throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
-                                   "track of " + std::to_string(s_.cell_count) + " cells");
+                                   "track of " + std::to_string(cell_count) + " cells");
   }
+  if (s_.write_line_file != 0 && total_length < 0) {
+    throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
+                                   "track plan of " + std::to_string(total_length) + " m");
+  }
+  s_.total_length = total_length;
+  s_.cell_count = cell_count;
   s_.track.assign(static_cast<size_t>(s_.cell_count) + 1, model::TrackCell{});
   s_.track_allocated = true;
   if (s_.write_line_file != 0) create_track_plan(s_);

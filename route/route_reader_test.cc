@@ -197,6 +197,25 @@ TEST_F(RouteReaderTest, ReadingFailuresThrowForTheTrap) {
   }
 }
 
+// Found by fuzzing (route_fuzz): a second route length row too short for a
+// track (or for a plan) left cell_count and total_length of the failed row
+// beside the track and plan of the first one.
+TEST_F(RouteReaderTest, ALengthRowThatFailsLeavesTheEarlierTrackWhole) {
+  const std::string_view texts[] = {
+      "[generale]\r\nlunghezza percorso, -6500\r\nlunghezza percorso, -2566500\r\n",
+      "[generale]\r\nlunghezza percorso, -6500\r\nlunghezza percorso, -7010\r\n",
+  };
+  for (std::string_view text : texts) {
+    SCOPED_TRACE(text);
+    reset();
+    EXPECT_THROW(read(text), platform::RuntimeFailure);
+    EXPECT_EQ(s_.total_length, 500);
+    EXPECT_EQ(s_.cell_count, 10);
+    EXPECT_EQ(s_.track.size(), 11u);
+    EXPECT_EQ(s_.track_plan.last, 500);
+  }
+}
+
 TEST_F(RouteReaderTest, SignalRepetition) {
   const struct {
     std::string_view row;

@@ -16,25 +16,54 @@ model::TrackPlan& started_plan(model::Scenario& s) {
   return s.track_plan;
 }
 
-// REQUIRES: 2 <= plan.cursor <= plan.last.
-void straight_step(model::TrackPlan& plan) {
-  const size_t c = static_cast<size_t>(plan.cursor);
-  const double dx = plan.x[c - 1] - plan.x[c - 2];
-  const double dy = plan.y[c - 1] - plan.y[c - 2];
-  plan.x[c] = plan.x[c - 1] + dx;
-  plan.y[c] = plan.y[c - 1] + dy;
-  ++plan.cursor;
-}
+// Draws the points from the cursor on. Each step forms its direction afresh
+// from the two points before it, as stored; those two are also kept in
+// locals, so that a step waits on its own arithmetic and not on reading back
+// what the step before has just stored. The values, and the order in which
+// they are computed, are those of the stored points.
+class Stepper {
+ public:
+  // REQUIRES: 2 <= plan.cursor.
+  explicit Stepper(model::TrackPlan& plan)
+      : plan_(plan),
+        c_(static_cast<size_t>(plan.cursor)),
+        x1_(plan.x[c_ - 1]),
+        x2_(plan.x[c_ - 2]),
+        y1_(plan.y[c_ - 1]),
+        y2_(plan.y[c_ - 2]) {}
+  Stepper(const Stepper&) = delete;
+  Stepper& operator=(const Stepper&) = delete;
+  ~Stepper() { plan_.cursor = static_cast<int32_t>(c_); }
 
-// REQUIRES: 2 <= plan.cursor <= plan.last.
-void arc_step(model::TrackPlan& plan, double k) {
-  const size_t c = static_cast<size_t>(plan.cursor);
-  const double dx = plan.x[c - 1] - plan.x[c - 2];
-  const double dy = plan.y[c - 1] - plan.y[c - 2];
-  plan.x[c] = plan.x[c - 1] + (dy * k + dx);
-  plan.y[c] = plan.y[c - 1] + (dy - dx * k);
-  ++plan.cursor;
-}
+  int64_t cursor() const { return static_cast<int64_t>(c_); }
+
+  // REQUIRES: cursor() <= plan.last.
+  void straight() {
+    const double dx = x1_ - x2_;
+    const double dy = y1_ - y2_;
+    put(x1_ + dx, y1_ + dy);
+  }
+  void arc(double k) {
+    const double dx = x1_ - x2_;
+    const double dy = y1_ - y2_;
+    put(x1_ + (dy * k + dx), y1_ + (dy - dx * k));
+  }
+
+ private:
+  void put(double x, double y) {
+    plan_.x[c_] = x;
+    plan_.y[c_] = y;
+    x2_ = x1_;
+    x1_ = x;
+    y2_ = y1_;
+    y1_ = y;
+    ++c_;
+  }
+
+  model::TrackPlan& plan_;
+  size_t c_;
+  double x1_, x2_, y1_, y2_;
+};
 
 }  // namespace
 
@@ -79,15 +108,16 @@ void plan_start(model::Scenario& s) {
 bool plan_curve(model::Scenario& s, int32_t p, int32_t l, double k) {
   model::TrackPlan& plan = started_plan(s);
   const int64_t arc_end = int64_t{p} + l;
-  while (plan.cursor <= p) {
-    if (plan.cursor > plan.last) return false;
-    straight_step(plan);
-    if (plan.cursor > kMaxCurvePoints) return false;
+  Stepper step(plan);
+  while (step.cursor() <= p) {
+    if (step.cursor() > plan.last) return false;
+    step.straight();
+    if (step.cursor() > kMaxCurvePoints) return false;
   }
-  while (plan.cursor <= arc_end) {
-    if (plan.cursor > plan.last) return false;
-    arc_step(plan, k);
-    if (plan.cursor > kMaxCurvePoints) return false;
+  while (step.cursor() <= arc_end) {
+    if (step.cursor() > plan.last) return false;
+    step.arc(k);
+    if (step.cursor() > kMaxCurvePoints) return false;
   }
   return true;
 }
@@ -95,7 +125,8 @@ bool plan_curve(model::Scenario& s, int32_t p, int32_t l, double k) {
 void plan_tail(model::Scenario& s) {
   model::TrackPlan& plan = started_plan(s);
   const int64_t tail_end = int64_t{plan.last} - 2;
-  while (plan.cursor <= tail_end) straight_step(plan);
+  Stepper step(plan);
+  while (step.cursor() <= tail_end) step.straight();
 }
 
 }  // namespace route

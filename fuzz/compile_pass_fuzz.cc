@@ -1,0 +1,115 @@
+// The whole compile pass, memorizza_percorso, from one input:
+//
+//   <route description> NUL <train description>             line file asked for
+//   <route description> NUL <train description> NUL <any>    no line file
+//   <route description>                                      no train description
+//
+// Checked, against the files in the working folder afterwards:
+//   - the pass returns with error_code 0 or a number of the error table, or
+//     ends by an identity error (1250, 1251), or by a run-time failure only
+//     where the track lacks the cells the stamps need;
+//   - the route description is always gone; the train description is gone
+//     unless the route reading ended before it (then it is byte for byte as
+//     written); no other file appears;
+//   - after a return, the compiled files are there: the track file of
+//     15 x (cell_count + 1) bytes, the station file of 2958 bytes plus the
+//     names, the line file (when asked for) with the values its variant codes
+//     announce; after an identity error or a failure, none of them;
+//   - the route signs still own their item slots.
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "app/compile_pass.h"
+#include "finish/errore.h"
+#include "fuzz/fuzz_support.h"
+#include "model/compiled_files.h"
+#include "platform/files.h"
+#include "platform/runtime_failure.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const fuzz::WorkFolder folder("compile_pass");
+  folder.clear();
+
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const size_t cut = input.find('\0');
+  const std::string_view route_text = input.substr(0, cut);
+  std::string_view train_text;
+  const bool has_train = cut != std::string_view::npos;
+  int32_t j = 1;
+  if (has_train) {
+    train_text = input.substr(cut + 1);
+    const size_t end = train_text.find('\0');
+    if (end != std::string_view::npos) {
+      train_text = train_text.substr(0, end);
+      j = 0;
+    }
+  }
+
+  model::Scenario s = fuzz::fresh_scenario(folder, j);
+  const std::string route_name = model::route_description_name(s);
+  const std::string train_name = model::train_description_name(s);
+  platform::replace_file(folder.file(route_name), route_text);
+  if (has_train) platform::replace_file(folder.file(train_name), train_text);
+
+  enum { kReturned, kIdentityError, kRunTimeFailure } end = kReturned;
+  try {
+    app::memorizza_percorso(s, j);
+  } catch (const finish::ErroreEnd& e) {
+    FUZZ_CHECK(e.number() == 1250 || e.number() == 1251,
+               "identity error " + std::to_string(e.number()));
+    end = kIdentityError;
+  } catch (const platform::RuntimeFailure& e) {
+    // Outside reading the compile pass has no trap: a failure there ends the
+    // program. It may come only from a missing track or a track too short to
+    // hold cell 1 for the stamps.
+    FUZZ_CHECK(!s.track_allocated || s.cell_count < 1,
+               std::string("run-time failure after reading: ") + e.what());
+    end = kRunTimeFailure;
+  }
+  const int32_t code = s.error_code;
+  FUZZ_CHECK(code == 0 || fuzz::is_compile_error(code), "error code " + std::to_string(code));
+  FUZZ_CHECK(code != 101, "code 101 with a route description");
+
+  std::set<std::string> expected;
+  std::set<std::string> left = folder.names();
+  // A route code (or one of the finishing pass's, which may follow it) is the
+  // only way the train description stays; it is then untouched.
+  const bool train_unread = fuzz::is_route_only_error(code);
+  const bool train_may_stay = train_unread || (code >= 11 && code <= 13);
+  if (has_train && left.count(train_name)) {
+    FUZZ_CHECK(train_may_stay, "train description left with code " + std::to_string(code));
+    FUZZ_CHECK(platform::read_file(folder.file(train_name)) == train_text,
+               "the train description left behind was changed");
+    expected.insert(train_name);
+  } else {
+    FUZZ_CHECK(!(has_train && train_unread),
+               "train description gone although the route ended with code " + std::to_string(code));
+  }
+
+  if (end == kReturned) {
+    const std::string track = model::track_file_name(s);
+    const std::string station = model::station_file_name(s);
+    expected.insert(track);
+    expected.insert(station);
+    FUZZ_CHECK(left.count(track) && left.count(station), "a compiled file is missing");
+    FUZZ_CHECK(platform::read_file(folder.file(track)).size() ==
+                   model::kTrackRecordSize * (static_cast<size_t>(s.cell_count) + 1),
+               "track file size for cell_count " + std::to_string(s.cell_count));
+    FUZZ_CHECK(
+        platform::read_file(folder.file(station)).size() == fuzz::expected_station_file_size(s),
+        "station file size");
+    if (j != 0) {
+      const std::string line = model::line_file_name(s);
+      expected.insert(line);
+      FUZZ_CHECK(left.count(line), "the line file is missing");
+      fuzz::check_line_file(platform::read_file(folder.file(line)), s.track_plan);
+    }
+  }
+  FUZZ_CHECK(left == expected, "the folder holds other files than expected");
+
+  fuzz::check_model_shape(s);
+  fuzz::check_route_signs(s);
+  return 0;
+}

@@ -1,0 +1,178 @@
+#include "fuzz/fuzz_support.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/form_load.h"
+#include "model/compiled_files.h"
+#include "platform/runtime_failure.h"
+#include "sources/builtin_texts.h"
+#include "sources/line_writer.h"
+
+namespace fuzz {
+
+namespace fs = std::filesystem;
+
+void broken(const char* file, int line, const std::string& what) {
+  std::fprintf(stderr, "%s:%d: broken invariant: %s\n", file, line, what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+namespace {
+// Folders to remove when the process ends normally; a crash leaves its folder
+// for a look at what the input produced.
+std::vector<std::string>& folders_to_remove() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+void remove_folders() {
+  std::error_code ignored;
+  for (const std::string& f : folders_to_remove()) fs::remove_all(f, ignored);
+}
+}  // namespace
+
+WorkFolder::WorkFolder(std::string_view target) {
+  fs::path p = fs::temp_directory_path() /
+               ("scenario_fuzz_" + std::string(target) + "_" + std::to_string(::getpid()));
+  fs::remove_all(p);
+  fs::create_directories(p);
+  path_ = p.string();
+  if (folders_to_remove().empty()) std::atexit(remove_folders);
+  folders_to_remove().push_back(path_);
+}
+
+std::string WorkFolder::file(std::string_view name) const {
+  return (fs::path(path_) / name).string();
+}
+
+void WorkFolder::clear() const {
+  for (const fs::directory_entry& e : fs::directory_iterator(path_)) fs::remove_all(e.path());
+}
+
+std::set<std::string> WorkFolder::names() const {
+  std::set<std::string> names;
+  for (const fs::directory_entry& e : fs::directory_iterator(path_)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
+}
+
+model::Scenario fresh_scenario(const WorkFolder& folder, int32_t write_line_file) {
+  model::Scenario s;
+  s.app_path = folder.path();
+  s.line_name = app::kLineName;
+  s.train_code = app::kTrainCode;
+  s.write_line_file = write_line_file;
+  s.error_code = 0;
+  model::clear_item_table(s);
+  return s;
+}
+
+namespace {
+std::string joined(std::span<const std::string_view> text) {
+  std::string bytes;
+  for (std::string_view line : sources::lines_before_sentinel(text)) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+}  // namespace
+
+std::string builtin_route_text() { return joined(sources::route_description_text()); }
+std::string builtin_train_text() { return joined(sources::train_description_text()); }
+
+bool is_compile_error(int32_t code) {
+  return (code >= 1 && code <= 13) || (code >= 15 && code <= 22) || code == 24 || code == 25 ||
+         code == 101 || code == 102 || code == 103;
+}
+
+bool is_route_only_error(int32_t code) {
+  switch (code) {
+    case 1:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 21:
+    case 101:
+    case 102:
+    case 103:
+      return true;
+    default:
+      return false;
+  }
+}
+
+size_t expected_station_file_size(const model::Scenario& s) {
+  size_t size = model::kItemSlots * model::kItemRecordBaseSize;
+  for (const model::ItemRecord& item : s.item_table) size += item.item_name.size();
+  return size;
+}
+
+void check_line_file(std::string_view bytes, const model::TrackPlan& plan) {
+  size_t at = 0;
+  for (int half = 0; half < 2; ++half) {
+    for (int64_t m = 0; m <= plan.last; ++m) {
+      FUZZ_CHECK(at + 2 <= bytes.size(), "line file ends inside point " + std::to_string(m));
+      const unsigned type = static_cast<unsigned char>(bytes[at]) |
+                            static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+      at += 2;
+      unsigned expected = !plan.computed(static_cast<int32_t>(m)) ? 0 : m < 2 ? 2 : 5;
+      FUZZ_CHECK(type == expected, "line file point " + std::to_string(m) + " has type " +
+                                       std::to_string(type) + ", expected " +
+                                       std::to_string(expected));
+      at += type == 2 ? 2 : type == 5 ? 8 : 0;
+    }
+  }
+  FUZZ_CHECK(at == bytes.size(), "line file has " + std::to_string(bytes.size()) +
+                                     " bytes, its variant codes account for " + std::to_string(at));
+}
+
+void check_route_signs(const model::Scenario& s) {
+  if (!s.track_allocated) return;
+  std::set<int> slots;
+  for (const model::TrackCell& c : s.track) {
+    if (c.kind != model::kRouteSign) continue;
+    FUZZ_CHECK(c.value1 >= 1 && c.value1 <= model::kFirstSignSlot,
+               "route sign cell names slot " + std::to_string(c.value1));
+    FUZZ_CHECK(slots.insert(c.value1).second,
+               "two route sign cells name slot " + std::to_string(c.value1));
+    const model::ItemRecord& r = s.item_table[static_cast<size_t>(c.value1)];
+    const bool only_text = r.item_kind == 0 && r.area_start == 0 && r.area_end == 0 &&
+                           r.item_position == 0 && r.item_flag == 0 && r.item_word1 == 0 &&
+                           r.item_word2 == 0 && r.item_word3 == 0 && r.item_word4 == 0 &&
+                           r.item_word5 == 0 && r.item_byte1 == 0 && r.item_byte2 == 0 &&
+                           r.item_byte3 == 0 && r.item_byte4 == 0 && r.item_time == 0;
+    FUZZ_CHECK(only_text, "route sign slot " + std::to_string(c.value1) +
+                              " holds more than a text: another record took it");
+  }
+}
+
+void check_model_shape(const model::Scenario& s) {
+  if (s.track_allocated) {
+    FUZZ_CHECK(s.cell_count >= 0, "negative cell_count with a track");
+    FUZZ_CHECK(s.track.size() == static_cast<size_t>(s.cell_count) + 1,
+               "track of " + std::to_string(s.track.size()) + " cells for cell_count " +
+                   std::to_string(s.cell_count));
+    for (const model::TrackCell& c : s.track) FUZZ_CHECK(c.gap == 0, "a cell's gap byte is set");
+  }
+  if (s.track_plan_allocated) {
+    const model::TrackPlan& p = s.track_plan;
+    FUZZ_CHECK(p.last >= 0, "negative plan length");
+    FUZZ_CHECK(p.x.size() == static_cast<size_t>(p.last) + 1 && p.y.size() == p.x.size(),
+               "plan arrays do not hold points 0 .. last");
+    FUZZ_CHECK(p.cursor >= 0 && p.cursor <= p.last + 1, "plan cursor outside the plan");
+    for (int32_t m = 0; m < p.cursor; ++m) {
+      FUZZ_CHECK(
+          std::isfinite(p.x[static_cast<size_t>(m)]) && std::isfinite(p.y[static_cast<size_t>(m)]),
+          "plan point " + std::to_string(m) + " is not finite");
+    }
+  }
+}
+
+}  // namespace fuzz
