@@ -67,13 +67,6 @@ class Descriptor {
 
 char path_separator() { return '/'; }
 
-std::string join_path(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  path += path_separator();
-  path += name;
-  return path;
-}
-
 bool file_exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -116,15 +109,6 @@ void replace_file_by_parts(const std::string& path,
   Descriptor file(path, O_WRONLY | O_CREAT | O_TRUNC);
   write_parts([&file](std::string_view part) { file.write_all(part); });
   file.close();
-}
-
-void replace_text_file(const std::string& path, std::span<const std::string_view> lines) {
-  std::string text;
-  for (std::string_view line : lines) {
-    text += line;
-    text += "\r\n";
-  }
-  replace_file(path, text);
 }
 
 }  // namespace platform

@@ -188,13 +188,6 @@ std::string app_folder() {
 
 char path_separator() { return '\\'; }
 
-std::string join_path(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  path += path_separator();
-  path += name;
-  return path;
-}
-
 bool file_exists(const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos) return false;
   DWORD attributes = ::GetFileAttributesW(wide_name(path).c_str());
@@ -228,15 +221,6 @@ void replace_file_by_parts(const std::string& path,
   Handle file(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   write_parts([&file](std::string_view part) { file.write_all(part); });
   file.close();
-}
-
-void replace_text_file(const std::string& path, std::span<const std::string_view> lines) {
-  std::string text;
-  for (std::string_view line : lines) {
-    text += line;
-    text += "\r\n";
-  }
-  replace_file(path, text);
 }
 
 }  // namespace platform

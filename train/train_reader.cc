@@ -202,19 +202,26 @@ class TrainReading {
     return platform::to_byte(platform::round_to_int32(limit / 5.0));
   }
 
+  // A speed or adhesion row at cell w: the value in force goes into the cells
+  // from `next` up to the cell before w, and into at least one cell even when
+  // `next` has already reached w; never past the last cell.
+  template <typename Store>
+  void fill_up_to(int32_t w, int32_t& next, Store store) {
+    if (w <= 0) return;
+    do {
+      if (next >= n_) break;
+      store(s_.cell(next));
+      ++next;
+    } while (next < w);
+  }
+
   Next velocita() {
     const int32_t p = fields_.number();
     const int32_t v = fields_.number();
     if (beyond_track(p, 100)) return stop_beyond_track(p);
-    const int32_t w = round_cell(p / 50.0);
-    // The fill writes at least one cell, even when it has already reached w.
-    if (w > 0) {
-      do {
-        if (next_speed_cell_ >= n_) break;
-        s_.cell(next_speed_cell_).speed_code = speed_code(speed_in_force_);
-        ++next_speed_cell_;
-      } while (next_speed_cell_ < w);
-    }
+    // The speed code is checked only where a cell receives it.
+    fill_up_to(round_cell(p / 50.0), next_speed_cell_,
+               [this](model::TrackCell& c) { c.speed_code = speed_code(speed_in_force_); });
     speed_in_force_ = v;
     return Next::kRow;
   }
@@ -223,14 +230,9 @@ class TrainReading {
     const int32_t p = fields_.number();
     const int32_t a = fields_.number();
     if (beyond_track(p, 100)) return stop_beyond_track(p);
-    const int32_t w = round_cell(p / 50.0);
-    if (w > 0) {
-      do {
-        if (next_adhesion_cell_ >= n_) break;
-        s_.cell(next_adhesion_cell_).adhesion_code = platform::low8(adhesion_in_force_);
-        ++next_adhesion_cell_;
-      } while (next_adhesion_cell_ < w);
-    }
+    const uint8_t code = platform::low8(adhesion_in_force_);
+    fill_up_to(round_cell(p / 50.0), next_adhesion_cell_,
+               [code](model::TrackCell& c) { c.adhesion_code = code; });
     adhesion_in_force_ = a;
     return Next::kRow;
   }

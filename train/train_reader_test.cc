@@ -191,10 +191,14 @@ TEST_F(TrainReaderTest, FillsSpeedCodesFromRowToRow) {
       {"after a field of two minus signs",
        rows({"--", "velocita,       0,    95", "--,velocita,    1200,   140"})},
       {"in capitals", rows({"VELOCITA,0,95", "Limite VELOCIT\xC0,1200,140"})},
+      // A limit too large for a cell's byte is harmless while no cell gets it.
+      {"a limit replaced before any cell",
+       rows({"velocita,0,5000", "velocita,0,95", "velocita,1200,140"})},
   };
   for (const Case& c : cases) {
     model::Scenario s = scenario(200);
     read(s, c.text);
+    EXPECT_EQ(s.error_code, 0) << c.name;
     for (int i = 0; i <= 23; ++i) ASSERT_EQ(s.track[i].speed_code, 19) << c.name << " cell " << i;
     for (int i = 24; i <= 197; ++i) {
       ASSERT_EQ(s.track[i].speed_code, 28) << c.name << " cell " << i;
