@@ -11,16 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(clang libclang-rt-14-dev cmake ninja-build libcli11-dev nlohmann-json3-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q </dev/null
-  apt-get install -y -q "${missing[@]}" </dev/null
-fi
+bash .ci/install_missing.sh clang libclang-rt-14-dev cmake ninja-build libcli11-dev \
+  nlohmann-json3-dev
 
 cmake --workflow --preset fuzz </dev/null
 

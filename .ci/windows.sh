@@ -32,17 +32,8 @@ fail() {
 
 # ---- Packages -----------------------------------------------------------------
 stage packages
-packages=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils imagemagick
-  googletest libcli11-dev nlohmann-json3-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  export DEBIAN_FRONTEND=noninteractive
-  timeout 600 apt-get update -q </dev/null
-  timeout 1200 apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
-fi
+bash .ci/install_missing.sh g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils \
+  imagemagick googletest libcli11-dev nlohmann-json3-dev
 
 # ---- Wine on a virtual display ----------------------------------------------------
 stage "wine setup"
@@ -61,18 +52,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=:$(head -n 1 "$work/display")
-export DISPLAY
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 300 wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot failed"
+# shellcheck source=tools/wine_display.sh
+source "$root/tools/wine_display.sh"
+start_virtual_display "$work"
+make_wine_prefix "$work"
 # A persistent server keeps Wine's own services up between the test programs:
 # each starts in a fraction of a second instead of two, or of twenty when a
 # window waits for them. Started before the prefix is made, it leaves them

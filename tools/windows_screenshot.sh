@@ -53,19 +53,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=:$(head -n 1 "$work/display")
-export DISPLAY
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 300 wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot failed"
+# shellcheck source=tools/wine_display.sh
+source "$root/tools/wine_display.sh"
+start_virtual_display "$work"
+make_wine_prefix "$work"
 # Wine's own fonts, for the title bar and its buttons. Not its MS Sans Serif:
 # its largest size is 20 pixels, which Wine doubles into spaced-out letters;
 # without it the font mapper gives the nearest sans-serif face, as it would on
