@@ -102,8 +102,9 @@ TEST_F(BuiltinScenarioTest, WritesTheCompiledFilesAndDeletesTheDescriptions) {
   EXPECT_EQ(size("BRENTALVO_TRN4417.sim"), 2958u + names);
   EXPECT_FALSE(fs::exists(*dir_ / "BRENTALVO_linea.txt"));
   EXPECT_FALSE(fs::exists(*dir_ / "BRENTALVO_TRN4417-.txt"));
-  EXPECT_EQ(platform::read_file((*dir_ / "BRENTALVO_TRN4417.dat").string()),
-            model::encode_track_file(*s_));
+  EXPECT_EQ(
+      platform::read_file(platform::real_file_system(), (*dir_ / "BRENTALVO_TRN4417.dat").string()),
+      model::encode_track_file(*s_));
 }
 
 }  // namespace

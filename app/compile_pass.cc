@@ -11,8 +11,8 @@
 namespace app {
 
 namespace {
-void delete_if_present(const std::string& path) {
-  if (platform::file_exists(path)) platform::delete_file(path);
+void delete_if_present(platform::FileSystem& fs, const std::string& path) {
+  if (platform::file_exists(fs, path)) fs.delete_file(path);
 }
 }  // namespace
 
@@ -23,8 +23,8 @@ void memorizza_dati(model::Scenario& s) {
   } catch (const platform::RuntimeFailure&) {
     // The one trap of the reading: the readers hold their text in memory, so
     // closing every file is done; what is left is deleting the descriptions.
-    delete_if_present(platform::join_path(s.app_path, model::route_description_name(s)));
-    delete_if_present(platform::join_path(s.app_path, model::train_description_name(s)));
+    delete_if_present(*s.files, platform::join_path(s.app_path, model::route_description_name(s)));
+    delete_if_present(*s.files, platform::join_path(s.app_path, model::train_description_name(s)));
     s.error_code = 25;
   }
 }

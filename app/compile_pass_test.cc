@@ -30,10 +30,10 @@ class CompilePassTest : public testing::Test {
 
   std::string path(const std::string& name) { return platform::join_path(dir_.string(), name); }
   void write_route(const std::string& text) {
-    platform::replace_file(path("BRENTALVO_linea.txt"), text);
+    platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.txt"), text);
   }
   void write_train(const std::string& text) {
-    platform::replace_file(path("BRENTALVO_TRN4417-.txt"), text);
+    platform::replace_file(platform::real_file_system(), path("BRENTALVO_TRN4417-.txt"), text);
   }
 
   fs::path dir_;
@@ -63,8 +63,9 @@ TEST_F(CompilePassTest, ARunTimeFailureWhileReadingBecomesCode25AndDeletesBothDe
     write_train(c.train);
     memorizza_dati(s_);
     EXPECT_EQ(s_.error_code, 25);
-    EXPECT_FALSE(platform::file_exists(path("BRENTALVO_linea.txt")));
-    EXPECT_FALSE(platform::file_exists(path("BRENTALVO_TRN4417-.txt")));
+    EXPECT_FALSE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_linea.txt")));
+    EXPECT_FALSE(
+        platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417-.txt")));
   }
 }
 
@@ -72,19 +73,21 @@ TEST_F(CompilePassTest, AMissingRouteDescriptionDeletesNothing) {
   write_train("[generale]\r\n");
   memorizza_dati(s_);
   EXPECT_EQ(s_.error_code, 101);
-  EXPECT_TRUE(platform::file_exists(path("BRENTALVO_TRN4417-.txt")));
+  EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417-.txt")));
 }
 
 TEST_F(CompilePassTest, WithoutTheLineFileAnOlderOneIsLeftAlone) {
   write_route("[generale]\r\nlunghezza percorso, 0\r\n[fine]\r\n");
   write_train("[generale]\r\n[fine]\r\n");
-  platform::replace_file(path("BRENTALVO_linea.dat"), "older plan");
+  platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.dat"), "older plan");
   memorizza_percorso(s_, 0);
   EXPECT_EQ(s_.error_code, 0);
   EXPECT_FALSE(s_.track_plan_allocated);
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_linea.dat")), "older plan");
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_TRN4417.dat")).size(), 2115u);  // 141 cells
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_TRN4417.sim")).size(),
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_linea.dat")),
+            "older plan");
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_TRN4417.dat")).size(),
+            2115u);  // 141 cells
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_TRN4417.sim")).size(),
             2958u + s_.line_name.size() + s_.train_code.size());
 }
 
@@ -97,9 +100,9 @@ TEST_F(CompilePassTest, CompileErrorsStillWriteTheCompiledFiles) {
   memorizza_percorso(s_, 1);
   EXPECT_EQ(s_.error_code, 6);
   EXPECT_EQ(s_.error_position, 3010);
-  EXPECT_TRUE(platform::file_exists(path("BRENTALVO_linea.dat")));
-  EXPECT_TRUE(platform::file_exists(path("BRENTALVO_TRN4417.sim")));
-  EXPECT_TRUE(platform::file_exists(path("BRENTALVO_TRN4417.dat")));
+  EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_linea.dat")));
+  EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417.sim")));
+  EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417.dat")));
 }
 
 }  // namespace

@@ -1,16 +1,32 @@
 #include "app/form_load.h"
 
+#include <string>
+#include <vector>
+
 #include "app/compile_pass.h"
+#include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/window.h"
 #include "sources/builtin_texts.h"
 
 namespace app {
 
+std::unique_ptr<platform::FolderLock> claim_folder(model::Scenario& s,
+                                                   std::chrono::milliseconds wait) {
+  std::unique_ptr<platform::FolderLock> lock = s.files->lock_folder(s.app_path, wait);
+  const std::vector<std::string> names = {
+      model::route_description_name(s), model::train_description_name(s), sources::notes_name(s),
+      sources::slow_order_form_name(s), sources::timetable_card_name(s),  model::line_file_name(s),
+      model::station_file_name(s),      model::track_file_name(s)};
+  platform::remove_stale_partials(*s.files, s.app_path, names);
+  return lock;
+}
+
 void Form_Load(model::Scenario& s) {
   s.line_name = kLineName;
   s.train_code = kTrainCode;
   if (s.app_path.empty()) s.app_path = platform::app_folder();
+  std::unique_ptr<platform::FolderLock> lock = claim_folder(s);
 
   // Painted once: no event is processed until the program ends.
   platform::Window form("Attendere");

@@ -19,12 +19,14 @@ int main(int argc, char** argv) {
     s.line_name = app::kLineName;
     s.train_code = app::kTrainCode;
     s.app_path = platform::app_folder();
+    std::unique_ptr<platform::FolderLock> lock = app::claim_folder(s);
     platform::Window form("Attendere");
     form.show_and_paint();
-    platform::replace_file(platform::join_path(s.app_path, model::route_description_name(s)),
-                           platform::read_file(route));
-    platform::replace_file(platform::join_path(s.app_path, model::train_description_name(s)),
-                           platform::read_file(train));
+    platform::FileSystem& fs = *s.files;
+    platform::replace_file(fs, platform::join_path(s.app_path, model::route_description_name(s)),
+                           platform::read_description_file(fs, route));
+    platform::replace_file(fs, platform::join_path(s.app_path, model::train_description_name(s)),
+                           platform::read_description_file(fs, train));
     app::memorizza_percorso(s, 1);
   });
 }

@@ -40,8 +40,10 @@ class IdentityScenarioTest : public testing::Test {
   // Writes both descriptions and runs the compile pass; returns the number
   // errore ended it with, or 0 when it ran to its end.
   int compile(const std::string& train_text) {
-    platform::replace_file(path(model::route_description_name(s_)), kRoute);
-    platform::replace_file(path(model::train_description_name(s_)), train_text);
+    platform::replace_file(platform::real_file_system(), path(model::route_description_name(s_)),
+                           kRoute);
+    platform::replace_file(platform::real_file_system(), path(model::train_description_name(s_)),
+                           train_text);
     try {
       app::memorizza_percorso(s_, 1);
     } catch (const ErroreEnd& e) {
@@ -56,11 +58,16 @@ class IdentityScenarioTest : public testing::Test {
   // After an identity error: both descriptions were read and deleted, and no
   // compiled file exists.
   void expect_no_files_left() {
-    EXPECT_FALSE(platform::file_exists(path(model::route_description_name(s_))));
-    EXPECT_FALSE(platform::file_exists(path(model::train_description_name(s_))));
-    EXPECT_FALSE(platform::file_exists(path(model::line_file_name(s_))));
-    EXPECT_FALSE(platform::file_exists(path(model::station_file_name(s_))));
-    EXPECT_FALSE(platform::file_exists(path(model::track_file_name(s_))));
+    EXPECT_FALSE(platform::file_exists(platform::real_file_system(),
+                                       path(model::route_description_name(s_))));
+    EXPECT_FALSE(platform::file_exists(platform::real_file_system(),
+                                       path(model::train_description_name(s_))));
+    EXPECT_FALSE(
+        platform::file_exists(platform::real_file_system(), path(model::line_file_name(s_))));
+    EXPECT_FALSE(
+        platform::file_exists(platform::real_file_system(), path(model::station_file_name(s_))));
+    EXPECT_FALSE(
+        platform::file_exists(platform::real_file_system(), path(model::track_file_name(s_))));
   }
 
   fs::path folder_;
@@ -115,9 +122,11 @@ TEST_F(IdentityScenarioTest, SignalInCell2CompilesAndStamps) {
   EXPECT_EQ(s_.cell(1).value2, 2435);
   EXPECT_EQ(s_.item_table[model::kSlotLine].item_word1, 610);
   EXPECT_EQ(s_.item_table[model::kSlotLine].item_time, 32816);
-  EXPECT_TRUE(platform::file_exists(path(model::line_file_name(s_))));
-  EXPECT_TRUE(platform::file_exists(path(model::station_file_name(s_))));
-  EXPECT_TRUE(platform::file_exists(path(model::track_file_name(s_))));
+  EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path(model::line_file_name(s_))));
+  EXPECT_TRUE(
+      platform::file_exists(platform::real_file_system(), path(model::station_file_name(s_))));
+  EXPECT_TRUE(
+      platform::file_exists(platform::real_file_system(), path(model::track_file_name(s_))));
 }
 
 }  // namespace

@@ -139,16 +139,18 @@ std::string encode_track_file(const Scenario& s) {
 }
 
 void write_compiled_files(const Scenario& s) {
+  // All three are written out before any replaces its old file, so a failure
+  // while writing leaves the old set whole.
+  platform::FileReplacement replacement(*s.files);
   if (s.write_line_file != 0) {
     // A missing plan fails before the file is touched, as a whole encoding would.
     require_plan(s);
-    platform::replace_file_by_parts(
-        platform::join_path(s.app_path, line_file_name(s)),
-        [&s](const platform::PartSink& sink) { encode_line_file_in_parts(s, sink); });
+    replacement.stage(platform::join_path(s.app_path, line_file_name(s)),
+                      [&s](const platform::PartSink& sink) { encode_line_file_in_parts(s, sink); });
   }
-  platform::replace_file(platform::join_path(s.app_path, station_file_name(s)),
-                         encode_station_file(s));
-  platform::replace_file(platform::join_path(s.app_path, track_file_name(s)), encode_track_file(s));
+  replacement.stage(platform::join_path(s.app_path, station_file_name(s)), encode_station_file(s));
+  replacement.stage(platform::join_path(s.app_path, track_file_name(s)), encode_track_file(s));
+  replacement.commit();
 }
 
 }  // namespace model

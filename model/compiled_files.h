@@ -19,10 +19,12 @@
 //                 kind u8, value1..value4 i16, signal_time, approach_mark,
 //                 mountain_type, speed_code, gradient_code, adhesion_code u8.
 //
-// Each file is replaced whole (create, close, delete, write), so an older,
-// longer file leaves nothing behind; the line file is written in parts as it
-// is encoded, never held whole in memory. A failure throws RuntimeFailure;
-// files written before it stay.
+// Each file is replaced whole: written beside its old version, flushed, then
+// renamed over it (platform/files.h), so an older, longer file leaves
+// nothing behind and no file is ever seen part-written. All three are
+// written before the first rename: a failure while writing (a full disk)
+// leaves the old set as it was. The line file is written in parts as it is
+// encoded, never held whole in memory. A failure throws RuntimeFailure.
 #ifndef SCENARIO_MODEL_COMPILED_FILES_H_
 #define SCENARIO_MODEL_COMPILED_FILES_H_
 

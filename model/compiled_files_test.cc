@@ -117,12 +117,16 @@ TEST_F(WriteCompiledFilesTest, ReplacesOlderFilesAndSkipsTheLineFileWhenNotAsked
   Scenario s = scenario_with_track(140);
   s.app_path = dir_.string();
   s.write_line_file = 0;
-  platform::replace_file(path("BRENTALVO_linea.dat"), "old plan");
-  platform::replace_file(path("BRENTALVO_TRN4417.dat"), std::string(100000, 'x'));
+  platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.dat"), "old plan");
+  platform::replace_file(platform::real_file_system(), path("BRENTALVO_TRN4417.dat"),
+                         std::string(100000, 'x'));
   write_compiled_files(s);
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_linea.dat")), "old plan");
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_TRN4417.dat")), encode_track_file(s));
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_TRN4417.sim")).size(), 2958u);
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_linea.dat")),
+            "old plan");
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_TRN4417.dat")),
+            encode_track_file(s));
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_TRN4417.sim")).size(),
+            2958u);
 
   s.write_line_file = 1;
   s.track_plan_allocated = true;
@@ -130,7 +134,8 @@ TEST_F(WriteCompiledFilesTest, ReplacesOlderFilesAndSkipsTheLineFileWhenNotAsked
   s.track_plan.x.assign(7001, 0.0);
   s.track_plan.y.assign(7001, 0.0);
   write_compiled_files(s);
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_linea.dat")).size(), 2u * 7001 * 2);
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_linea.dat")).size(),
+            2u * 7001 * 2);
 }
 
 // The line file goes to disk in parts of about a megabyte: a plan of several
@@ -153,7 +158,8 @@ TEST_F(WriteCompiledFilesTest, ALineFileOfManyPartsIsWrittenWhole) {
   s.track_plan_allocated = true;
   write_compiled_files(s);
 
-  const std::string b = platform::read_file(path("BRENTALVO_linea.dat"));
+  const std::string b =
+      platform::read_file(platform::real_file_system(), path("BRENTALVO_linea.dat"));
   // Per half: points 0 and 1 of 4 bytes, 199999 doubles of 10, 100000 empties of 2.
   const size_t half = 8 + 199999 * 10 + 100000 * 2;
   ASSERT_EQ(b.size(), 2 * half);
@@ -176,9 +182,10 @@ TEST_F(WriteCompiledFilesTest, AMissingPlanFailsBeforeTheLineFileIsTouched) {
   Scenario s = scenario_with_track(140);
   s.app_path = dir_.string();
   s.write_line_file = 1;
-  platform::replace_file(path("BRENTALVO_linea.dat"), "old plan");
+  platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.dat"), "old plan");
   EXPECT_THROW(write_compiled_files(s), platform::RuntimeFailure);
-  EXPECT_EQ(platform::read_file(path("BRENTALVO_linea.dat")), "old plan");
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path("BRENTALVO_linea.dat")),
+            "old plan");
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace model {
 
 // Cell kinds. A cell is free when its kind is kEmpty or kMountainMarker.
@@ -104,8 +106,10 @@ struct TrackPlan {
 };
 
 struct Scenario {
-  // Folder in which every file of the run is written and read.
+  // Folder in which every file of the run is written and read, and the file
+  // system it lies on (the machine's own, but for tests and fuzzing).
   std::string app_path;
+  platform::FileSystem* files = &platform::real_file_system();
 
   std::string line_name;
   std::string train_code;

@@ -1,18 +1,32 @@
-// The file steps of the compiler, on whole files.
+// The file steps of the compiler and of the tool, on whole files, over any
+// file system (platform/file_system.h).
 //
-// Every file the program writes is first replaced: opened for binary access
-// (which creates it), closed, deleted, then written from empty. So an older,
-// longer file never leaves bytes behind. Every failure throws RuntimeFailure
-// with the file's name.
+// Every file the programs write is replaced, never rewritten in place: its
+// bytes go to a new temporary file beside it (".<name>.partial-<tag>"),
+// which is flushed to the storage, closed and then renamed over the old
+// file. Whatever stops the program (a failure, a full disk, a kill), the
+// file under its own name is the old one or the new one, whole, never a
+// part of either. A name that is not a regular file (a link, a folder, a
+// pipe) is never written through: the replacement is refused.
+//
+// Every failure throws RuntimeFailure with the file's name and the reason.
 #ifndef SCENARIO_PLATFORM_FILES_H_
 #define SCENARIO_PLATFORM_FILES_H_
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
 
 namespace platform {
+
+// The largest description file the readers take: far above any real one
+// (the largest scenario the compiler takes is described in under 200 KB).
+inline constexpr uint64_t kMaxDescriptionBytes = uint64_t{16} << 20;
 
 // The folder that holds the running executable, without a final separator.
 std::string app_folder();
@@ -23,30 +37,70 @@ char path_separator();
 // `folder`, the separator, `name`; no check for a separator already there.
 std::string join_path(std::string_view folder, std::string_view name);
 
-// Whether a file of this name exists (the directory lookup of the compiler).
-bool file_exists(const std::string& path);
+// The folder part of `path` (up to its last "/" or "\"), "." when it has none.
+std::string folder_of(std::string_view path);
 
-// Deletes the file; throws RuntimeFailure(kFileNotFound) when it is not there.
-void delete_file(const std::string& path);
+// Whether a regular file of this name exists (the directory lookup of the
+// compiler). A link, a folder or a pipe is not one.
+bool file_exists(FileSystem& fs, const std::string& path);
 
-// Reads the whole file as bytes.
-std::string read_file(const std::string& path);
+// Reads a whole file of any size.
+std::string read_file(FileSystem& fs, const std::string& path);
 
-// Replaces the file by `bytes`: create, close, delete, write, close.
-void replace_file(const std::string& path, std::string_view bytes);
+// Reads a whole description file: refused past kMaxDescriptionBytes.
+std::string read_description_file(FileSystem& fs, const std::string& path);
 
 // Receives the parts of a file being written, in order.
 using PartSink = std::function<void(std::string_view)>;
+using PartWriter = std::function<void(const PartSink&)>;
 
-// Replaces the file like replace_file, with its bytes given in parts: after
-// the create, close and delete, `write_parts` is called once with a sink that
-// writes each part as it comes. A large file then never has to be held whole
-// in memory.
-void replace_file_by_parts(const std::string& path,
-                           const std::function<void(const PartSink&)>& write_parts);
+// Replaces one file or a set of files so that none is ever seen part-written.
+//
+// stage() writes a file's new bytes to its temporary, synced and closed;
+// commit() then renames every staged file over its own name, in the order
+// staged, and makes the renames durable. Staging everything first means
+// that a failure while writing any file of the set leaves every old file as
+// it was; only a kill between two renames can leave old and new files side
+// by side. Temporaries not committed are deleted when the object goes.
+class FileReplacement {
+ public:
+  explicit FileReplacement(FileSystem& fs) : fs_(fs) {}
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  ~FileReplacement();
+
+  // `write_parts` is called once with a sink that writes each part as it
+  // comes, so a large file never has to be held whole in memory.
+  void stage(const std::string& path, const PartWriter& write_parts);
+  void stage(const std::string& path, std::string_view bytes);
+  void commit();
+
+ private:
+  struct Staged {
+    std::string path;
+    std::string temporary;
+  };
+  FileSystem& fs_;
+  std::vector<Staged> staged_;
+};
+
+// One file replaced on its own.
+void replace_file(FileSystem& fs, const std::string& path, std::string_view bytes);
+void replace_file_by_parts(FileSystem& fs, const std::string& path, const PartWriter& write_parts);
 
 // Replaces the file by the given lines, each followed by CR LF.
-void replace_text_file(const std::string& path, std::span<const std::string_view> lines);
+void replace_text_file(FileSystem& fs, const std::string& path,
+                       std::span<const std::string_view> lines);
+
+// Whether `name` is the temporary of a replacement of `target` (both without
+// folder), as a killed run can leave behind.
+bool is_partial_of(std::string_view name, std::string_view target);
+
+// Deletes the temporaries that killed runs left in `folder` for the given
+// file names. Call it only while holding the folder's lock: then no live
+// run is writing them.
+void remove_stale_partials(FileSystem& fs, const std::string& folder,
+                           std::span<const std::string> targets);
 
 }  // namespace platform
 

@@ -1,8 +1,64 @@
-// The file steps that are the same on every platform, built on the
-// platform's own ones.
+// The file steps that are the same on every platform, built on the file
+// system seam.
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <string>
+
 #include "platform/files.h"
+#include "platform/runtime_failure.h"
 
 namespace platform {
+
+namespace {
+
+constexpr std::string_view kPartialTag = ".partial-";
+
+// A tag that no other run, and no other replacement of this run, is using:
+// a random number drawn once per process and a counter.
+std::string partial_name(std::string_view name) {
+  static const uint64_t process_tag = [] {
+    std::random_device seed;
+    return (uint64_t{seed()} << 32) ^ seed();
+  }();
+  static std::atomic<uint64_t> counter{0};
+  char tag[40];
+  std::snprintf(tag, sizeof tag, "%016llx-%llu", static_cast<unsigned long long>(process_tag),
+                static_cast<unsigned long long>(counter.fetch_add(1)));
+  std::string partial = ".";
+  partial += name;
+  partial += kPartialTag;
+  partial += tag;
+  return partial;
+}
+
+std::string name_of(std::string_view path) {
+  size_t slash = path.find_last_of("/\\");
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+RuntimeFailure not_regular_failure(const std::string& path, FileKind kind) {
+  const char* what = "is not a regular file";
+  if (kind == FileKind::kFolder) what = "is a folder, not a regular file";
+  if (kind == FileKind::kLink) what = "is a symbolic link, not a regular file";
+  if (kind == FileKind::kOther) what = "is a pipe, device or socket, not a regular file";
+  return RuntimeFailure(kPathFileAccess, path + " (" + what + ")");
+}
+
+RuntimeFailure too_large_failure(const std::string& path, uint64_t size, uint64_t limit) {
+  return RuntimeFailure(kFileTooLarge, path + " (" + std::to_string(size) +
+                                           " bytes, more than the " + std::to_string(limit) +
+                                           " bytes a description may have)");
+}
+
+RuntimeFailure folder_busy_failure(const std::string& folder, std::chrono::milliseconds wait) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000.0);
+  return RuntimeFailure(
+      kFolderBusy, folder + " (another run is writing there; waited " + seconds + " s for it)");
+}
 
 std::string join_path(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -11,13 +67,107 @@ std::string join_path(std::string_view folder, std::string_view name) {
   return path;
 }
 
-void replace_text_file(const std::string& path, std::span<const std::string_view> lines) {
-  std::string text;
-  for (std::string_view line : lines) {
-    text += line;
-    text += "\r\n";
+std::string folder_of(std::string_view path) {
+  size_t slash = path.find_last_of("/\\");
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return std::string(path.substr(0, 1));
+  return std::string(path.substr(0, slash));
+}
+
+bool file_exists(FileSystem& fs, const std::string& path) {
+  return fs.kind(path) == FileKind::kRegular;
+}
+
+std::string read_file(FileSystem& fs, const std::string& path) {
+  return fs.read_file(path, UINT64_MAX);
+}
+
+std::string read_description_file(FileSystem& fs, const std::string& path) {
+  return fs.read_file(path, kMaxDescriptionBytes);
+}
+
+FileReplacement::~FileReplacement() {
+  for (const Staged& s : staged_) {
+    try {
+      fs_.delete_file(s.temporary);
+    } catch (...) {
+      // Already gone, or the storage is failing: nothing better to do here.
+    }
   }
-  replace_file(path, text);
+}
+
+void FileReplacement::stage(const std::string& path, const PartWriter& write_parts) {
+  FileKind kind = fs_.kind(path);
+  if (kind != FileKind::kMissing && kind != FileKind::kRegular) {
+    throw not_regular_failure(path, kind);
+  }
+  const std::string temporary = join_path(folder_of(path), partial_name(name_of(path)));
+  std::unique_ptr<WritableFile> file = fs_.create_new(temporary);
+  // From here on the temporary is ours to delete, whatever happens.
+  staged_.push_back({path, temporary});
+  write_parts([&file](std::string_view part) {
+    if (!part.empty()) file->append(part);
+  });
+  file->sync();
+  file->close();
+}
+
+void FileReplacement::stage(const std::string& path, std::string_view bytes) {
+  stage(path, [bytes](const PartSink& sink) { sink(bytes); });
+}
+
+void FileReplacement::commit() {
+  std::vector<std::string> folders;
+  while (!staged_.empty()) {
+    Staged s = staged_.front();
+    fs_.rename_file(s.temporary, s.path);
+    staged_.erase(staged_.begin());
+    std::string folder = folder_of(s.path);
+    if (folders.empty() || folders.back() != folder) folders.push_back(folder);
+  }
+  for (const std::string& folder : folders) fs_.sync_folder(folder);
+}
+
+void replace_file(FileSystem& fs, const std::string& path, std::string_view bytes) {
+  FileReplacement replacement(fs);
+  replacement.stage(path, bytes);
+  replacement.commit();
+}
+
+void replace_file_by_parts(FileSystem& fs, const std::string& path, const PartWriter& write_parts) {
+  FileReplacement replacement(fs);
+  replacement.stage(path, write_parts);
+  replacement.commit();
+}
+
+void replace_text_file(FileSystem& fs, const std::string& path,
+                       std::span<const std::string_view> lines) {
+  replace_file_by_parts(fs, path, [lines](const PartSink& sink) {
+    std::string text;
+    for (std::string_view line : lines) {
+      text += line;
+      text += "\r\n";
+    }
+    sink(text);
+  });
+}
+
+bool is_partial_of(std::string_view name, std::string_view target) {
+  if (name.size() <= 1 + target.size() + kPartialTag.size() || name[0] != '.') return false;
+  return name.substr(1, target.size()) == target &&
+         name.substr(1 + target.size(), kPartialTag.size()) == kPartialTag;
+}
+
+void remove_stale_partials(FileSystem& fs, const std::string& folder,
+                           std::span<const std::string> targets) {
+  for (const std::string& name : fs.list_folder(folder)) {
+    for (const std::string& target : targets) {
+      if (is_partial_of(name, target)) {
+        fs.delete_file(join_path(folder, name));
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace platform

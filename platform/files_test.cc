@@ -1,92 +1,237 @@
+// The file steps and the file system contract, run on the machine's file
+// system (in a fresh temporary folder) and on the in-memory one alike, so
+// that tests and fuzzing on the latter stand for the former.
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
 namespace {
 
-namespace fs = std::filesystem;
+namespace stdfs = std::filesystem;
 
-class FilesTest : public testing::Test {
- protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("files_test_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+// The number of the RuntimeFailure that `f` throws; 0 when it throws none.
+template <typename F>
+int failure_of(F f) {
+  try {
+    f();
+  } catch (const RuntimeFailure& e) {
+    return e.number();
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string path(std::string_view name) { return join_path(dir_.string(), name); }
-  fs::path dir_;
-};
-
-TEST_F(FilesTest, ReplaceLeavesExactlyTheNewBytes) {
-  replace_file(path("a.dat"), std::string(1000, 'x'));
-  replace_file(path("a.dat"), "abc");
-  EXPECT_EQ(read_file(path("a.dat")), "abc");
+  return 0;
 }
 
-TEST_F(FilesTest, ReplaceByPartsWritesEveryPartInOrderOverAnOlderFile) {
-  replace_file(path("p.dat"), std::string(100000, 'x'));
-  replace_file_by_parts(path("p.dat"), [](const PartSink& sink) {
+class FilesTest : public testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam()) {
+      fs_ = &memory_;
+      dir_ = "/work/files";
+      memory_.add_folder(dir_);
+    } else {
+      fs_ = &real_file_system();
+      const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+      std::string name = std::string(info->name());
+      for (char& c : name) {
+        if (c == '/') c = '_';
+      }
+      dir_ =
+          (stdfs::temp_directory_path() / ("files_test_" + std::to_string(::getpid()) + "_" + name))
+              .string();
+      stdfs::remove_all(dir_);
+      stdfs::create_directories(dir_);
+    }
+  }
+  void TearDown() override {
+    if (!GetParam()) stdfs::remove_all(dir_);
+  }
+  std::string path(std::string_view name) { return join_path(dir_, name); }
+  std::string read(std::string_view name) { return fs_->read_file(path(name), 1 << 30); }
+  // The entries of the folder, sorted.
+  std::vector<std::string> entries() {
+    std::vector<std::string> names = fs_->list_folder(dir_);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  MemoryFileSystem memory_;
+  FileSystem* fs_ = nullptr;
+  std::string dir_;
+};
+
+TEST_P(FilesTest, ReplaceLeavesExactlyTheNewBytesAndNoTemporary) {
+  replace_file(*fs_, path("a.dat"), std::string(1000, 'x'));
+  replace_file(*fs_, path("a.dat"), "abc");
+  EXPECT_EQ(read("a.dat"), "abc");
+  EXPECT_EQ(entries(), std::vector<std::string>{"a.dat"});
+}
+
+TEST_P(FilesTest, ReplaceByPartsWritesEveryPartInOrderOverAnOlderFile) {
+  replace_file(*fs_, path("p.dat"), std::string(100000, 'x'));
+  replace_file_by_parts(*fs_, path("p.dat"), [](const PartSink& sink) {
     sink("ab");
     sink("");
     sink(std::string(70000, 'c'));
     sink("d");
   });
-  EXPECT_EQ(read_file(path("p.dat")), "ab" + std::string(70000, 'c') + "d");
-
-  try {
-    replace_file_by_parts(path("missing/p.dat"), [](const PartSink& sink) { sink("y"); });
-    ADD_FAILURE() << "writing into a missing folder did not fail";
-  } catch (const RuntimeFailure& f) {
-    EXPECT_EQ(f.number(), kFileNotFound);
-  }
+  EXPECT_EQ(read("p.dat"), "ab" + std::string(70000, 'c') + "d");
+  EXPECT_EQ(failure_of([&] {
+              replace_file_by_parts(*fs_, path("missing/p.dat"),
+                                    [](const PartSink& sink) { sink("y"); });
+            }),
+            kFileNotFound);
 }
 
-TEST_F(FilesTest, TextLinesEndWithCrLf) {
+TEST_P(FilesTest, TextLinesEndWithCrLf) {
   std::vector<std::string_view> lines = {"[generale]", "", "  ", "\xB0"};
-  replace_text_file(path("t.txt"), lines);
-  EXPECT_EQ(read_file(path("t.txt")), "[generale]\r\n\r\n  \r\n\xB0\r\n");
+  replace_text_file(*fs_, path("t.txt"), lines);
+  EXPECT_EQ(read("t.txt"), "[generale]\r\n\r\n  \r\n\xB0\r\n");
 }
 
-TEST_F(FilesTest, ExistenceAndDeletion) {
-  EXPECT_FALSE(file_exists(path("none")));
-  EXPECT_FALSE(file_exists(dir_.string()));  // a folder is not a description file
-  replace_file(path("f"), "");
-  EXPECT_TRUE(file_exists(path("f")));
-  delete_file(path("f"));
-  EXPECT_FALSE(file_exists(path("f")));
+TEST_P(FilesTest, ExistenceAndDeletion) {
+  EXPECT_FALSE(file_exists(*fs_, path("none")));
+  EXPECT_FALSE(file_exists(*fs_, dir_));  // a folder is not a description file
+  EXPECT_EQ(fs_->kind(dir_), FileKind::kFolder);
+  replace_file(*fs_, path("f"), "");
+  EXPECT_TRUE(file_exists(*fs_, path("f")));
+  EXPECT_EQ(fs_->file_size(path("f")), 0u);
+  fs_->delete_file(path("f"));
+  EXPECT_FALSE(file_exists(*fs_, path("f")));
+  EXPECT_EQ(failure_of([&] { fs_->delete_file(path("f")); }), kFileNotFound);
+  EXPECT_EQ(failure_of([&] { read("f"); }), kFileNotFound);
+}
+
+TEST_P(FilesTest, AFolderOrADescriptionTooLargeIsRefusedOnReading) {
+  fs_->create_folders(path("sub/deeper"));
+  EXPECT_EQ(fs_->kind(path("sub/deeper")), FileKind::kFolder);
   try {
-    delete_file(path("f"));
-    ADD_FAILURE() << "deleting a missing file did not fail";
+    fs_->read_file(path("sub"), 100);
+    ADD_FAILURE() << "a folder was read as a file";
   } catch (const RuntimeFailure& f) {
-    EXPECT_EQ(f.number(), kFileNotFound);
+    EXPECT_EQ(f.number(), kPathFileAccess);
+    EXPECT_NE(std::string(f.what()).find("is a folder, not a regular file"), std::string::npos)
+        << f.what();
   }
-  EXPECT_THROW(read_file(path("f")), RuntimeFailure);
-}
-
-TEST_F(FilesTest, AFileThatCannotBeCreatedFails) {
-  // A folder that does not exist stands for any folder that cannot be written
-  // (tests may run as root, who may write anywhere).
+  replace_file(*fs_, path("big"), std::string(101, 'b'));
+  EXPECT_EQ(fs_->read_file(path("big"), 101).size(), 101u);
   try {
-    replace_file(path("missing/x.dat"), "y");
-    ADD_FAILURE() << "writing into a missing folder did not fail";
+    fs_->read_file(path("big"), 100);
+    ADD_FAILURE() << "the limit was not kept";
   } catch (const RuntimeFailure& f) {
-    EXPECT_EQ(f.number(), kFileNotFound);
+    EXPECT_NE(std::string(f.what()).find("101 bytes, more than the 100 bytes"), std::string::npos)
+        << f.what();
   }
 }
 
-TEST_F(FilesTest, JoinUsesThePlatformSeparator) {
+TEST_P(FilesTest, ANameThatIsNotARegularFileIsNeverWrittenThrough) {
+  std::string target = path("target.dat");
+  replace_file(*fs_, target, "precious");
+  if (GetParam()) {
+    memory_.add_link(path("out.dat"));
+  } else {
+    stdfs::create_symlink(target, path("out.dat"));
+  }
+  fs_->create_folders(path("folder.dat"));
+  for (const char* name : {"out.dat", "folder.dat"}) {
+    try {
+      replace_file(*fs_, path(name), "new");
+      ADD_FAILURE() << name << " was replaced";
+    } catch (const RuntimeFailure& f) {
+      EXPECT_EQ(f.number(), kPathFileAccess);
+      EXPECT_NE(std::string(f.what()).find("not a regular file"), std::string::npos) << f.what();
+    }
+  }
+  EXPECT_EQ(read("target.dat"), "precious");
+  EXPECT_EQ(fs_->kind(path("out.dat")), FileKind::kLink);
+  EXPECT_EQ(failure_of([&] { read("out.dat"); }), kPathFileAccess);
+  // Nothing was left behind by the refused replacements.
+  EXPECT_EQ(entries(), (std::vector<std::string>{"folder.dat", "out.dat", "target.dat"}));
+}
+
+TEST_P(FilesTest, CreateNewNeverOpensWhatIsThere) {
+  replace_file(*fs_, path("x"), "old");
+  EXPECT_NE(failure_of([&] { fs_->create_new(path("x")); }), 0);
+  EXPECT_EQ(read("x"), "old");
+}
+
+TEST_P(FilesTest, ASetIsWrittenWholeBeforeAnyFileIsReplaced) {
+  replace_file(*fs_, path("one"), "old one");
+  replace_file(*fs_, path("two"), "old two");
+  {
+    FileReplacement set(*fs_);
+    set.stage(path("one"), "new one");
+    // The second file of the set fails while it is written.
+    EXPECT_NE(failure_of([&] {
+                set.stage(path("two"), [](const PartSink&) {
+                  throw RuntimeFailure(kDiskFull, "two (No space left on device)");
+                });
+              }),
+              0);
+  }
+  EXPECT_EQ(read("one"), "old one");
+  EXPECT_EQ(read("two"), "old two");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"one", "two"}));
+
+  FileReplacement set(*fs_);
+  set.stage(path("one"), "new one");
+  set.stage(path("two"), "new two");
+  EXPECT_EQ(read("one"), "old one");  // nothing replaced before the commit
+  set.commit();
+  EXPECT_EQ(read("one"), "new one");
+  EXPECT_EQ(read("two"), "new two");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_P(FilesTest, StaleTemporariesOfTheNamedFilesAreRemoved) {
+  replace_file(*fs_, path("a.dat"), "a");
+  for (const char* name :
+       {".a.dat.partial-00ff-1", ".b.dat.partial-1-2", ".a.dat.keep", "a.dat.partial-3"}) {
+    replace_file(*fs_, path(name), "left by a killed run");
+  }
+  EXPECT_TRUE(is_partial_of(".a.dat.partial-00ff-1", "a.dat"));
+  EXPECT_FALSE(is_partial_of(".a.dat.partial-", "a.dat"));
+  EXPECT_FALSE(is_partial_of(".ab.dat.partial-1", "a.dat"));
+  const std::vector<std::string> targets = {"a.dat", "b.dat"};
+  remove_stale_partials(*fs_, dir_, targets);
+  EXPECT_EQ(entries(), (std::vector<std::string>{".a.dat.keep", "a.dat", "a.dat.partial-3"}));
+}
+
+TEST_P(FilesTest, AFolderLockIsHeldUntilItGoes) {
+  auto lock = fs_->lock_folder(dir_, std::chrono::milliseconds(0));
+  try {
+    fs_->lock_folder(dir_, std::chrono::milliseconds(50));
+    ADD_FAILURE() << "a second lock was given";
+  } catch (const RuntimeFailure& f) {
+    EXPECT_EQ(f.number(), kFolderBusy);
+    EXPECT_NE(std::string(f.what()).find("another run is writing there; waited 0.05 s"),
+              std::string::npos)
+        << f.what();
+  }
+  lock.reset();
+  EXPECT_NE(fs_->lock_folder(dir_, std::chrono::milliseconds(0)), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFileSystems, FilesTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Memory" : "Real";
+                         });
+
+TEST(PathsTest, JoinAndFolderUseThePlatformSeparator) {
   EXPECT_EQ(join_path("/a/b", "c.txt"), std::string("/a/b") + path_separator() + "c.txt");
+  EXPECT_EQ(folder_of("/a/b/c.txt"), "/a/b");
+  EXPECT_EQ(folder_of("C:\\a\\c.txt"), "C:\\a");
+  EXPECT_EQ(folder_of("c.txt"), ".");
+  EXPECT_EQ(folder_of("/c.txt"), "/");
 #ifndef _WIN32
   EXPECT_EQ(path_separator(), '/');
 #endif

@@ -6,6 +6,8 @@ const char* failure_description(int number) {
   switch (number) {
     case kOverflow:
       return "overflow";
+    case kOutOfMemory:
+      return "out of memory";
     case kSubscriptOutOfRange:
       return "subscript out of range";
     case kTypeMismatch:
@@ -14,6 +16,10 @@ const char* failure_description(int number) {
       return "bad file name or number";
     case kFileNotFound:
       return "file not found";
+    case kDeviceIO:
+      return "device I/O error";
+    case kDiskFull:
+      return "disk full";
     case kInputPastEnd:
       return "input past end of file";
     case kPermissionDenied:

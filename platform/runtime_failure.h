@@ -17,13 +17,19 @@ namespace platform {
 // Numbers of the run-time failures the program can meet.
 enum FailureNumber : int {
   kOverflow = 6,             // a value does not fit its field
+  kOutOfMemory = 7,          // memory could not be had
   kSubscriptOutOfRange = 9,  // an index outside an array (a missing track)
   kTypeMismatch = 13,        // a field that is not a number
   kBadFileName = 52,         // a file name the system refuses
   kFileNotFound = 53,        // deleting or opening a file that is not there
+  kDeviceIO = 57,            // the storage failed to read or write
+  kDiskFull = 61,            // no space left, or a file-size limit reached
   kInputPastEnd = 62,        // reading a field when no byte remains
   kPermissionDenied = 70,    // the folder or the file may not be written
-  kPathFileAccess = 75,      // any other failure to open, write or delete
+  kFolderBusy = 70,          // another run holds the folder's lock
+  kPathFileAccess = 75,      // any other failure to open, write or delete;
+                             // a name that is not a regular file
+  kFileTooLarge = 75,        // a description past the largest one taken
 };
 
 // The standard description of a failure number.

@@ -88,7 +88,7 @@ enum class BodyEnd {
 class RouteReading {
  public:
   RouteReading(model::Scenario& s, std::string path)
-      : s_(s), path_(std::move(path)), in_(s, platform::read_file(path_)) {}
+      : s_(s), path_(std::move(path)), in_(s, platform::read_description_file(*s.files, path_)) {}
 
   // False after code 102.
   bool skip_preamble();
@@ -100,7 +100,7 @@ class RouteReading {
 
   // The description is read whole into memory: closing it is done, so what
   // is left is deleting it.
-  void delete_description() { platform::delete_file(path_); }
+  void delete_description() { s_.files->delete_file(path_); }
 
   int32_t sign_slot() const { return sign_slot_; }
   bool length_read() const { return length_read_; }
@@ -368,7 +368,7 @@ RouteOutcome read_route_description(model::Scenario& s) {
 
   const std::string name = model::route_description_name(s);
   const std::string path = platform::join_path(s.app_path, name);
-  if (!platform::file_exists(path)) {
+  if (!platform::file_exists(*s.files, path)) {
     s.error_code = 101;
     return outcome;
   }

@@ -50,11 +50,13 @@ class RouteReaderTest : public testing::Test {
   std::string route_path() const {
     return platform::join_path(s_.app_path, model::route_description_name(s_));
   }
-  bool route_file_left() const { return platform::file_exists(route_path()); }
+  bool route_file_left() const {
+    return platform::file_exists(platform::real_file_system(), route_path());
+  }
 
   // Writes `text` as the route description and reads it.
   RouteOutcome read(std::string_view text) {
-    platform::replace_file(route_path(), text);
+    platform::replace_file(platform::real_file_system(), route_path(), text);
     return read_route_description(s_);
   }
   // The same with kHeader before `body`.
@@ -71,11 +73,11 @@ class RouteReaderTest : public testing::Test {
 
 TEST_F(RouteReaderTest, AMissingDescriptionIs101AndTouchesNoFile) {
   const std::string train = platform::join_path(s_.app_path, model::train_description_name(s_));
-  platform::replace_file(train, "[generale]\r\n");
+  platform::replace_file(platform::real_file_system(), train, "[generale]\r\n");
   RouteOutcome out = read_route_description(s_);
   EXPECT_EQ(s_.error_code, 101);
   EXPECT_FALSE(out.read_train);
-  EXPECT_TRUE(platform::file_exists(train));
+  EXPECT_TRUE(platform::file_exists(platform::real_file_system(), train));
   EXPECT_FALSE(s_.track_allocated);
   // The identity copies come first.
   EXPECT_EQ(s_.item_table[model::kSlotLine].item_name, "BRENTALVO");

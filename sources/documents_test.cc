@@ -168,9 +168,9 @@ TEST_F(DocumentFilesTest, EachWriterLeavesItsLinesWithTheirEnds) {
 
     // An older file of the same name is replaced whole.
     const std::string path = platform::join_path(s_.app_path, c.file);
-    platform::replace_file(path, std::string(20000, 'x'));
+    platform::replace_file(platform::real_file_system(), path, std::string(20000, 'x'));
     c.writer(s_);
-    const std::string bytes = platform::read_file(path);
+    const std::string bytes = platform::read_file(platform::real_file_system(), path);
 
     std::string expected;
     for (size_t i = 0; i < c.lines; ++i) {

@@ -13,8 +13,9 @@ std::span<const std::string_view> lines_before_sentinel(std::span<const std::str
   return slots.first(static_cast<size_t>(end - slots.begin()));
 }
 
-void write_line_array(const std::string& path, std::span<const std::string_view> text) {
-  platform::replace_text_file(path, lines_before_sentinel(text));
+void write_line_array(platform::FileSystem& fs, const std::string& path,
+                      std::span<const std::string_view> text) {
+  platform::replace_text_file(fs, path, lines_before_sentinel(text));
 }
 
 }  // namespace sources

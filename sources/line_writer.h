@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
+
 namespace sources {
 
 inline constexpr std::string_view kEndSentinel = "riferimento fine del file";
@@ -26,7 +28,8 @@ std::span<const std::string_view> lines_before_sentinel(std::span<const std::str
 
 // Writes `text` (a table of lines that ends with kEndSentinel) as the file
 // `path`.
-void write_line_array(const std::string& path, std::span<const std::string_view> text);
+void write_line_array(platform::FileSystem& fs, const std::string& path,
+                      std::span<const std::string_view> text);
 
 }  // namespace sources
 

@@ -34,23 +34,24 @@ TEST_F(LineWriterTest, WritesUpToTheSentinelOnly) {
                                               "riferimento fine del file ",
                                               kEndSentinel,
                                               "after the sentinel"};
-  platform::replace_file(path_, std::string(5000, 'x'));  // an older, longer file
-  write_line_array(path_, text);
-  EXPECT_EQ(platform::read_file(path_),
+  platform::replace_file(platform::real_file_system(), path_,
+                         std::string(5000, 'x'));  // an older, longer file
+  write_line_array(platform::real_file_system(), path_, text);
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path_),
             "[generale]\r\n\r\n   \r\nRiferimento fine del file\r\nriferimento fine del file \r\n");
 }
 
 TEST_F(LineWriterTest, ATextWithoutSentinelEndsWithTheLineArray) {
   std::vector<std::string_view> text(1500, "a");
-  write_line_array(path_, text);
-  EXPECT_EQ(platform::read_file(path_).size(), kLineArraySlots * 3);
+  write_line_array(platform::real_file_system(), path_, text);
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path_).size(), kLineArraySlots * 3);
 }
 
 TEST_F(LineWriterTest, ALineIsWrittenWholeHoweverLong) {
   std::string longest(5000, 'y');
   const std::vector<std::string_view> text = {longest, kEndSentinel};
-  write_line_array(path_, text);
-  EXPECT_EQ(platform::read_file(path_), longest + "\r\n");
+  write_line_array(platform::real_file_system(), path_, text);
+  EXPECT_EQ(platform::read_file(platform::real_file_system(), path_), longest + "\r\n");
 }
 
 }  // namespace

@@ -220,8 +220,8 @@ TEST(TrainTextTest, DatiTrenoWritesTheLinesWithCrLf) {
   s.line_name = "BRENTALVO";
   s.train_code = "TRN4417";
   dati_treno(s);
-  const std::string bytes =
-      platform::read_file(platform::join_path(s.app_path, "BRENTALVO_TRN4417-.txt"));
+  const std::string bytes = platform::read_file(
+      platform::real_file_system(), platform::join_path(s.app_path, "BRENTALVO_TRN4417-.txt"));
   std::filesystem::remove_all(folder);
 
   std::string expected;

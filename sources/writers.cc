@@ -18,7 +18,7 @@ std::string timetable_card_name(const model::Scenario& s) {
 namespace {
 void write_text(const model::Scenario& s, const std::string& name,
                 std::span<const std::string_view> text) {
-  write_line_array(platform::join_path(s.app_path, name), text);
+  write_line_array(*s.files, platform::join_path(s.app_path, name), text);
 }
 }  // namespace
 

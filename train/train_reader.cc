@@ -100,7 +100,7 @@ class TrainReading {
         name_(model::train_description_name(s)),
         path_(platform::join_path(s.app_path, name_)),
         // A missing description fails here, before anything is stored.
-        fields_(s, platform::read_file(path_), name_),
+        fields_(s, platform::read_description_file(*s.files, path_), name_),
         n_(s.cell_count),
         // Stations never reach past the sign slots, whatever the route says.
         sign_slot_(std::min<int32_t>(sign_slot, model::kFirstSignSlot)) {}
@@ -188,7 +188,7 @@ class TrainReading {
   // A failure that ends the reading: the text goes, the profiles stay as far
   // as they were filled.
   Next end_stage(int code) {
-    platform::delete_file(path_);
+    s_.files->delete_file(path_);
     s_.error_code = code;
     return Next::kEndStage;
   }
@@ -365,7 +365,7 @@ class TrainReading {
   }
 
   void end_of_rows() {
-    platform::delete_file(path_);
+    s_.files->delete_file(path_);
     // The values in force run on to cell n - 3; each fill writes at least one
     // cell, and never past cell n (a fill stopped at n at the latest).
     do {

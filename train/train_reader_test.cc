@@ -66,12 +66,12 @@ class TrainReaderTest : public ::testing::Test {
     return platform::join_path(s.app_path, model::train_description_name(s));
   }
   bool description_left(const model::Scenario& s) const {
-    return platform::file_exists(description(s));
+    return platform::file_exists(platform::real_file_system(), description(s));
   }
 
   // Writes `text` as the train description and reads it.
   void read(model::Scenario& s, std::string_view text, int32_t sign_slot = 80) const {
-    platform::replace_file(description(s), text);
+    platform::replace_file(platform::real_file_system(), description(s), text);
     read_train_description(s, sign_slot);
   }
 

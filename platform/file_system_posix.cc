@@ -1,0 +1,337 @@
+// The machine's file system on POSIX systems.
+//
+// Files are opened with O_NOFOLLOW and new files with O_EXCL, so that no
+// link or other file planted under an output's name is ever written
+// through. Temporaries of replacements in progress are noted, so that an
+// interrupt (SIGINT, SIGTERM, SIGHUP) removes them before the process ends;
+// SIGXFSZ is ignored, so that a file-size limit is a failed write with its
+// reason and not a silent end of the process.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/files.h"
+#include "platform/runtime_failure.h"
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void fail_with_errno(int err, const std::string& path) {
+  int number = kPathFileAccess;
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      number = kFileNotFound;
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      number = kPermissionDenied;
+      break;
+    case ENAMETOOLONG:
+      number = kBadFileName;
+      break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      number = kDiskFull;
+      break;
+    case EIO:
+      number = kDeviceIO;
+      break;
+    case ENOMEM:
+      number = kOutOfMemory;
+      break;
+    default:
+      break;
+  }
+  const char* reason = err == ELOOP ? "is a symbolic link" : std::strerror(err);
+  throw RuntimeFailure(number, path + " (" + reason + ")");
+}
+
+// ---- Temporaries removed on an interrupt -------------------------------------
+
+// A fixed table, so that the signal handler reads it without allocating or
+// locking. A replacement stages at most a few files at a time.
+constexpr int kNotedSlots = 16;
+constexpr size_t kNotedPathBytes = 4096;
+std::atomic<bool> noted_used[kNotedSlots];
+char noted_path[kNotedSlots][kNotedPathBytes];
+std::mutex noted_mutex;  // between threads of the program, not the handler
+
+extern "C" void remove_noted_and_end(int signal_number) {
+  for (int i = 0; i < kNotedSlots; ++i) {
+    if (noted_used[i].load()) ::unlink(noted_path[i]);
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void install_handlers_once() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction old;
+      if (::sigaction(signal_number, nullptr, &old) != 0) continue;
+      // A program that handles the signal itself keeps its handler.
+      if (old.sa_handler != SIG_DFL) continue;
+      struct sigaction action;
+      std::memset(&action, 0, sizeof action);
+      action.sa_handler = remove_noted_and_end;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(signal_number, &action, nullptr);
+    }
+  });
+}
+
+// Returns the slot, or -1 when the path is too long or the table is full
+// (the temporary is then left to the next run's clean-up).
+int note_temporary(const std::string& path) {
+  if (path.size() >= kNotedPathBytes) return -1;
+  std::lock_guard<std::mutex> lock(noted_mutex);
+  for (int i = 0; i < kNotedSlots; ++i) {
+    if (!noted_used[i].load()) {
+      std::memcpy(noted_path[i], path.c_str(), path.size() + 1);
+      noted_used[i].store(true);
+      return i;
+    }
+  }
+  return -1;
+}
+
+void forget_temporary(const std::string& path) {
+  std::lock_guard<std::mutex> lock(noted_mutex);
+  for (int i = 0; i < kNotedSlots; ++i) {
+    if (noted_used[i].load() && path == noted_path[i]) noted_used[i].store(false);
+  }
+}
+
+// ---- Files ---------------------------------------------------------------------
+
+// An open file descriptor, closed when it goes out of scope.
+class Descriptor {
+ public:
+  Descriptor(const std::string& path, int flags) : path_(path) {
+    do {
+      fd_ = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0666);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0) fail_with_errno(errno, path);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  void write_all(std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+      ssize_t n = ::write(fd_, p, left);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail_with_errno(errno, path_);
+      }
+      if (n == 0) fail_with_errno(ENOSPC, path_);
+      p += n;
+      left -= static_cast<size_t>(n);
+    }
+  }
+
+  void sync() {
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) fail_with_errno(errno, path_);
+  }
+
+  // Closes now, so that a failure to flush is reported.
+  void close() {
+    int fd = fd_;
+    fd_ = -1;
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) fail_with_errno(errno, path_);
+  }
+
+  int fd() const { return fd_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+class PosixWritableFile : public WritableFile {
+ public:
+  PosixWritableFile(const std::string& path, int slot)
+      : file_(path, O_WRONLY | O_CREAT | O_EXCL), slot_(slot) {}
+  void append(std::string_view bytes) override { file_.write_all(bytes); }
+  void sync() override { file_.sync(); }
+  void close() override { file_.close(); }
+  int slot() const { return slot_; }
+
+ private:
+  Descriptor file_;
+  int slot_;
+};
+
+class PosixFolderLock : public FolderLock {
+ public:
+  explicit PosixFolderLock(int fd) : fd_(fd) {}
+  ~PosixFolderLock() override { ::close(fd_); }  // closing lets the lock go
+
+ private:
+  int fd_;
+};
+
+FileKind kind_of(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::kRegular;
+  if (S_ISDIR(mode)) return FileKind::kFolder;
+  if (S_ISLNK(mode)) return FileKind::kLink;
+  return FileKind::kOther;
+}
+
+class PosixFileSystem : public FileSystem {
+ public:
+  FileKind kind(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return FileKind::kMissing;
+      fail_with_errno(errno, path);
+    }
+    return kind_of(st.st_mode);
+  }
+
+  uint64_t file_size(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) fail_with_errno(errno, path);
+    if (!S_ISREG(st.st_mode)) {
+      throw not_regular_failure(path, kind_of(st.st_mode));
+    }
+    return static_cast<uint64_t>(st.st_size);
+  }
+
+  std::string read_file(const std::string& path, uint64_t limit) override {
+    // O_NONBLOCK: opening a pipe with no writer must not wait; it is refused
+    // below like any other file that is not regular.
+    Descriptor file(path, O_RDONLY | O_NONBLOCK);
+    struct stat st;
+    if (::fstat(file.fd(), &st) != 0) fail_with_errno(errno, path);
+    if (!S_ISREG(st.st_mode)) {
+      throw not_regular_failure(path, kind_of(st.st_mode));
+    }
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size > limit) throw too_large_failure(path, size, limit);
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(size));
+    char buffer[1 << 16];
+    for (;;) {
+      ssize_t n = ::read(file.fd(), buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail_with_errno(errno, path);
+      }
+      if (n == 0) break;
+      bytes.append(buffer, static_cast<size_t>(n));
+      // The file may be growing while it is read.
+      if (bytes.size() > limit) throw too_large_failure(path, bytes.size(), limit);
+    }
+    return bytes;
+  }
+
+  std::unique_ptr<WritableFile> create_new(const std::string& path) override {
+    install_handlers_once();
+    int slot = note_temporary(path);
+    try {
+      return std::make_unique<PosixWritableFile>(path, slot);
+    } catch (...) {
+      if (slot >= 0) forget_temporary(path);
+      throw;
+    }
+  }
+
+  void rename_file(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) fail_with_errno(errno, to);
+    forget_temporary(from);
+  }
+
+  void delete_file(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) fail_with_errno(errno, path);
+    forget_temporary(path);
+  }
+
+  void sync_folder(const std::string& folder) override {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;  // the renames are done; durability is best effort here
+    ::fsync(fd);
+    ::close(fd);
+  }
+
+  void create_folders(const std::string& folder) override {
+    if (folder.empty()) return;
+    size_t from = 1;
+    for (;;) {
+      size_t slash = folder.find('/', from);
+      std::string part = folder.substr(0, slash);
+      if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+        fail_with_errno(errno, part);
+      }
+      if (slash == std::string::npos) break;
+      from = slash + 1;
+    }
+    if (kind(folder) != FileKind::kFolder) {
+      throw RuntimeFailure(kPathFileAccess, folder + " (is not a folder)");
+    }
+  }
+
+  std::vector<std::string> list_folder(const std::string& folder) override {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) fail_with_errno(errno, folder);
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    return names;
+  }
+
+  std::unique_ptr<FolderLock> lock_folder(const std::string& folder,
+                                          std::chrono::milliseconds wait) override {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) fail_with_errno(errno, folder);
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<PosixFolderLock>(fd);
+      int err = errno;
+      if (err != EWOULDBLOCK && err != EINTR) {
+        ::close(fd);
+        fail_with_errno(err, folder);
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ::close(fd);
+        throw folder_busy_failure(folder, wait);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+};
+
+}  // namespace
+
+char path_separator() { return '/'; }
+
+FileSystem& real_file_system() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace platform
