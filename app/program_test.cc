@@ -1,14 +1,21 @@
 // The programs run as processes, each in a fresh folder of its own (they
 // write beside their executable).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
+
+#include "sources/builtin_texts.h"
+#include "sources/line_writer.h"
 
 namespace {
 
@@ -124,6 +131,95 @@ TEST_F(ProgramTest, ARouteWithoutLengthEndsWithARunTimeFailure) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error 9"), std::string::npos) << r.err;
   EXPECT_TRUE(names_in(dir_ / "bin").empty());
+}
+
+// The six files a built-in run leaves, with their bytes.
+std::map<std::string, std::string> files_in(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    files[e.path().filename().string()] = slurp(e.path());
+  }
+  return files;
+}
+
+TEST_F(ProgramTest, RunsInOneFolderAtOnceWaitForEachOther) {
+  fs::path bin = dir_ / "bin";
+  ASSERT_EQ(run(SCENARIO_COMPILER).status, 0);
+  const std::map<std::string, std::string> expected = files_in(bin);
+  ASSERT_EQ(expected.size(), 6u);
+
+  fs::path exe = bin / "scenario_compiler";
+  fs::copy_file(SCENARIO_COMPILER, exe);
+  // Three at once, ten times: each must end normally with the whole scenario.
+  std::string command = "cd '" + bin.string() + "' && for i in 1 2 3 4 5 6 7 8 9 10; do " +
+                        "./scenario_compiler >/dev/null & a=$!; ./scenario_compiler >/dev/null & " +
+                        "b=$!; ./scenario_compiler >/dev/null || exit 1; wait $a || exit 1; " +
+                        "wait $b || exit 1; done";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  fs::remove(exe);
+  EXPECT_TRUE(files_in(bin) == expected);
+}
+
+// Starts the compiler in its folder and returns its process id.
+pid_t start(const fs::path& exe) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(exe.parent_path().c_str()) != 0) ::_exit(127);
+    int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+std::string text_of(std::span<const std::string_view> lines) {
+  std::string text;
+  for (std::string_view line : sources::lines_before_sentinel(lines)) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+TEST_F(ProgramTest, AKilledRunLeavesEveryFileWholeAndTheNextRunClearsUp) {
+  fs::path bin = dir_ / "bin";
+  ASSERT_EQ(run(SCENARIO_COMPILER).status, 0);
+  const std::map<std::string, std::string> expected = files_in(bin);
+  // A run killed before it has read its descriptions leaves them, whole.
+  std::map<std::string, std::string> whole = expected;
+  whole["BRENTALVO_linea.txt"] = text_of(sources::route_description_text());
+  whole["BRENTALVO_TRN4417-.txt"] = text_of(sources::train_description_text());
+  fs::path exe = bin / "scenario_compiler";
+  fs::copy_file(SCENARIO_COMPILER, exe);
+
+  std::mt19937 random(12345);
+  for (int round = 0; round < 30; ++round) {
+    const int signal_number = round % 2 == 0 ? SIGKILL : SIGTERM;
+    SCOPED_TRACE("round " + std::to_string(round));
+    pid_t pid = start(exe);
+    ASSERT_GT(pid, 0);
+    ::usleep(std::uniform_int_distribution<unsigned>(0, 20000)(random));
+    ::kill(pid, signal_number);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    for (const auto& [name, bytes] : files_in(bin)) {
+      if (name == "scenario_compiler") continue;
+      if (name.find(".partial-") != std::string::npos) {
+        // Only a run that had no chance to clear up leaves a temporary;
+        // it is cleared here to see what the next round leaves.
+        EXPECT_EQ(signal_number, SIGKILL) << name << " left after SIGTERM";
+        fs::remove(bin / name);
+        continue;
+      }
+      ASSERT_TRUE(whole.count(name)) << name;
+      EXPECT_TRUE(bytes == whole.at(name)) << name << " is not whole: " << bytes.size();
+    }
+  }
+  fs::remove(exe);
+  ASSERT_EQ(run(SCENARIO_COMPILER).status, 0);
+  EXPECT_TRUE(files_in(bin) == expected);
 }
 
 }  // namespace

@@ -88,6 +88,11 @@ void FaultInjectingFileSystem::create_folders(const std::string& folder) {
   base_.create_folders(folder);
 }
 
+void FaultInjectingFileSystem::delete_folder(const std::string& folder) {
+  step(Operation::kDelete, folder);
+  base_.delete_folder(folder);
+}
+
 std::vector<std::string> FaultInjectingFileSystem::list_folder(const std::string& folder) {
   alive();
   return base_.list_folder(folder);

@@ -91,6 +91,9 @@ class FileSystem {
   // Creates the folder and any missing folder above it.
   virtual void create_folders(const std::string& folder) = 0;
 
+  // Deletes an empty folder.
+  virtual void delete_folder(const std::string& folder) = 0;
+
   // The names (without folder) of the entries of a folder, in no order.
   virtual std::vector<std::string> list_folder(const std::string& folder) = 0;
 

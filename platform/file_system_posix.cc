@@ -292,6 +292,10 @@ class PosixFileSystem : public FileSystem {
     }
   }
 
+  void delete_folder(const std::string& folder) override {
+    if (::rmdir(folder.c_str()) != 0) fail_with_errno(errno, folder);
+  }
+
   std::vector<std::string> list_folder(const std::string& folder) override {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) fail_with_errno(errno, folder);

@@ -159,6 +159,21 @@ void MemoryFileSystem::create_folders(const std::string& folder) {
   }
 }
 
+void MemoryFileSystem::delete_folder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(folder);
+  if (it == entries_.end()) throw missing(folder);
+  if (it->second.kind != FileKind::kFolder) {
+    throw RuntimeFailure(kPathFileAccess, folder + " (is not a folder)");
+  }
+  for (const auto& [path, entry] : entries_) {
+    if (folder_of(path) == folder) {
+      throw RuntimeFailure(kPathFileAccess, folder + " (Directory not empty)");
+    }
+  }
+  entries_.erase(it);
+}
+
 std::vector<std::string> MemoryFileSystem::list_folder(const std::string& folder) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!folder_exists(folder)) throw missing(folder);

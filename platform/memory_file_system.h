@@ -41,6 +41,7 @@ class MemoryFileSystem : public FileSystem {
   void delete_file(const std::string& path) override;
   void sync_folder(const std::string&) override {}
   void create_folders(const std::string& folder) override;
+  void delete_folder(const std::string& folder) override;
   std::vector<std::string> list_folder(const std::string& folder) override;
   std::unique_ptr<FolderLock> lock_folder(const std::string& folder,
                                           std::chrono::milliseconds wait) override;

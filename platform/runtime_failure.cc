@@ -40,6 +40,6 @@ std::string message_for(int number, const std::string& detail) {
 }  // namespace
 
 RuntimeFailure::RuntimeFailure(int number, const std::string& detail)
-    : std::runtime_error(message_for(number, detail)), number_(number) {}
+    : std::runtime_error(message_for(number, detail)), number_(number), detail_(detail) {}
 
 }  // namespace platform

@@ -40,9 +40,13 @@ class RuntimeFailure : public std::runtime_error {
   // `detail` is added to the standard description, for example the file name.
   explicit RuntimeFailure(int number, const std::string& detail = {});
   int number() const { return number_; }
+  // What the failure happened to, with the system's reason: "a.dat (No
+  // space left on device)".
+  const std::string& detail() const { return detail_; }
 
  private:
   int number_;
+  std::string detail_;
 };
 
 }  // namespace platform

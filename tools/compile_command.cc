@@ -1,18 +1,19 @@
 #include "tools/compile_command.h"
 
-#include <fstream>
 #include <new>
-#include <random>
 #include <system_error>
 
 #include "app/compile_pass.h"
 #include "finish/errore.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
+#include "platform/files.h"
+#include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "route/route_reader.h"
 #include "sources/builtin_texts.h"
 #include "tools/compiled_set.h"
+#include "tools/description_overlay.h"
 #include "tools/text.h"
 #include "train/train_reader.h"
 
@@ -22,71 +23,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder under the system's temporary folder, readable by its owner
-// only, removed with everything in it when the object goes.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      fs::path p = fs::temp_directory_path() / ("scenario_tool." + std::to_string(random()));
-      std::error_code ec;
-      if (fs::create_directory(p, ec)) {
-        fs::permissions(p, fs::perms::owner_all, fs::perm_options::replace, ec);
-        path_ = p;
-        return;
-      }
-    }
-    throw ToolError("cannot create a temporary folder under " + fs::temp_directory_path().string());
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  ~PrivateFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
+// The largest station file: 87 records of 34 bytes and a name of up to
+// 65535 bytes each.
+constexpr uint64_t kMaxStationFileBytes = uint64_t{model::kItemSlots} * (34 + 65535);
 
- private:
-  fs::path path_;
-};
-
-std::string read_description(const fs::path& path, const char* what) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) {
-    throw ToolError(std::string(what) + " " + path.string() + ": no such file");
+std::string read_description(platform::FileSystem& files, const fs::path& path, const char* what) {
+  try {
+    return platform::read_description_file(files, path.string());
+  } catch (const platform::RuntimeFailure& f) {
+    throw ToolError(std::string(what) + " " + f.detail());
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError(std::string(what) + " " + path.string() + ": cannot be read");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw ToolError(std::string(what) + " " + path.string() + ": read failed");
-  return bytes;
 }
 
-void write_bytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw ToolError(path.string() + ": cannot be written");
-}
-
-// The descriptions as the compile pass finds them in a private folder.
+// The author's descriptions, read once; the compile pass sees these copies.
 struct Inputs {
   std::optional<std::string> route, train;
 };
 
-void lay_out(const model::Scenario& s, const Inputs& in) {
-  if (in.route) write_bytes(fs::path(s.app_path) / model::route_description_name(s), *in.route);
-  if (in.train) write_bytes(fs::path(s.app_path) / model::train_description_name(s), *in.train);
-}
-
-model::Scenario fresh_scenario(const CompileOptions& o, const fs::path& folder) {
+model::Scenario fresh_scenario(const CompileOptions& o, const std::string& folder,
+                               platform::FileSystem& files) {
   model::Scenario s;
-  s.app_path = folder.string();
+  s.app_path = folder;
+  s.files = &files;
   s.line_name = o.line_name;
   s.train_code = o.train_code;
   return s;
+}
+
+// Serves the descriptions to the compile pass under the names it reads in
+// s.app_path; a description not given is missing there.
+void serve_inputs(DescriptionOverlay& overlay, const model::Scenario& s, const Inputs& in) {
+  overlay.serve(platform::join_path(s.app_path, model::route_description_name(s)), in.route);
+  overlay.serve(platform::join_path(s.app_path, model::train_description_name(s)), in.train);
 }
 
 // The words for a run-time failure inside reading, by its number.
@@ -131,9 +99,11 @@ struct ReadingReplay {
 };
 
 ReadingReplay replay_reading(const CompileOptions& o, const Inputs& in) {
-  PrivateFolder folder;
-  model::Scenario s = fresh_scenario(o, folder.path());
-  lay_out(s, in);
+  // In memory: the replay writes nothing and cannot fail on a disk.
+  platform::MemoryFileSystem memory;
+  DescriptionOverlay overlay(memory);
+  model::Scenario s = fresh_scenario(o, "replay", overlay);
+  serve_inputs(overlay, s, in);
   s.write_line_file = o.line_file ? 1 : 0;
   s.error_code = 0;
   model::clear_item_table(s);
@@ -212,30 +182,56 @@ Diagnostic diagnose(const CompileOptions& o, const Inputs& in, const model::Scen
   return d;
 }
 
-void move_file(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  fs::rename(from, to, ec);
-  if (!ec) return;
-  // Another file system: copy, then drop the private copy.
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-  if (ec) throw ToolError(to.string() + ": cannot be written: " + ec.message());
-  fs::remove(from, ec);
-}
-
 void refuse_bad_names(const CompileOptions& o) {
   std::string problem = name_problem("line name (--line-name)", o.line_name);
   if (problem.empty()) problem = name_problem("train code (--train-code)", o.train_code);
   if (!problem.empty()) throw ToolError(problem);
 }
 
+// A folder created for the output, deleted again (with the folders made
+// above it) unless kept; only ever when empty.
+class CreatedFolder {
+ public:
+  CreatedFolder(platform::FileSystem& files, const std::string& folder) : files_(files) {
+    std::string missing = folder;
+    while (files.kind(missing) == platform::FileKind::kMissing) {
+      made_.push_back(missing);
+      std::string up = platform::folder_of(missing);
+      if (up == missing || up == "." || up == "/") break;
+      missing = up;
+    }
+    files.create_folders(folder);
+  }
+  CreatedFolder(const CreatedFolder&) = delete;
+  CreatedFolder& operator=(const CreatedFolder&) = delete;
+  ~CreatedFolder() {
+    for (const std::string& folder : made_) {
+      try {
+        files_.delete_folder(folder);
+      } catch (...) {
+        return;  // not empty (or failing): left as it is
+      }
+    }
+  }
+  void keep() { made_.clear(); }
+
+ private:
+  platform::FileSystem& files_;
+  std::vector<std::string> made_;  // deepest first
+};
+
+std::vector<std::string> compiled_names(const CompileOptions& o, const model::Scenario& s) {
+  std::vector<std::string> names;
+  if (o.line_file) names.push_back(model::line_file_name(s));
+  names.push_back(model::station_file_name(s));
+  names.push_back(model::track_file_name(s));
+  return names;
+}
+
 // The author's descriptions must never be among the files the pass writes.
 void refuse_overwriting_inputs(const CompileOptions& o, const model::Scenario& names) {
   std::error_code ec;
-  if (fs::exists(o.out, ec) && !fs::is_directory(o.out, ec)) {
-    throw ToolError("--out " + o.out.string() + " is a file, not a folder");
-  }
-  for (const std::string& name : {model::line_file_name(names), model::station_file_name(names),
-                                  model::track_file_name(names)}) {
+  for (const std::string& name : compiled_names(o, names)) {
     fs::path target = o.out / name;
     for (const auto& input : {o.route, o.train}) {
       if (input && fs::exists(target, ec) && fs::equivalent(target, *input, ec)) {
@@ -246,43 +242,78 @@ void refuse_overwriting_inputs(const CompileOptions& o, const model::Scenario& n
   }
 }
 
+// A station file already in the output folder under this compile's name
+// but stamped with other names (line "A_B" and train "C" against line "A"
+// and train "B_C" give the same file names) is another scenario's: not
+// replaced without --force. A file that cannot be read as a station file
+// is not known to be this scenario's either. Anything but a regular file is
+// left to the replacement, which refuses it.
+void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSystem& files,
+                                       const model::Scenario& s) {
+  if (o.force) return;
+  const std::string path = platform::join_path(o.out.string(), model::station_file_name(s));
+  if (files.kind(path) != platform::FileKind::kRegular) return;
+  StationFile old;
+  try {
+    old = read_station_file(files.read_file(path, kMaxStationFileBytes));
+  } catch (const platform::RuntimeFailure& f) {
+    throw ToolError("cannot read the station file already there: " + f.detail() +
+                    ": nothing was written (use --force to replace it)");
+  } catch (const BadFile& e) {
+    throw ToolError(path + " is not a station file of this tool (" + e.what() +
+                    "): nothing was written (use --force to replace it, or another --out folder)");
+  }
+  const std::string& line = old.slots[model::kSlotLine].item_name;
+  const std::string& train = old.slots[model::kSlotTrain].item_name;
+  if (line == s.line_name && train == s.train_code) return;
+  throw ToolError(path + " holds the compiled scenario of line " + to_utf8(line) + " and train " +
+                  to_utf8(train) + ", not of line " + s.line_name + " and train " + s.train_code +
+                  ": nothing was written (use --force to replace it, or another --out folder)");
+}
+
 }  // namespace
 
-std::vector<WrittenFile> write_builtin(const fs::path& dir, bool overwrite) {
+std::vector<WrittenFile> write_builtin(const fs::path& dir, bool overwrite,
+                                       platform::FileSystem& files) {
   model::Scenario s;
   s.line_name = kDefaultLineName;
   s.train_code = kDefaultTrainCode;
   s.app_path = dir.string();
+  s.files = &files;
   const std::string names[] = {model::route_description_name(s), model::train_description_name(s),
                                sources::notes_name(s), sources::slow_order_form_name(s),
                                sources::timetable_card_name(s)};
-  std::error_code ec;
-  if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
-    throw ToolError(dir.string() + " is a file, not a folder");
-  }
-  if (!overwrite) {
-    for (const std::string& name : names) {
-      if (fs::exists(dir / name, ec)) {
-        throw ToolError((dir / name).string() +
-                        " is already there and may hold your edits: nothing was written "
-                        "(use --force to replace the five files)");
+  try {
+    if (files.kind(s.app_path) != platform::FileKind::kMissing &&
+        files.kind(s.app_path) != platform::FileKind::kFolder) {
+      throw ToolError(dir.string() + " is a file, not a folder");
+    }
+    files.create_folders(s.app_path);
+    std::unique_ptr<platform::FolderLock> lock = files.lock_folder(s.app_path, kFolderWait);
+    platform::remove_stale_partials(files, s.app_path, names);
+    if (!overwrite) {
+      for (const std::string& name : names) {
+        std::string path = platform::join_path(s.app_path, name);
+        if (files.kind(path) != platform::FileKind::kMissing) {
+          throw ToolError(path +
+                          " is already there and may hold your edits: nothing was written "
+                          "(use --force to replace the five files)");
+        }
       }
     }
-  }
-  fs::create_directories(dir, ec);
-  if (ec) throw ToolError(dir.string() + ": cannot create the folder: " + ec.message());
-  try {
     sources::dati_linea(s);
     sources::dati_treno(s);
     sources::dati_note(s);
     sources::dati_rallentamenti(s);
     sources::dati_scheda(s);
+    std::vector<WrittenFile> written;
+    for (const std::string& name : names) {
+      written.emplace_back(name, files.file_size(platform::join_path(s.app_path, name)));
+    }
+    return written;
   } catch (const platform::RuntimeFailure& f) {
-    throw ToolError(std::string("writing the built-in texts failed: ") + f.what());
+    throw ToolError("cannot write the built-in texts: " + f.detail());
   }
-  std::vector<WrittenFile> written;
-  for (const std::string& name : names) written.emplace_back(name, fs::file_size(dir / name, ec));
-  return written;
 }
 
 const char* outcome_name(Outcome outcome) {
@@ -318,14 +349,35 @@ nlohmann::ordered_json CompileReport::to_json() const {
 
 CompileReport compile_descriptions(const CompileOptions& o) {
   refuse_bad_names(o);
+  platform::FileSystem& files = *o.files;
   Inputs in;
-  if (o.route) in.route = read_description(*o.route, "route description");
-  if (o.train) in.train = read_description(*o.train, "train description");
+  if (o.route) in.route = read_description(files, *o.route, "route description");
+  if (o.train) in.train = read_description(files, *o.train, "train description");
 
-  PrivateFolder folder;
-  model::Scenario s = fresh_scenario(o, folder.path());
+  const std::string out = o.out.string();
+  std::unique_ptr<platform::FolderLock> lock;
+  DescriptionOverlay overlay(files);
+  model::Scenario s = fresh_scenario(o, out, overlay);
+  // A folder made for this compile goes again when nothing was written.
+  std::optional<CreatedFolder> created;
+  try {
+    platform::FileKind kind = files.kind(out);
+    if (kind == platform::FileKind::kRegular)
+      throw ToolError("--out " + out + " is a file, not a folder");
+    if (kind != platform::FileKind::kMissing && kind != platform::FileKind::kFolder) {
+      throw ToolError("--out " + out + " is not a folder");
+    }
+    if (kind == platform::FileKind::kMissing) created.emplace(files, out);
+    // One compile at a time in a folder: another one would mix its files
+    // with these.
+    lock = files.lock_folder(out, o.folder_wait);
+    platform::remove_stale_partials(files, out, compiled_names(o, s));
+  } catch (const platform::RuntimeFailure& f) {
+    throw ToolError("the output folder " + f.detail());
+  }
   refuse_overwriting_inputs(o, s);
-  lay_out(s, in);
+  refuse_replacing_another_scenario(o, files, s);
+  serve_inputs(overlay, s, in);
 
   CompileReport report;
   std::string stop;  // what ended the pass early, in words
@@ -336,13 +388,18 @@ CompileReport compile_descriptions(const CompileOptions& o) {
     report.identity_error = end.number();
   } catch (const platform::RuntimeFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
-    stop = "run-time failure " + std::to_string(f.number()) + " (" + f.what() + ")";
-    if (!s.track_allocated) {
-      stop += ": no track was built, as the route description gave no accepted route length";
+    if (f.number() == platform::kSubscriptOutOfRange) {
+      stop = "run-time failure " + std::to_string(f.number()) + " (" + f.what() + ")";
+      if (!s.track_allocated) {
+        stop += ": no track was built, as the route description gave no accepted route length";
+      }
+    } else {
+      // Past the reading, only the compiled files' writing touches a file.
+      stop = "failure writing the compiled files: " + f.detail();
     }
   } catch (const std::bad_alloc&) {
     report.outcome = Outcome::kRuntimeFailure;
-    stop = "run-time failure 7 (out of memory)";
+    stop = "failure: out of memory";
   }
   report.error_code = s.error_code;
   report.error_position = s.error_position;
@@ -355,34 +412,12 @@ CompileReport compile_descriptions(const CompileOptions& o) {
                             : "the compile stopped with a " + stop;
     report.diagnostic.message =
         (s.error_code != 0 ? report.diagnostic.message + "; then " : std::string()) + ended +
-        "; no compiled file was written";
+        "; no compiled file was replaced";
     return report;
   }
-
-  std::error_code ec;
-  fs::create_directories(o.out, ec);
-  if (ec) {
-    report.outcome = Outcome::kRuntimeFailure;
-    report.diagnostic.message +=
-        "; the output folder " + o.out.string() + " cannot be created: " + ec.message();
-    return report;
-  }
-  std::vector<std::string> names;
-  if (o.line_file) names.push_back(model::line_file_name(s));
-  names.push_back(model::station_file_name(s));
-  names.push_back(model::track_file_name(s));
-  for (const std::string& name : names) {
-    fs::path from = folder.path() / name;
-    if (!fs::exists(from, ec)) continue;
-    uint64_t size = fs::file_size(from, ec);
-    try {
-      move_file(from, o.out / name);
-    } catch (const ToolError& e) {
-      report.outcome = Outcome::kRuntimeFailure;
-      report.diagnostic.message += std::string("; ") + e.what();
-      return report;
-    }
-    report.files.emplace_back(name, size);
+  if (created) created->keep();
+  for (const std::string& name : compiled_names(o, s)) {
+    report.files.emplace_back(name, files.file_size(platform::join_path(out, name)));
   }
   return report;
 }

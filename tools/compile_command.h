@@ -2,16 +2,21 @@
 // starting point, and compiling any route and train description pair with
 // the compiler's own compile pass.
 //
-// compile_descriptions copies the author's descriptions into a private
-// temporary folder under the names the compile pass expects, runs
-// app::memorizza_percorso there, and moves the compiled files it wrote into
-// the output folder. The author's files are only ever read. The outcome is
+// compile_descriptions reads the author's descriptions once (each up to
+// platform::kMaxDescriptionBytes) and runs app::memorizza_percorso in the
+// output folder with those copies served from memory under the names the
+// pass expects (tools/description_overlay.h): the author's files are only
+// ever read, and no private copy is made on disk. The pass replaces the
+// compiled files as it always does: all written to temporaries first, then
+// renamed over the old ones, so a failure leaves the old set whole. The
+// compile holds the output folder's lock throughout. The outcome is
 // the model's error code and position as the pass left them, what ended the
 // pass (normally, an identity error or a run-time failure), one diagnostic in
 // words, and the files written.
 #ifndef SCENARIO_TOOLS_COMPILE_COMMAND_H_
 #define SCENARIO_TOOLS_COMPILE_COMMAND_H_
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -20,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "tools/diagnostics.h"
 
 namespace tools {
@@ -34,7 +40,12 @@ using WrittenFile = std::pair<std::string, uint64_t>;
 // built-in names, byte for byte as scenario_compiler writes them. Refuses
 // (ToolError, nothing written) when one of the five files is already there,
 // unless `overwrite`: they may be an author's edited descriptions.
-std::vector<WrittenFile> write_builtin(const std::filesystem::path& dir, bool overwrite);
+// Holds the folder's lock while it writes.
+std::vector<WrittenFile> write_builtin(const std::filesystem::path& dir, bool overwrite,
+                                       platform::FileSystem& files = platform::real_file_system());
+
+// How long a command waits for another run writing into the same folder.
+inline constexpr std::chrono::milliseconds kFolderWait{30000};
 
 struct CompileOptions {
   std::optional<std::filesystem::path> route;  // absent: no route description
@@ -42,7 +53,11 @@ struct CompileOptions {
   std::filesystem::path out;
   std::string line_name = kDefaultLineName;
   std::string train_code = kDefaultTrainCode;
-  bool line_file = true;  // false: the compile pass runs with j = 0
+  bool line_file = true;  // false: no track plan and no line file
+  // Replace a station file stamped with another scenario's names.
+  bool force = false;
+  std::chrono::milliseconds folder_wait = kFolderWait;
+  platform::FileSystem* files = &platform::real_file_system();
 };
 
 enum class Outcome { kOk, kIdentityError, kRuntimeFailure };
@@ -65,8 +80,10 @@ struct CompileReport {
 };
 
 // Throws ToolError, before anything is written, for a name that cannot form
-// file names, an unreadable description, an output folder that is a file, or
-// an output file that is one of the descriptions.
+// file names, an unreadable or too large description, an output folder that
+// is not a folder or that another run holds past folder_wait, an output file
+// that is one of the descriptions, or a station file there of another
+// scenario (without `force`).
 CompileReport compile_descriptions(const CompileOptions& options);
 
 }  // namespace tools

@@ -1,0 +1,9 @@
+#include <csignal>
+
+#include "platform/standard_output.h"
+
+namespace platform {
+
+void report_broken_pipe_as_failure() { std::signal(SIGPIPE, SIG_IGN); }
+
+}  // namespace platform
