@@ -37,8 +37,10 @@ model::Scenario scenario_in(const BenchFolder& folder) {
 
 void write_descriptions(const model::Scenario& s, const std::string& route,
                         const std::string& train) {
-  platform::replace_file(platform::join_path(s.app_path, model::route_description_name(s)), route);
-  platform::replace_file(platform::join_path(s.app_path, model::train_description_name(s)), train);
+  platform::replace_file(*s.files,
+                         platform::join_path(s.app_path, model::route_description_name(s)), route);
+  platform::replace_file(*s.files,
+                         platform::join_path(s.app_path, model::train_description_name(s)), train);
 }
 
 size_t compiled_bytes(const model::Scenario& s) {
@@ -46,7 +48,7 @@ size_t compiled_bytes(const model::Scenario& s) {
   for (const std::string& name :
        {model::line_file_name(s), model::station_file_name(s), model::track_file_name(s)}) {
     const std::string path = platform::join_path(s.app_path, name);
-    if (platform::file_exists(path)) n += fs::file_size(path);
+    if (platform::file_exists(*s.files, path)) n += s.files->file_size(path);
   }
   return n;
 }

@@ -61,6 +61,23 @@ void BM_LargestCompile(benchmark::State& state) {
 }
 BENCHMARK(BM_LargestCompile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same make of scenario at 10 km, 100 km and 1000 km: the cost should
+// grow with the length and no faster.
+void BM_CompileByLength(benchmark::State& state) {
+  bench::BenchFolder folder("by_length");
+  const int length = static_cast<int>(state.range(0));
+  const std::string route = bench::route_description(length);
+  const std::string train = bench::train_description(length);
+  compile_repeatedly(state, folder, &route, &train);
+}
+BENCHMARK(BM_CompileByLength)
+    ->ArgName("metres")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(bench::kLargestRouteLength)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The same three files, same names, same folder, same replace-and-write
 // steps, with bytes already at hand.
 void BM_WriteLargestOutputOnly(benchmark::State& state) {
@@ -74,11 +91,13 @@ void BM_WriteLargestOutputOnly(benchmark::State& state) {
   for (const std::string& name :
        {model::line_file_name(s), model::station_file_name(s), model::track_file_name(s)}) {
     const std::string path = folder.file(name);
-    files.emplace_back(path, platform::read_file(path));
+    files.emplace_back(path, platform::read_file(platform::real_file_system(), path));
     bytes += files.back().second.size();
   }
   for (auto _ : state) {
-    for (const auto& [path, content] : files) platform::replace_file(path, content);
+    for (const auto& [path, content] : files) {
+      platform::replace_file(platform::real_file_system(), path, content);
+    }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
   state.counters["output_bytes"] = static_cast<double>(bytes);

@@ -10,8 +10,10 @@ namespace bench {
 namespace {
 
 constexpr int kBlock = 25000;
-constexpr int kBlocks = kLargestRouteLength / kBlock;  // 40
 constexpr int kStations = 38;
+
+// The 25 km blocks that have at least their start on a line of `length` m.
+int blocks_of(int length) { return (length + kBlock - 1) / kBlock; }
 
 // Appends one formatted row and its CR LF.
 template <typename... Args>
@@ -24,10 +26,11 @@ void row(std::string& text, const char* format, Args... args) {
 
 }  // namespace
 
-std::string largest_route_description() {
+std::string route_description(int length) {
+  const int blocks = blocks_of(length);
   std::string t;
   row(t, "[generale]");
-  row(t, "lunghezza percorso,    %d", kLargestRouteLength);
+  row(t, "lunghezza percorso,    %d", length);
   row(t, "progressiva chilometrica uno,    0,    0,    0");
   row(t, "progressiva chilometrica due,    0,    0,    0");
   row(t, "progressiva chilometrica tre,    0,    0,    0");
@@ -36,28 +39,29 @@ std::string largest_route_description() {
   row(t, "sfondo tre,    30500");
   row(t, "ripetizione segnali 4 codici,    0    ,0");
   row(t, "[curve]");
-  for (int i = 0; i < kLargestRouteLength / 500; ++i) {
+  for (int i = 0; i < length / 500; ++i) {
     row(t, "curva%c%d,  %d,  %d", i % 2 ? 's' : 'd', 1 + i % 6, 500 * i + 100, 250);
   }
   row(t, "[pendenze]");
-  for (int i = 0; i < kLargestRouteLength / 250; ++i) {
+  for (int i = 0; i < length / 250; ++i) {
     row(t, "pendenza,  %d,   %d", 250 * i, (i * 7) % 41 - 20);
   }
   row(t, "[montagne]");
-  for (int b = 0; b < kBlocks; ++b) {
+  for (int b = 0; b < blocks; ++b) {
     const int o = kBlock * b;
-    row(t, "montagna,   %d,  %d,  2", o + 9000, o + 9500);
-    row(t, "montagna,   %d,  %d,  12", o + 21000, o + 21600);
+    if (o + 9500 <= length) row(t, "montagna,   %d,  %d,  2", o + 9000, o + 9500);
+    if (o + 21600 <= length) row(t, "montagna,   %d,  %d,  12", o + 21000, o + 21600);
   }
   row(t, "[indicazioni]");
-  for (int b = 0; b < kBlocks; ++b) {
+  for (int b = 0; b < blocks && kBlock * b + 6500 < length; ++b) {
     row(t, "cartello_indicatore,  %d,   (GALLERIA %02d    )(MONTE %02d       )(Mt.%d Km.%d+500)",
         kBlock * b + 6500, b, b, 100 + b, 25 * b + 6);
   }
   return t;
 }
 
-std::string largest_train_description() {
+std::string train_description(int length) {
+  const int blocks = blocks_of(length);
   std::string t;
   row(t, "[generale]");
   row(t, "numero vetture,    9");
@@ -65,25 +69,26 @@ std::string largest_train_description() {
   row(t, "sabbia,    300");
   row(t, "orologio,    7               28            30 ");
   row(t, "[aderenze]");
-  for (int i = 0; i < 10; ++i) row(t, "aderenza,   %d,    %d", 100000 * i, 100 - 2 * i);
+  for (int i = 0; i < 10; ++i) row(t, "aderenza,   %d,    %d", length / 10 * i, 100 - 2 * i);
   row(t, "[vel_limite]");
-  for (int i = 0; i < kLargestRouteLength / 5000; ++i) {
+  for (int i = 0; i < length / 5000; ++i) {
     row(t, "velocita,   %d,   %d", 5000 * i, 80 + (i % 6) * 10);
   }
   row(t, "[stazioni]");
-  for (int b = 0; b < kStations; ++b) {
+  for (int b = 0; b < kStations && kBlock * b + 5000 < length; ++b) {
     row(t,
         "stazione,   %d, 11,  600,  0, 0, 1,  1,1,0,  4,1,1,   30,   %d,%02d, 0, STAZIONE "
         "NUMERO %02d",
         kBlock * b + 5000, 7 + b / 6, (b * 10) % 60, b);
   }
   row(t, "[rallentamenti]");
-  for (int b = 0; b < kBlocks; ++b) {
+  for (int b = 0; b < blocks && kBlock * b + 16000 <= length; ++b) {
     row(t, "rallentamento,   %d,    60,  500, 1,  1,  0", kBlock * b + 15500);
   }
   row(t, "[segnali]");
-  for (int b = 0; b < kBlocks; ++b) {
+  for (int b = 0; b < blocks; ++b) {
     for (int at : {2000, 8000, 11000, 14000, 17000, 20000, 23000}) {
+      if (kBlock * b + at >= length) break;
       row(t, "segnale,   %d,   1, 4, 0,  0, 0,    0,  0,0,0, 0", kBlock * b + at);
     }
   }

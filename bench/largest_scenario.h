@@ -12,6 +12,11 @@
 // 40 signs rather than the 80 the item table allows: the signs fill the item
 // slots from 80 downward and the stations from 1 upward, so 80 signs leave no
 // slot for a station; 40 signs and 38 stations are the most of both together.
+//
+// A shorter line of the same make, to show how the cost grows with the
+// length: the same rows up to `length` metres (curves, gradients, limits
+// alike), and of each 25 km block's items those that lie before its end, so
+// that 10000 m has one station, one sign and one mountain stretch.
 #ifndef SCENARIO_BENCH_LARGEST_SCENARIO_H_
 #define SCENARIO_BENCH_LARGEST_SCENARIO_H_
 
@@ -23,8 +28,11 @@ namespace bench {
 inline constexpr int kLargestRouteLength = 1000000;
 
 // Texts with CR LF line ends, as the description writers write them.
-std::string largest_route_description();
-std::string largest_train_description();
+// `length` is in metres, a multiple of 500 up to kLargestRouteLength.
+std::string route_description(int length);
+std::string train_description(int length);
+inline std::string largest_route_description() { return route_description(kLargestRouteLength); }
+inline std::string largest_train_description() { return train_description(kLargestRouteLength); }
 
 // About `bytes` bytes of description rows in the shapes of both descriptions
 // (keywords, numbers in padded columns, quoted and parenthesised texts). The

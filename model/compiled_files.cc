@@ -46,7 +46,7 @@ constexpr int32_t kPlanBatch = 1 << 14;
 // One half (x or y) of the plan: points 0 and 1 are integers, computed points
 // doubles, the rest empty. The doubles and the empties are encoded a batch at
 // a time into room taken at once.
-void put_plan_half(PartWriter& w, const TrackPlan& plan, const std::vector<double>& values) {
+void put_plan_half(PartWriter& w, const TrackPlan& plan, const ReusableVector<double>& values) {
   const int32_t end = plan.last + 1;
   const int32_t computed = std::min(plan.cursor, end);
   int32_t m = 0;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "model/reusable_vector.h"
 #include "platform/file_system.h"
 
 namespace model {
@@ -96,11 +97,16 @@ inline constexpr int kSlotTrain = 86;         // signal repetition, train code, 
 // (0, 0) and (0, 1), points 2 .. cursor - 1 hold doubles, and every point from
 // the cursor on is empty. Keeping only the doubles holds the plan's memory
 // near the size of its file.
+//
+// x and y hold last + 1 values each. They are ReusableVectors: starting the
+// plan afresh (route/track_plan.h, create_track_plan) costs only the points
+// computed since its last start, so that repeated route-length rows cost
+// nothing per point; their storage is that of the largest plan started.
 struct TrackPlan {
   int32_t last = 0;    // total_length: points run 0 .. last
   int32_t cursor = 0;  // 0: nothing computed (not started); else the next point
-  std::vector<double> x;
-  std::vector<double> y;
+  ReusableVector<double> x;
+  ReusableVector<double> y;
 
   bool computed(int32_t m) const { return m < cursor; }
 };
@@ -119,8 +125,11 @@ struct Scenario {
   TrackPlan track_plan;
 
   // The track: cells 0 .. cell_count, once the route length has been read.
+  // Each route-length row starts it afresh with track.restart(cell_count + 1):
+  // every cell zero, at the cost of the cells written since the last start
+  // (model/reusable_vector.h), not of the track's length.
   bool track_allocated = false;
-  std::vector<TrackCell> track;
+  ReusableVector<TrackCell> track;
 
   std::array<ItemRecord, kItemSlots> item_table{};
 
@@ -141,7 +150,8 @@ struct Scenario {
   int reading_line = 0;
 
   // Cell i of the track; throws RuntimeFailure(kSubscriptOutOfRange) when the
-  // track does not exist or i lies outside 0 .. cell_count.
+  // track does not exist or i lies outside 0 .. cell_count. The non-const one
+  // is how the compiler writes cells; it raises the track's high-water mark.
   TrackCell& cell(int64_t i);
   const TrackCell& cell(int64_t i) const;
 };

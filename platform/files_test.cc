@@ -136,13 +136,23 @@ TEST_P(FilesTest, AFolderOrADescriptionTooLargeIsRefusedOnReading) {
 TEST_P(FilesTest, ANameThatIsNotARegularFileIsNeverWrittenThrough) {
   std::string target = path("target.dat");
   replace_file(*fs_, target, "precious");
+  bool link = true;
   if (GetParam()) {
     memory_.add_link(path("out.dat"));
   } else {
+#ifdef _WIN32
+    // Windows makes links only for an administrator or in developer mode
+    // (files_win32_test.cc tests them there); Wine makes none.
+    std::error_code error;
+    stdfs::create_symlink(target, path("out.dat"), error);
+    link = !error && fs_->kind(path("out.dat")) == FileKind::kLink;
+#else
     stdfs::create_symlink(target, path("out.dat"));
+#endif
   }
   fs_->create_folders(path("folder.dat"));
   for (const char* name : {"out.dat", "folder.dat"}) {
+    if (!link && std::string_view(name) == "out.dat") continue;
     try {
       replace_file(*fs_, path(name), "new");
       ADD_FAILURE() << name << " was replaced";
@@ -152,9 +162,13 @@ TEST_P(FilesTest, ANameThatIsNotARegularFileIsNeverWrittenThrough) {
     }
   }
   EXPECT_EQ(read("target.dat"), "precious");
+  // Nothing was left behind by the refused replacements.
+  if (!link) {
+    EXPECT_EQ(entries(), (std::vector<std::string>{"folder.dat", "target.dat"}));
+    return;
+  }
   EXPECT_EQ(fs_->kind(path("out.dat")), FileKind::kLink);
   EXPECT_EQ(failure_of([&] { read("out.dat"); }), kPathFileAccess);
-  // Nothing was left behind by the refused replacements.
   EXPECT_EQ(entries(), (std::vector<std::string>{"folder.dat", "out.dat", "target.dat"}));
 }
 

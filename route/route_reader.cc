@@ -198,6 +198,12 @@ bool RouteReading::general_section() {
 // A length that gives no track or no plan fails before anything is resized:
 // the track, the plan, cell_count and total_length of an earlier length row
 // then stay together as they were.
+//
+// A description may hold any number of these rows. Each starts the track and
+// the plan afresh without re-filling them: their storage is kept and only
+// what was written since their last start is cleared (model/reusable_vector.h),
+// which in the general section is nothing. A row costs the same small time
+// whatever its length.
 void RouteReading::route_length() {
   const int32_t total_length =
       platform::to_int32(int64_t{s_.item_table[model::kSlotTrainGeneral].area_end} + kSpareTrack);
@@ -212,7 +218,7 @@ void RouteReading::route_length() {
   }
   s_.total_length = total_length;
   s_.cell_count = cell_count;
-  s_.track.assign(static_cast<size_t>(s_.cell_count) + 1, model::TrackCell{});
+  s_.track.restart(static_cast<size_t>(s_.cell_count) + 1);
   s_.track_allocated = true;
   if (s_.write_line_file != 0) create_track_plan(s_);
   length_read_ = true;

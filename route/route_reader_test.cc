@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -180,6 +181,148 @@ TEST_F(RouteReaderTest, ALaterRouteLengthRowStartsTheTrackAfresh) {
   EXPECT_EQ(s_.error_code, 0);
   EXPECT_EQ(s_.cell_count, 180);
   EXPECT_EQ(s_.track_plan.last, 9000);
+}
+
+// What a reading leaves for the compiled files.
+struct Compiled {
+  int32_t error_code = 0;
+  int32_t cell_count = 0;
+  int32_t total_length = 0;
+  int32_t plan_cursor = 0;
+  size_t track_cells = 0;
+  size_t plan_points = 0;
+  std::string line_file, station_file, track_file;
+};
+
+Compiled compiled(const model::Scenario& s) {
+  return {s.error_code,
+          s.cell_count,
+          s.total_length,
+          s.track_plan.cursor,
+          s.track.size(),
+          s.track_plan.x.size(),
+          model::encode_line_file(s),
+          model::encode_station_file(s),
+          model::encode_track_file(s)};
+}
+
+void expect_same_compile(const Compiled& got, const Compiled& want) {
+  EXPECT_EQ(got.error_code, want.error_code);
+  EXPECT_EQ(got.cell_count, want.cell_count);
+  EXPECT_EQ(got.total_length, want.total_length);
+  EXPECT_EQ(got.plan_cursor, want.plan_cursor);
+  EXPECT_EQ(got.track_cells, want.track_cells);
+  EXPECT_EQ(got.plan_points, want.plan_points);
+  // Whole files, compared without printing megabytes on a failure.
+  EXPECT_EQ(got.line_file.size(), want.line_file.size());
+  EXPECT_TRUE(got.line_file == want.line_file) << "line files differ";
+  EXPECT_TRUE(got.station_file == want.station_file) << "station files differ";
+  EXPECT_EQ(got.track_file.size(), want.track_file.size());
+  EXPECT_TRUE(got.track_file == want.track_file) << "track files differ";
+}
+
+// A route body that fits the shortest track (cells 0 .. 140: positions up to
+// 6900) and writes the track and the plan with rows of every kind.
+constexpr std::string_view kShortBody =
+    "[curve]\r\n"
+    "curvad4,  1000,  300\r\n"
+    "curvas2,  3000,  500\r\n"
+    "[pendenze]\r\n"
+    "pendenza,  850,   4\r\n"
+    "pendenza,  2150,   -7\r\n"
+    "montagna,   2000,  2600,  12\r\n"
+    "indicatori_vmax,  600,  90,  95,  95,  0,  ,  ,  ,  0\r\n"
+    "cartello_indicatore,  4000,   (GALLERIA)\r\n"
+    "[fine]\r\n";
+
+// Found by review: every route-length row sized the track (up to 20141 cells)
+// and the plan (up to 2 x 1007001 doubles, 16 MB) afresh, so a description of
+// many such rows (25 bytes each) cost rows x route length: 2.9 MB of them took
+// over half a minute. Each row now costs what it changes. Without that, this
+// test takes minutes (100000 rows, most of 1000000 m); with it, well under a
+// second. Whatever the rows before it, the last one decides, to the byte.
+TEST_F(RouteReaderTest, ManyRouteLengthRowsCompileAsTheLastAlone) {
+  constexpr int kRows = 100000;
+  const struct {
+    const char* name;
+    int32_t odd_length;  // the length of the odd rows; the even ones are 1000000
+    bool end_on_even;    // the last row is an even one (1000000)
+  } cases[] = {
+      {"all of the largest length", 1000000, true},
+      {"alternating, ending on the largest", 10, true},
+      {"alternating, ending on the smallest", 10, false},
+  };
+  // The compile of the last row alone, by its length.
+  std::map<int32_t, Compiled> alone;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string rows;
+    rows.reserve(kRows * 32);
+    const int count = c.end_on_even ? kRows - 1 : kRows;  // row 0 is even
+    for (int n = 0; n < count; ++n) {
+      rows += "lunghezza percorso,    " + std::to_string(n % 2 ? c.odd_length : 1000000) + "\r\n";
+    }
+    const int32_t last = c.end_on_even ? 1000000 : c.odd_length;
+    if (!alone.contains(last)) {
+      reset();
+      read("[generale]\r\nlunghezza percorso,    " + std::to_string(last) + "\r\n" +
+           std::string(kShortBody));
+      ASSERT_EQ(s_.error_code, 0);
+      ASSERT_EQ(s_.total_length, last + 7000);
+      alone.emplace(last, compiled(s_));
+    }
+
+    reset();
+    read("[generale]\r\n" + rows + std::string(kShortBody));
+    expect_same_compile(compiled(s_), alone.at(last));
+  }
+}
+
+// A start clears what was written since the one before: a scenario that has
+// read a whole route, then reads another, holds exactly what a fresh one
+// reading the other holds, whether the second track is longer or shorter.
+TEST_F(RouteReaderTest, ARouteReadAfterAnotherHoldsNothingOfIt) {
+  const std::string first = "[generale]\r\nlunghezza percorso,    100000\r\n" +
+                            std::string(kShortBody) +
+                            "pendenza,  90000,   9\r\nmontagna,   80000,  90000,  12\r\n"
+                            "cartello_indicatore,  95000,   (LONTANO)\r\ncurvas6,  99000,  800\r\n";
+  const std::string seconds[] = {
+      "[generale]\r\nlunghezza percorso,    10\r\n" + std::string(kShortBody),
+      "[generale]\r\nlunghezza percorso,    10\r\nlunghezza percorso,    200000\r\n"
+      "[curve]\r\ncurvad1,  6000,  100\r\n",
+      "[generale]\r\nlunghezza percorso,    0\r\n[fine]\r\n",
+  };
+  for (const std::string& second : seconds) {
+    SCOPED_TRACE(second);
+    reset();
+    read(second);
+    const Compiled fresh = compiled(s_);
+    ASSERT_EQ(fresh.error_code, 0);
+
+    reset();
+    read(first);
+    ASSERT_EQ(s_.error_code, 0);
+    ASSERT_GT(s_.track.high_water_mark(), 1000u);
+    ASSERT_GT(s_.track_plan.x.high_water_mark(), 100000u);
+    // As the compile pass starts each compile.
+    model::clear_item_table(s_);
+    s_.error_code = 0;
+    read(second);
+    expect_same_compile(compiled(s_), fresh);
+  }
+}
+
+// Longer and shorter rows: the track and the plan have the last row's sizes.
+TEST_F(RouteReaderTest, LengthRowsUpAndDownLeaveTheLastSizes) {
+  read(
+      "[generale]\r\nlunghezza percorso, 1000000\r\nlunghezza percorso, 10\r\n"
+      "lunghezza percorso, 500000\r\n[curve]\r\n");
+  EXPECT_EQ(s_.error_code, 0);
+  EXPECT_EQ(s_.track.size(), 10141u);
+  EXPECT_EQ(s_.track_plan.x.size(), 507001u);
+  EXPECT_EQ(s_.track_plan.y.size(), 507001u);
+  EXPECT_EQ(s_.track_plan.cursor, 506999);  // the tail ran on the last length's plan
+  EXPECT_EQ(s_.track_plan.last, 507000);
 }
 
 TEST_F(RouteReaderTest, ReadingFailuresThrowForTheTrap) {

@@ -77,8 +77,10 @@ void create_track_plan(model::Scenario& s) {
   plan.last = s.total_length;
   plan.cursor = 0;
   // Two plain double arrays: 16 bytes a point, near the line file's 20.
-  plan.x.assign(points, 0.0);
-  plan.y.assign(points, 0.0);
+  // Started afresh, not re-filled: this costs the points computed since the
+  // last start (none, for a route-length row in the general section).
+  plan.x.restart(points);
+  plan.y.restart(points);
   s.track_plan_allocated = true;
 }
 

@@ -30,7 +30,10 @@ namespace route {
 // A curve row may not push the plan cursor past this point count.
 inline constexpr int32_t kMaxCurvePoints = 1000000;
 
-// Creates the plan afresh for points 0 .. s.total_length, every point empty.
+// Creates the plan afresh for points 0 .. s.total_length, every point empty
+// (and every value 0, cursor 0). It reuses the storage of the plan before:
+// the cost is that of the points computed since the plan's last start, not
+// of total_length (see model/reusable_vector.h).
 // Throws RuntimeFailure when total_length is negative (no such table).
 void create_track_plan(model::Scenario& s);
 

@@ -1,10 +1,14 @@
 #include "tools/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "platform/file_system.h"
+#include "platform/runtime_failure.h"
 #include "tools/compile_command.h"
 #include "tools/compiled_set.h"
 #include "tools/inspect.h"
@@ -41,7 +45,27 @@ std::string dump(const nlohmann::ordered_json& j) {
 
 }  // namespace
 
+namespace {
+int run_command(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+}  // namespace
+
 int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  errno = 0;
+  int status = run_command(argc, argv, out, err);
+  // A result that did not reach its reader is a failure, whatever it was.
+  out.flush();
+  if (!out) {
+    err << "scenario_tool: cannot write to standard output";
+    if (errno != 0) err << " (" << std::strerror(errno) << ")";
+    err << "\n";
+    return kUsage;
+  }
+  return status;
+}
+
+namespace {
+
+int run_command(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{
       "Authoring tool for scenarios of the scenario compiler: write the built-in descriptions, "
       "compile your own, inspect and draw the compiled files.",
@@ -86,6 +110,8 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
   compile->add_flag("--no-line-file", no_line_file,
                     "Build no track plan and write no line file (compile pass with j = 0)");
   compile->add_flag("--json", compile_json, "Print the outcome as one JSON object");
+  compile->add_flag("--force", options.force,
+                    "Replace compiled files in DIR that another scenario's names gave");
 
   // inspect
   std::string inspect_path;
@@ -106,7 +132,13 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
       "the elevation and speed profiles.");
   render->add_option("PATH", render_path, "Folder or one compiled file of the scenario")
       ->required();
-  render->add_option("--svg", svg_file, "SVG file to write")->required()->type_name("FILE");
+  render
+      ->add_option("--svg", svg_file,
+                   "SVG file to write, or - for standard output. An existing file is replaced "
+                   "only when it is an earlier drawing of render; names of descriptions and "
+                   "compiled files (*_linea.txt, *-.txt, *.sim, *.dat) are refused")
+      ->required()
+      ->type_name("FILE");
 
   // CLI11 would only say that a command is missing.
   auto is_command = [&](const std::string& word) {
@@ -154,7 +186,7 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
       return report.exit_status();
     }
     if (inspect->parsed()) {
-      CompiledSet set = load_compiled(inspect_path, false);
+      CompiledSet set = load_compiled(platform::real_file_system(), inspect_path, false);
       if (inspect_json) {
         out << dump(inspection_json(set, cells)) << "\n";
       } else {
@@ -163,11 +195,16 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
       return 0;
     }
     if (render->parsed()) {
-      std::string svg = render_svg(load_compiled(render_path, true));
-      std::ofstream file(svg_file, std::ios::binary | std::ios::trunc);
-      file << svg;
-      file.close();
-      if (!file) throw ToolError(svg_file + ": cannot be written");
+      platform::FileSystem& files = platform::real_file_system();
+      const bool to_standard_output = svg_file == "-";
+      // Refused before anything is read: nothing is drawn for nothing.
+      if (!to_standard_output) check_drawing_target(files, svg_file);
+      std::string svg = render_svg(load_compiled(files, render_path, true));
+      if (to_standard_output) {
+        out << svg;
+        return 0;
+      }
+      write_drawing(files, svg_file, svg);
       out << "drew " << render_path << " into " << svg_file << " (" << svg.size() << " bytes)\n";
       return 0;
     }
@@ -180,8 +217,16 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
   } catch (const std::filesystem::filesystem_error& e) {
     err << "scenario_tool: " << e.what() << "\n";
     return kUsage;
+  } catch (const platform::RuntimeFailure& e) {
+    err << "scenario_tool: " << e.what() << "\n";
+    return kUsage;
+  } catch (const std::bad_alloc&) {
+    err << "scenario_tool: out of memory\n";
+    return kUsage;
   }
   return kUsage;
 }
+
+}  // namespace
 
 }  // namespace tools

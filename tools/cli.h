@@ -2,14 +2,17 @@
 //
 //   scenario_tool builtin DIR [--force]
 //   scenario_tool compile --route FILE [--train FILE] --out DIR
-//                 [--line-name NAME] [--train-code CODE] [--no-line-file] [--json]
+//                 [--line-name NAME] [--train-code CODE] [--no-line-file]
+//                 [--force] [--json]
 //   scenario_tool inspect PATH [--json] [--cells]
-//   scenario_tool render PATH --svg FILE
+//   scenario_tool render PATH --svg FILE|-
 //
 // Exit status: 0 done; 1 compile: a compile error was recorded (the files
 // are written all the same), inspect and render: a compiled file does not fit
-// its format; 2 compile: an identity error or a run-time failure (no
-// compiled file), and for every command bad usage (nothing written).
+// its format, or the files of a set do not belong together; 2 compile: an
+// identity error or a run-time failure (no compiled file replaced), and for
+// every command bad usage, a file that cannot be read or written, another
+// run holding the folder, or standard output that cannot be written.
 #ifndef SCENARIO_TOOLS_CLI_H_
 #define SCENARIO_TOOLS_CLI_H_
 

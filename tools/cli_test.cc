@@ -482,5 +482,77 @@ TEST(CompileTest, TheProgramPrintsOneJsonObject) {
   EXPECT_EQ(j.size(), 8u);
 }
 
+// Output that cannot reach its reader (a full device, a closed pipe) is a
+// failure with its reason, never a success with the result cut short.
+TEST(CompileTest, ALostStandardOutputIsAFailure) {
+  TempFolder dir("stdout");
+  write_file(dir.path() / "r.txt", kRoute);
+  write_file(dir.path() / "t.txt", kTrain);
+  const std::string compile = std::string("'") + SCENARIO_TOOL + "' compile --route '" +
+                              (dir.path() / "r.txt").string() + "' --train '" +
+                              (dir.path() / "t.txt").string() + "' --out '" +
+                              (dir.path() / "out").string() + "' --json";
+  const std::string err = (dir.path() / "stderr").string();
+  struct Case {
+    std::string command;
+    const char* reason;
+  };
+  // The reader of the pipe ends at once; the compile writes half a second later.
+  for (const Case& c : {Case{compile + " >/dev/full 2>'" + err + "'", "No space left on device"},
+                        Case{"(sleep 0.5; " + compile + " 2>'" + err + "'; echo $? >'" +
+                                 (dir.path() / "status").string() + "') | true",
+                             "Broken pipe"}}) {
+    SCOPED_TRACE(c.command);
+    int raw = std::system(("exec </dev/null; " + c.command).c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    int status = WEXITSTATUS(raw);
+    if (fs::exists(dir.path() / "status")) {
+      status = std::stoi(read_file(dir.path() / "status"));
+      fs::remove(dir.path() / "status");
+    }
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(read_file(err),
+              std::string("scenario_tool: cannot write to standard output (") + c.reason + ")\n");
+  }
+}
+
+// Two compiles into one folder at once: the second waits for the first, so
+// the folder ends with one of the two sets, whole, never a blend.
+TEST(CompileTest, CompilesIntoOneFolderAtOnceNeverMixTheirFiles) {
+  TempFolder dir("concurrent");
+  std::string longer = kRoute;
+  longer.replace(longer.find("10000"), 5, "20000");
+  write_file(dir.path() / "a.txt", kRoute);
+  write_file(dir.path() / "b.txt", longer);
+  write_file(dir.path() / "t.txt", kTrain);
+  auto compile = [&](const char* route, const fs::path& out) {
+    return std::string("'") + SCENARIO_TOOL + "' compile --route '" +
+           (dir.path() / route).string() + "' --train '" + (dir.path() / "t.txt").string() +
+           "' --out '" + out.string() + "' >/dev/null";
+  };
+  std::map<std::string, std::string> sets[2];
+  for (int i = 0; i < 2; ++i) {
+    fs::path ref = dir.path() / (i == 0 ? "ref_a" : "ref_b");
+    ASSERT_EQ(std::system(compile(i == 0 ? "a.txt" : "b.txt", ref).c_str()), 0);
+    for (const auto& e : fs::directory_iterator(ref)) {
+      sets[i][e.path().filename().string()] = read_file(e.path());
+    }
+    ASSERT_EQ(sets[i].size(), 3u);
+  }
+  ASSERT_NE(sets[0], sets[1]);
+  const fs::path out = dir.path() / "out";
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::string both = "exec </dev/null; " + compile("a.txt", out) + " & a=$!; " +
+                       compile("b.txt", out) + " || exit 1; wait $a";
+    EXPECT_EQ(std::system(both.c_str()), 0);
+    std::map<std::string, std::string> found;
+    for (const auto& e : fs::directory_iterator(out)) {
+      found[e.path().filename().string()] = read_file(e.path());
+    }
+    EXPECT_TRUE(found == sets[0] || found == sets[1]) << "a blend of two compiles";
+  }
+}
+
 }  // namespace
 }  // namespace tools

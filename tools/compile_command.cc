@@ -23,10 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The largest station file: 87 records of 34 bytes and a name of up to
-// 65535 bytes each.
-constexpr uint64_t kMaxStationFileBytes = uint64_t{model::kItemSlots} * (34 + 65535);
-
 std::string read_description(platform::FileSystem& files, const fs::path& path, const char* what) {
   try {
     return platform::read_description_file(files, path.string());
@@ -246,8 +242,8 @@ void refuse_overwriting_inputs(const CompileOptions& o, const model::Scenario& n
 // but stamped with other names (line "A_B" and train "C" against line "A"
 // and train "B_C" give the same file names) is another scenario's: not
 // replaced without --force. A file that cannot be read as a station file
-// is not known to be this scenario's either. Anything but a regular file is
-// left to the replacement, which refuses it.
+// is replaced like any other; one that cannot be read stops the compile.
+// Anything but a regular file is left to the replacement, which refuses it.
 void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSystem& files,
                                        const model::Scenario& s) {
   if (o.force) return;
@@ -255,13 +251,14 @@ void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSy
   if (files.kind(path) != platform::FileKind::kRegular) return;
   StationFile old;
   try {
-    old = read_station_file(files.read_file(path, kMaxStationFileBytes));
+    old = read_station_file(files.read_file(path, kMaxStationFileSize));
   } catch (const platform::RuntimeFailure& f) {
     throw ToolError("cannot read the station file already there: " + f.detail() +
                     ": nothing was written (use --force to replace it)");
-  } catch (const BadFile& e) {
-    throw ToolError(path + " is not a station file of this tool (" + e.what() +
-                    "): nothing was written (use --force to replace it, or another --out folder)");
+  } catch (const BadFile&) {
+    // Not a station file at all (a file cut short by an older tool, say):
+    // nothing shows it to be another scenario's.
+    return;
   }
   const std::string& line = old.slots[model::kSlotLine].item_name;
   const std::string& train = old.slots[model::kSlotTrain].item_name;

@@ -14,6 +14,15 @@ bool ends_with(std::string_view s, std::string_view tail) {
 
 std::string bytes_text(size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 
+// Refuses bytes beyond the largest file of the kind, before decoding them.
+void refuse_oversize(FileKind kind, std::string_view bytes) {
+  if (bytes.size() <= max_file_size(kind)) return;
+  throw BadFile(std::string(kind_label(kind)) + ": " + bytes_text(bytes.size()) +
+                " is more than the largest " + kind_label(kind) + " the compiler writes, " +
+                bytes_text(max_file_size(kind)) + " (a route of " +
+                std::to_string(kMaxRouteLength) + " m)");
+}
+
 // Little-endian fields from a byte string; every read is checked against the
 // end first, and a short read throws BadFile naming what was being read.
 class ByteCursor {
@@ -78,6 +87,18 @@ const char* kind_label(FileKind kind) {
   return "file";
 }
 
+uint64_t max_file_size(FileKind kind) {
+  switch (kind) {
+    case FileKind::kLine:
+      return kMaxLineFileSize;
+    case FileKind::kStation:
+      return kMaxStationFileSize;
+    case FileKind::kTrack:
+      return kMaxTrackFileSize;
+  }
+  return 0;
+}
+
 std::optional<FileKind> kind_of_file_name(std::string_view name) {
   if (ends_with(name, "_linea.dat")) return FileKind::kLine;
   if (ends_with(name, ".dat")) return FileKind::kTrack;
@@ -86,6 +107,7 @@ std::optional<FileKind> kind_of_file_name(std::string_view name) {
 }
 
 StationFile read_station_file(std::string_view bytes) {
+  refuse_oversize(FileKind::kStation, bytes);
   // The smallest file: 87 records with empty names.
   constexpr size_t kSmallest = model::kItemSlots * model::kItemRecordBaseSize;
   if (bytes.size() < kSmallest) {
@@ -127,6 +149,7 @@ StationFile read_station_file(std::string_view bytes) {
 
 TrackFile read_track_file(std::string_view bytes) {
   constexpr size_t kRecord = model::kTrackRecordSize;
+  refuse_oversize(FileKind::kTrack, bytes);
   // Cell 1 carries the identity stamps, so a track has at least cells 0 and 1.
   if (bytes.size() % kRecord != 0 || bytes.size() < 2 * kRecord) {
     throw BadFile("track file: " + bytes_text(bytes.size()) +
@@ -158,18 +181,54 @@ TrackFile read_track_file(std::string_view bytes) {
 }
 
 LineFile read_line_file(std::string_view bytes) {
-  std::vector<PlanValue> values;
-  // The smallest value takes 2 bytes: never more values than that allows.
-  values.reserve(bytes.size() / 2);
+  refuse_oversize(FileKind::kLine, bytes);
+  constexpr size_t kMaxValues = 2 * static_cast<size_t>(kMaxPlanPoints);
+  // Two passes: the first checks every value and counts them, so that the
+  // halves are allocated once, at their size, after the count is known to
+  // be one that the compiler can write.
+  size_t count = 0;
+  {
+    ByteCursor in(bytes, "line file");
+    while (!in.at_end()) {
+      if (count == kMaxValues) {
+        throw BadFile("line file: more than " + std::to_string(kMaxValues) + " values (" +
+                      std::to_string(kMaxPlanPoints) + " points) in " + bytes_text(bytes.size()) +
+                      ": the longest track plan, of a route of " + std::to_string(kMaxRouteLength) +
+                      " m, has " + std::to_string(kMaxPlanPoints) + " points");
+      }
+      in.context("inside value " + std::to_string(count));
+      size_t at = in.offset();
+      uint16_t type = in.u16("a type code");
+      switch (type) {
+        case kPlanEmpty:
+          break;
+        case kPlanInt16:
+          in.i16("a 16-bit integer");
+          break;
+        case kPlanDouble:
+          in.f64("a double");
+          break;
+        default:
+          throw BadFile("line file: value " + std::to_string(count) + " at byte " +
+                        std::to_string(at) + " has type code " + std::to_string(type) +
+                        ": expected 0 (empty), 2 (16-bit integer) or 5 (double)");
+      }
+      ++count;
+    }
+  }
+  if (count == 0 || count % 2 != 0) {
+    throw BadFile("line file: " + std::to_string(count) + " values in " + bytes_text(bytes.size()) +
+                  ": expected an even number, at least two (x of every point, then y of every "
+                  "point)");
+  }
+  LineFile file;
+  const size_t half = count / 2;
+  file.x.resize(half);
+  file.y.resize(half);
   ByteCursor in(bytes, "line file");
-  while (!in.at_end()) {
-    in.context("inside value " + std::to_string(values.size()));
-    size_t at = in.offset();
-    uint16_t type = in.u16("a type code");
-    PlanValue v;
-    switch (type) {
-      case kPlanEmpty:
-        break;
+  for (size_t i = 0; i < count; ++i) {
+    PlanValue& v = i < half ? file.x[i] : file.y[i - half];
+    switch (in.u16("a type code")) {
       case kPlanInt16:
         v.type = kPlanInt16;
         v.value = in.i16("a 16-bit integer");
@@ -178,23 +237,10 @@ LineFile read_line_file(std::string_view bytes) {
         v.type = kPlanDouble;
         v.value = in.f64("a double");
         break;
-      default:
-        throw BadFile("line file: value " + std::to_string(values.size()) + " at byte " +
-                      std::to_string(at) + " has type code " + std::to_string(type) +
-                      ": expected 0 (empty), 2 (16-bit integer) or 5 (double)");
+      default:  // kPlanEmpty: the first pass let no other code through
+        break;
     }
-    values.push_back(v);
   }
-  if (values.empty() || values.size() % 2 != 0) {
-    throw BadFile("line file: " + std::to_string(values.size()) + " values in " +
-                  bytes_text(bytes.size()) +
-                  ": expected an even number, at least two (x of every point, then y of every "
-                  "point)");
-  }
-  LineFile file;
-  size_t half = values.size() / 2;
-  file.x.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
-  file.y.assign(values.begin() + static_cast<std::ptrdiff_t>(half), values.end());
   return file;
 }
 

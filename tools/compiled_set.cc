@@ -1,91 +1,121 @@
 #include "tools/compiled_set.h"
 
 #include <algorithm>
-#include <fstream>
 #include <set>
-#include <system_error>
+#include <string_view>
 
 #include "finish/identity.h"
 #include "model/scenario.h"
+#include "platform/files.h"
+#include "platform/runtime_failure.h"
+#include "tools/set_check.h"
 #include "tools/text.h"
 
 namespace tools {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// Far above the largest compiled file (a line file of 1007001 points is about
-// 20 MB): anything bigger is not one, and is not read into memory.
-constexpr uintmax_t kLargestFile = uintmax_t{64} << 20;
+constexpr std::string_view kLineSuffix = "_linea.dat";
 
-std::string read_whole(const fs::path& path) {
-  std::error_code ec;
-  uintmax_t size = fs::file_size(path, ec);
-  if (ec) throw ToolError(path.string() + ": cannot read: " + ec.message());
-  if (size > kLargestFile) {
-    throw BadFile(path.filename().string() + ": " + std::to_string(size) +
-                  " bytes is far too large for a compiled file");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError(path.string() + ": cannot open");
-  std::string bytes(static_cast<size_t>(size), '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (static_cast<uintmax_t>(in.gcount()) != size) throw ToolError(path.string() + ": read failed");
-  return bytes;
+// The file system's failures (permission denied, a link, a file that grew
+// past its limit while being read) as the tool reports them.
+ToolError cannot_read(const platform::RuntimeFailure& f) {
+  return ToolError(std::string("cannot read: ") + f.what());
 }
 
-void load_file(CompiledSet& set, const fs::path& path) {
-  std::optional<FileKind> kind = kind_of_file_name(path.filename().string());
+platform::FileKind kind_of_path(platform::FileSystem& fs, const std::string& path) {
+  try {
+    return fs.kind(path);
+  } catch (const platform::RuntimeFailure& f) {
+    throw cannot_read(f);
+  }
+}
+
+// Reads one compiled file whole, refusing it by its size first.
+std::string read_compiled(platform::FileSystem& fs, const std::string& path, FileKind kind,
+                          const std::string& name) {
+  try {
+    const platform::FileKind what = fs.kind(path);
+    if (what == platform::FileKind::kMissing) throw ToolError(path + ": no such file or folder");
+    if (what != platform::FileKind::kRegular) {
+      throw cannot_read(platform::not_regular_failure(path, what));
+    }
+    const uint64_t size = fs.file_size(path);
+    const uint64_t limit = max_file_size(kind);
+    if (size > limit) {
+      throw BadFile(name + ": " + std::to_string(size) + " bytes is more than the largest " +
+                    kind_label(kind) + " the compiler writes, " + std::to_string(limit) +
+                    " bytes (a route of " + std::to_string(kMaxRouteLength) +
+                    " m): it is not one, and is not read");
+    }
+    return fs.read_file(path, limit);
+  } catch (const platform::RuntimeFailure& f) {
+    throw cannot_read(f);
+  }
+}
+
+std::string name_of(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void load_file(platform::FileSystem& fs, CompiledSet& set, const std::string& path) {
+  const std::string name = name_of(path);
+  std::optional<FileKind> kind = kind_of_file_name(name);
   if (!kind) {
-    throw ToolError(path.string() +
+    throw ToolError(path +
                     ": not a compiled file name (expected <line>_<train>.sim, "
                     "<line>_<train>.dat or <line>_linea.dat)");
   }
-  add_file(set, *kind, path.filename().string(), read_whole(path));
+  add_file(set, *kind, name, read_compiled(fs, path, *kind, name));
 }
 
 std::string stem_of(const std::string& name) { return name.substr(0, name.rfind('.')); }
 
-// The compiled files of a folder, by kind.
+// The compiled files of a folder, by kind: regular files only.
 struct FolderFiles {
   std::set<std::string> stations, tracks, lines;
 };
 
-FolderFiles scan(const fs::path& folder) {
+FolderFiles scan(platform::FileSystem& fs, const std::string& folder) {
   FolderFiles f;
-  std::error_code ec;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
-    if (!e.is_regular_file(ec)) continue;
-    std::string name = e.path().filename().string();
-    std::optional<FileKind> kind = kind_of_file_name(name);
-    if (!kind) continue;
-    if (*kind == FileKind::kStation) f.stations.insert(name);
-    if (*kind == FileKind::kTrack) f.tracks.insert(name);
-    if (*kind == FileKind::kLine) f.lines.insert(name);
+  try {
+    for (const std::string& name : fs.list_folder(folder)) {
+      std::optional<FileKind> kind = kind_of_file_name(name);
+      if (!kind) continue;
+      if (fs.kind(platform::join_path(folder, name)) != platform::FileKind::kRegular) continue;
+      if (*kind == FileKind::kStation) f.stations.insert(name);
+      if (*kind == FileKind::kTrack) f.tracks.insert(name);
+      if (*kind == FileKind::kLine) f.lines.insert(name);
+    }
+  } catch (const platform::RuntimeFailure& e) {
+    throw ToolError(std::string("cannot list the folder: ") + e.what());
   }
-  if (ec) throw ToolError(folder.string() + ": cannot list: " + ec.message());
   return f;
 }
 
 // Loads the scenario "<key>" (the stem of its station and track files) from
 // the folder, with the line file of its line.
-CompiledSet load_scenario(const fs::path& folder, const FolderFiles& files,
-                          const std::string& key) {
+CompiledSet load_scenario(platform::FileSystem& fs, const std::string& folder,
+                          const FolderFiles& files, const std::string& key) {
   CompiledSet set;
-  if (files.stations.count(key + ".sim")) load_file(set, folder / (key + ".sim"));
-  if (files.tracks.count(key + ".dat")) load_file(set, folder / (key + ".dat"));
+  if (files.stations.count(key + ".sim"))
+    load_file(fs, set, platform::join_path(folder, key + ".sim"));
+  if (files.tracks.count(key + ".dat"))
+    load_file(fs, set, platform::join_path(folder, key + ".dat"));
   std::string line_file;
   if (set.station) {
-    line_file = set.station->content.slots[model::kSlotLine].item_name + "_linea.dat";
+    line_file = set.station->content.slots[model::kSlotLine].item_name + std::string(kLineSuffix);
   } else {
     // Without the station file, the line name is a prefix of the key.
     for (const std::string& l : files.lines) {
-      std::string line = l.substr(0, l.size() - std::string("_linea.dat").size());
+      std::string line = l.substr(0, l.size() - kLineSuffix.size());
       if (key.rfind(line + "_", 0) == 0) line_file = l;
     }
   }
-  if (!line_file.empty() && files.lines.count(line_file)) load_file(set, folder / line_file);
+  if (!line_file.empty() && files.lines.count(line_file)) {
+    load_file(fs, set, platform::join_path(folder, line_file));
+  }
   return set;
 }
 
@@ -128,60 +158,69 @@ void add_file(CompiledSet& set, FileKind kind, std::string name, std::string_vie
   }
 }
 
-CompiledSet load_compiled(const fs::path& path, bool whole_scenario) {
-  std::error_code ec;
-  fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) throw ToolError(path.string() + ": no such file or folder");
+namespace {
 
-  if (fs::is_directory(status)) {
-    FolderFiles files = scan(path);
+CompiledSet load_unchecked(platform::FileSystem& fs, const std::string& path,
+                           platform::FileKind what, bool whole_scenario) {
+  if (what == platform::FileKind::kMissing) throw ToolError(path + ": no such file or folder");
+  if (what == platform::FileKind::kFolder) {
+    FolderFiles files = scan(fs, path);
     std::set<std::string> keys;
     for (const std::string& n : files.stations) keys.insert(stem_of(n));
     for (const std::string& n : files.tracks) keys.insert(stem_of(n));
     if (keys.size() > 1) {
-      throw ToolError(path.string() + " holds the compiled files of " +
-                      std::to_string(keys.size()) + " scenarios (" + list(keys) +
+      throw ToolError(path + " holds the compiled files of " + std::to_string(keys.size()) +
+                      " scenarios (" + list(keys) +
                       "): name one of their files instead of the folder");
     }
     if (keys.empty()) {
       if (files.lines.size() == 1) {
         CompiledSet set;
-        load_file(set, path / *files.lines.begin());
+        load_file(fs, set, platform::join_path(path, *files.lines.begin()));
         return set;
       }
       if (files.lines.empty()) {
-        throw ToolError(path.string() + " holds no compiled file (*.sim, *.dat)");
+        throw ToolError(path + " holds no compiled file (*.sim, *.dat)");
       }
-      throw ToolError(path.string() + " holds several line files (" + list(files.lines) +
+      throw ToolError(path + " holds several line files (" + list(files.lines) +
                       "): name one of them");
     }
-    return load_scenario(path, files, *keys.begin());
+    return load_scenario(fs, path, files, *keys.begin());
   }
 
-  if (!whole_scenario) {
-    CompiledSet set;
-    load_file(set, path);
-    return set;
-  }
-  // One file of a scenario: the others sit beside it.
-  fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  std::string name = path.filename().string();
+  CompiledSet set;
+  const std::string name = name_of(path);
   std::optional<FileKind> kind = kind_of_file_name(name);
-  if (!kind) {
-    CompiledSet set;
-    load_file(set, path);  // throws: not a compiled file name
+  if (!whole_scenario || !kind) {
+    load_file(fs, set, path);  // throws for a name that is not a compiled file's
     return set;
   }
-  FolderFiles files = scan(folder);
-  if (*kind != FileKind::kLine) return load_scenario(folder, files, stem_of(name));
-  std::string line = name.substr(0, name.size() - std::string("_linea.dat").size());
+  // One file of a scenario: the others sit beside it. A name that is not a
+  // regular file is not listed with them: it is refused on its own.
+  if (what != platform::FileKind::kRegular) load_file(fs, set, path);
+  const std::string folder = platform::folder_of(path);
+  FolderFiles files = scan(fs, folder);
+  if (*kind != FileKind::kLine) return load_scenario(fs, folder, files, stem_of(name));
+  std::string line = name.substr(0, name.size() - kLineSuffix.size());
   std::set<std::string> keys;
   for (const std::string& n : files.stations) {
     if (n.rfind(line + "_", 0) == 0) keys.insert(stem_of(n));
   }
-  if (keys.size() == 1) return load_scenario(folder, files, *keys.begin());
-  CompiledSet set;
-  load_file(set, path);
+  if (keys.size() == 1) {
+    CompiledSet scenario = load_scenario(fs, folder, files, *keys.begin());
+    // The station file's line may be another one whose name starts alike.
+    if (scenario.line && scenario.line->name == name) return scenario;
+  }
+  load_file(fs, set, path);
+  return set;
+}
+
+}  // namespace
+
+CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario) {
+  const platform::FileKind what = kind_of_path(fs, path);
+  CompiledSet set = load_unchecked(fs, path, what, whole_scenario);
+  if (whole_scenario || what == platform::FileKind::kFolder) check_set(set);
   return set;
 }
 

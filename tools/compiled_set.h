@@ -5,17 +5,22 @@
 // helpers here find them, read them (compiled_reader.h) and derive what
 // inspection and drawing show: which slots are stations and which route
 // signs, where each sign stands, the identity stamps against the names.
+//
+// Every file is read through the file system seam (platform/file_system.h):
+// only regular files, never through a link, and none larger than the
+// largest file of its kind that the compiler writes (compiled_reader.h),
+// which is refused before it is read.
 #ifndef SCENARIO_TOOLS_COMPILED_SET_H_
 #define SCENARIO_TOOLS_COMPILED_SET_H_
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "tools/compiled_reader.h"
 
 namespace tools {
@@ -40,11 +45,19 @@ struct CompiledSet {
   std::optional<Loaded<LineFile>> line;
 };
 
-// Loads `path`: a folder (the one scenario in it), or one compiled file. With
-// `whole_scenario`, a file brings the other files of its scenario from its
-// folder as well. Throws ToolError or BadFile (its message then starts with
-// the file's name).
-CompiledSet load_compiled(const std::filesystem::path& path, bool whole_scenario);
+// Loads `path` from `fs`: a folder (the one scenario in it), or one compiled
+// file. With `whole_scenario`, a file brings the other files of its scenario
+// from its folder as well. A scenario loaded so (a folder, or a file with
+// `whole_scenario`) is checked whole with check_set (tools/set_check.h):
+// files that were not written together by one compile are refused with
+// SetMismatch. A file loaded alone is held to its format only, so that its
+// stamps can be looked at.
+//
+// Throws ToolError (no such path, not a regular file, no compiled file, an
+// ambiguous folder, a failure to read) or BadFile (a file that does not fit
+// its format or is too large, its message then starting with the file's
+// name; SetMismatch).
+CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario);
 
 // Reads one file of a known kind from bytes into the set.
 void add_file(CompiledSet& set, FileKind kind, std::string name, std::string_view bytes);

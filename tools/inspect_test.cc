@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "platform/file_system.h"
+#include "tools/set_check.h"
 #include "tools/test_scenario.h"
 
 namespace tools {
@@ -13,6 +15,11 @@ using testing::small_scenario;
 using testing::TempFolder;
 using testing::write_compiled;
 using testing::write_file;
+
+// Loads from the machine's file system.
+CompiledSet load_compiled(const std::filesystem::path& path, bool whole_scenario) {
+  return tools::load_compiled(platform::real_file_system(), path.string(), whole_scenario);
+}
 
 TEST(InspectTest, AFolderShowsItsScenario) {
   TempFolder dir("inspect");
@@ -122,6 +129,8 @@ TEST(InspectTest, NamesWithUnderscoresAreFoundFromTheTrackFileName) {
   EXPECT_TRUE(j["station_file"].is_null());
 }
 
+// A file inspected alone shows stamps that do not match; as a scenario, the
+// files are refused.
 TEST(InspectTest, StampsThatDoNotMatchAreShown) {
   TempFolder dir("stamps");
   model::Scenario s = small_scenario();
@@ -129,9 +138,12 @@ TEST(InspectTest, StampsThatDoNotMatchAreShown) {
   s.track[1].value1 = 7;
   write_compiled(s, dir.path());
   std::ostringstream text;
-  print_inspection(load_compiled(dir.path(), false), false, text);
+  print_inspection(load_compiled(dir.path() / "LINEA_TR1.sim", false), false, text);
+  print_inspection(load_compiled(dir.path() / "LINEA_TR1.dat", false), false, text);
   EXPECT_NE(text.str().find("does not match LINEA / TR1: expected"), std::string::npos);
   EXPECT_NE(text.str().find("cell 1 marker 7 (expected 5121)"), std::string::npos);
+  EXPECT_THROW(load_compiled(dir.path(), false), SetMismatch);
+  EXPECT_THROW(load_compiled(dir.path() / "LINEA_TR1.dat", true), SetMismatch);
 }
 
 TEST(InspectTest, FoldersAndFilesThatCannotBeInspected) {

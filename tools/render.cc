@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "model/scenario.h"
+#include "platform/files.h"
+#include "platform/runtime_failure.h"
 #include "tools/text.h"
 
 namespace tools {
@@ -95,6 +99,13 @@ const std::string kGrid = "stroke=\"#ddd\" stroke-width=\"1\"";
 const std::string kSmall = "font-size=\"11\" fill=\"#333\"";
 const std::string kLabel = "font-size=\"13\" fill=\"#000\"";
 
+// A name from a compiled file as it is shown: UTF-8, cut to
+// kMaxLabelCharacters (a name may run to 65535 bytes).
+std::string label_text(const std::string& cp1252) {
+  if (cp1252.size() <= kMaxLabelCharacters) return to_utf8(cp1252);
+  return to_utf8(cp1252.substr(0, kMaxLabelCharacters - 1)) + "\xE2\x80\xA6";  // an ellipsis
+}
+
 struct Station {
   int32_t position;
   std::string name;  // UTF-8
@@ -105,11 +116,24 @@ std::vector<Station> stations_of(const CompiledSet& set) {
   if (!set.station) return list;
   for (int slot : station_slots(set.station->content)) {
     const model::ItemRecord& r = set.station->content.slots[static_cast<size_t>(slot)];
-    list.push_back({r.item_position, to_utf8(r.item_name)});
+    list.push_back({r.item_position, label_text(r.item_name)});
   }
   return list;
 }
 
+// The metres along the profiles: cells 0 .. n - 1, where the last three
+// cells are left out (they receive gradients and speeds only from rows).
+int64_t profile_cells(const std::vector<model::TrackCell>& cells) {
+  return std::max<int64_t>(static_cast<int64_t>(cells.size()) - 3, 1);
+}
+
+// The pixel column of the profiles that shows `metres` of `extent`.
+int64_t profile_column(double metres, double extent) {
+  return static_cast<int64_t>(std::floor(std::clamp(metres, 0.0, extent) / extent * kPlotWidth));
+}
+
+// The signals drawn on the plan and the profile: every one, or past
+// kMaxProfileMarks the first of each pixel column of the profile.
 std::vector<int32_t> signal_positions(const CompiledSet& set) {
   std::vector<int32_t> list;
   if (!set.track) return list;
@@ -119,7 +143,52 @@ std::vector<int32_t> signal_positions(const CompiledSet& set) {
       list.push_back(static_cast<int32_t>(placed_position(static_cast<int64_t>(i))));
     }
   }
-  return list;
+  if (list.size() <= kMaxProfileMarks) return list;
+  const double extent = static_cast<double>(profile_cells(cells)) * 50;
+  std::vector<int32_t> thinned;
+  int64_t last_column = -1;
+  for (int32_t p : list) {
+    int64_t column = profile_column(p, extent);
+    if (column == last_column) continue;
+    last_column = column;
+    thinned.push_back(p);
+  }
+  return thinned;
+}
+
+// A line whose x never decreases, at the picture's resolution: as it is up
+// to kMaxProfileVertices vertices; past that, each pixel column keeps its
+// first and last vertex and those with the least and greatest y, in order.
+using Vertices = std::vector<std::pair<double, double>>;
+Vertices at_resolution(Vertices v) {
+  if (v.size() <= kMaxProfileVertices) return v;
+  Vertices kept;
+  size_t begin = 0;
+  while (begin < v.size()) {
+    const double column = std::floor(v[begin].first);
+    size_t end = begin + 1;
+    size_t low = begin, high = begin;
+    while (end < v.size() && std::floor(v[end].first) == column) {
+      if (v[end].second < v[low].second) low = end;
+      if (v[end].second > v[high].second) high = end;
+      ++end;
+    }
+    size_t picks[] = {begin, low, high, end - 1};
+    std::sort(std::begin(picks), std::end(picks));
+    for (size_t i = 0; i < 4; ++i) {
+      if (i == 0 || picks[i] != picks[i - 1]) kept.push_back(v[picks[i]]);
+    }
+    begin = end;
+  }
+  return kept;
+}
+
+std::string path_of(const Vertices& v) {
+  std::string d;
+  for (size_t i = 0; i < v.size(); ++i) {
+    d += (i == 0 ? "M" : " L") + num(v[i].first) + " " + num(v[i].second);
+  }
+  return d;
 }
 
 // ---- Plan -----------------------------------------------------------------------
@@ -189,6 +258,60 @@ bool usable(const LineFile& f, int64_t m) {
          std::isfinite(y.value);
 }
 
+// The points of the plan that are drawn, in order: every usable one up to
+// kPlanPointsDrawnWhole of them. Past that, the usable points are cut into
+// kPlanBuckets runs of consecutive points, and each run gives its first and
+// last point and those with the least and greatest x and y: the line keeps
+// its shape and its extent at the picture's resolution with at most
+// 6 x kPlanBuckets points. The route's last point `boundary` is always kept.
+std::vector<int64_t> plan_points_to_draw(const LineFile& f, int64_t usable_count,
+                                         int64_t boundary) {
+  std::vector<int64_t> kept;
+  const int64_t n = static_cast<int64_t>(f.x.size());
+  if (usable_count <= kPlanPointsDrawnWhole) {
+    for (int64_t m = 0; m < n; ++m) {
+      if (usable(f, m)) kept.push_back(m);
+    }
+    return kept;
+  }
+  auto x_of = [&](int64_t m) { return f.x[static_cast<size_t>(m)].value; };
+  auto y_of = [&](int64_t m) { return f.y[static_cast<size_t>(m)].value; };
+  struct Run {
+    int64_t first = -1, last = -1, min_x = -1, max_x = -1, min_y = -1, max_y = -1;
+  } run;
+  auto flush = [&] {
+    if (run.first < 0) return;
+    int64_t picks[] = {run.first, run.min_x, run.max_x, run.min_y, run.max_y, run.last};
+    std::sort(std::begin(picks), std::end(picks));
+    for (size_t i = 0; i < 6; ++i) {
+      if (i == 0 || picks[i] != picks[i - 1]) kept.push_back(picks[i]);
+    }
+    run = Run{};
+  };
+  int64_t bucket = -1, ordinal = 0;
+  for (int64_t m = 0; m < n; ++m) {
+    if (!usable(f, m)) continue;
+    const int64_t b = ordinal++ * kPlanBuckets / usable_count;
+    if (b != bucket) {
+      flush();
+      bucket = b;
+    }
+    if (m == boundary) {
+      flush();
+      kept.push_back(m);
+      continue;
+    }
+    if (run.first < 0) run.first = run.min_x = run.max_x = run.min_y = run.max_y = m;
+    if (x_of(m) < x_of(run.min_x)) run.min_x = m;
+    if (x_of(m) > x_of(run.max_x)) run.max_x = m;
+    if (y_of(m) < y_of(run.min_y)) run.min_y = m;
+    if (y_of(m) > y_of(run.max_y)) run.max_y = m;
+    run.last = m;
+  }
+  flush();
+  return kept;
+}
+
 // Draws the plan from `top`; returns the bottom of what it drew.
 double draw_plan(Svg& svg, const CompiledSet& set, double top) {
   svg.text(kLeft, top, "Plan of the line (seen from above; north is up)",
@@ -248,30 +371,28 @@ double draw_plan(Svg& svg, const CompiledSet& set, double top) {
            kLabel + " text-anchor=\"middle\" transform=\"rotate(-90 " + num(left - 44) + " " +
                num(top + height / 2) + ")\"");
 
-  // The line itself: one point every few metres is plenty at this scale.
+  // The line itself, at the picture's resolution (plan_points_to_draw).
   // Past the route's length the spare track is drawn apart, dashed.
   int32_t line_length =
       set.station ? set.station->content.slots[model::kSlotTrainGeneral].area_end : 0;
-  std::vector<int64_t> points;
-  points.reserve(static_cast<size_t>(count));
-  for (int64_t m = 0; m < static_cast<int64_t>(f.x.size()); ++m) {
-    if (usable(f, m)) points.push_back(m);
-  }
-  size_t stride = std::max<size_t>(1, points.size() / 5000);
-  std::string route_d, spare_d, last_route_point;
+  // A point written as the one before it is left out.
+  std::string route_d, spare_d, last_route_point, last_spare_point;
   std::vector<std::pair<double, double>> drawn;
-  for (size_t i = 0; i < points.size(); ++i) {
-    int64_t m = points[i];
-    bool boundary = line_length > 0 && m == line_length;
-    if (i % stride != 0 && i + 1 != points.size() && !boundary) continue;
+  for (int64_t m : plan_points_to_draw(f, count, line_length > 0 ? line_length : -1)) {
     double x = px(f.x[static_cast<size_t>(m)].value), y = py(f.y[static_cast<size_t>(m)].value);
     drawn.emplace_back(x, y);
     std::string point = num(x) + " " + num(y);
     if (line_length > 0 && m > line_length) {
       // The spare track continues from the route's last point.
-      if (spare_d.empty() && !last_route_point.empty()) spare_d = "M" + last_route_point;
+      if (spare_d.empty() && !last_route_point.empty()) {
+        spare_d = "M" + last_route_point;
+        last_spare_point = last_route_point;
+      }
+      if (point == last_spare_point) continue;
       spare_d += (spare_d.empty() ? "M" : " L") + point;
+      last_spare_point = point;
     } else {
+      if (point == last_route_point) continue;
       route_d += (route_d.empty() ? "M" : " L") + point;
       last_route_point = point;
     }
@@ -356,7 +477,7 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   const std::vector<model::TrackCell>& cells = set.track->content.cells;
   // The last three cells receive gradients and speeds only from rows: the
   // profile stops before them.
-  int64_t n = std::max<int64_t>(static_cast<int64_t>(cells.size()) - 3, 1);
+  int64_t n = profile_cells(cells);
   double extent = static_cast<double>(n) * 50;
   auto x_of = [&](double metres) {
     return kLeft + std::clamp(metres, 0.0, extent) / extent * kPlotWidth;
@@ -400,35 +521,61 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   svg.rect(kLeft, elev_top, kPlotWidth, kElevationHeight, "fill=\"#fff\"");
   value_axis(svg, ea, "elevation (m, from 0 at the origin)");
   // Mountain stretches: runs of cells with a mountain type.
-  double last_type_label = -1e9;
+  struct Stretch {
+    double x1, x2;
+    uint8_t type;
+  };
+  std::vector<Stretch> stretches;
   for (int64_t c = 0; c < n;) {
     uint8_t type = cells[static_cast<size_t>(c)].mountain_type;
     int64_t e = c;
     while (e + 1 < n && cells[static_cast<size_t>(e) + 1].mountain_type == type) ++e;
     if (type != 0) {
-      double x1 = x_of(static_cast<double>(c) * 50), x2 = x_of(static_cast<double>(e + 1) * 50);
-      svg.rect(x1, elev_top, std::max(x2 - x1, 1.0), kElevationHeight,
-               "fill=\"#a0522d\" fill-opacity=\"0.18\" class=\"mountain\"");
-      // The type is written where it does not crowd the previous one.
-      if ((x1 + x2) / 2 > last_type_label + 18) {
-        last_type_label = (x1 + x2) / 2;
-        svg.text(last_type_label, elev_top + 12, "M" + std::to_string(type),
-                 "font-size=\"9\" fill=\"#7a3b16\" text-anchor=\"middle\"");
-      }
+      stretches.push_back(
+          {x_of(static_cast<double>(c) * 50), x_of(static_cast<double>(e + 1) * 50), type});
     }
     c = e + 1;
+  }
+  const std::string mountain_style = "fill=\"#a0522d\" fill-opacity=\"0.18\" class=\"mountain\"";
+  // Past kMaxProfileMarks stretches, those that meet in a pixel column are
+  // shaded as one.
+  const bool merge_stretches = stretches.size() > kMaxProfileMarks;
+  if (merge_stretches) {
+    for (size_t i = 0; i < stretches.size();) {
+      double x1 = stretches[i].x1, x2 = stretches[i].x2;
+      size_t j = i + 1;
+      while (j < stretches.size() && stretches[j].x1 < std::floor(x2) + 1) {
+        x2 = std::max(x2, stretches[j].x2);
+        ++j;
+      }
+      svg.rect(x1, elev_top, std::max(x2 - x1, 1.0), kElevationHeight, mountain_style);
+      i = j;
+    }
+  }
+  double last_type_label = -1e9;
+  for (const Stretch& m : stretches) {
+    if (!merge_stretches) {
+      svg.rect(m.x1, elev_top, std::max(m.x2 - m.x1, 1.0), kElevationHeight, mountain_style);
+    }
+    // The type is written where it does not crowd the previous one.
+    if ((m.x1 + m.x2) / 2 > last_type_label + 18) {
+      last_type_label = (m.x1 + m.x2) / 2;
+      svg.text(last_type_label, elev_top + 12, "M" + std::to_string(m.type),
+               "font-size=\"9\" fill=\"#7a3b16\" text-anchor=\"middle\"");
+    }
   }
   if (line_length > 0 && line_length < extent) {
     svg.rect(x_of(line_length), elev_top, kLeft + kPlotWidth - x_of(line_length), kElevationHeight,
              "fill=\"#888\" fill-opacity=\"0.12\"");
     svg.text(x_of(line_length) + 4, elev_bottom - 6, "spare track", kSmall);
   }
-  std::string d;
+  Vertices line;
+  line.reserve(static_cast<size_t>(n) + 1);
   for (int64_t c = 0; c <= n; ++c) {
-    d += (c == 0 ? "M" : " L") + num(x_of(static_cast<double>(c) * 50)) + " " +
-         num(ea.y(elevation[static_cast<size_t>(c)]));
+    line.emplace_back(x_of(static_cast<double>(c) * 50), ea.y(elevation[static_cast<size_t>(c)]));
   }
-  svg.path(d, "id=\"elevation\" fill=\"none\" stroke=\"#2e7d32\" stroke-width=\"1.8\"");
+  svg.path(path_of(at_resolution(std::move(line))),
+           "id=\"elevation\" fill=\"none\" stroke=\"#2e7d32\" stroke-width=\"1.8\"");
   svg.rect(kLeft, elev_top, kPlotWidth, kElevationHeight, "fill=\"none\" " + kAxis);
   km_axis(svg, extent, elev_bottom, "distance from the origin (km)");
 
@@ -460,6 +607,18 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   Axis sa{0, std::max(20.0, std::ceil(top_speed * 1.15 / 20) * 20), speed_top, kSpeedHeight};
   svg.rect(kLeft, speed_top, kPlotWidth, kSpeedHeight, "fill=\"#fff\"");
   value_axis(svg, sa, "speed (km/h)");
+  if (slowdowns.size() > kMaxProfileMarks) {
+    // The first slowdown that starts in each pixel column.
+    std::vector<Slowdown> thinned;
+    int64_t last_column = -1;
+    for (const Slowdown& s : slowdowns) {
+      int64_t column = profile_column(static_cast<double>(placed_position(s.start)), extent);
+      if (column == last_column) continue;
+      last_column = column;
+      thinned.push_back(s);
+    }
+    slowdowns = std::move(thinned);
+  }
   for (const Slowdown& s : slowdowns) {
     double x1 = x_of(static_cast<double>(placed_position(s.start)));
     double x2 = std::max(x_of(static_cast<double>(placed_position(s.end))), x1 + 2);
@@ -469,20 +628,22 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
     svg.text((x1 + x2) / 2, y - 4, std::to_string(static_cast<int>(s.speed)),
              "font-size=\"10\" fill=\"#c0392b\" text-anchor=\"middle\"");
   }
-  d.clear();
+  Vertices steps;
   int prev = -1;
   for (int64_t c = 0; c < n; ++c) {
     int v = cells[static_cast<size_t>(c)].speed_code * 5;
     double x = x_of(static_cast<double>(c) * 50);
     if (c == 0) {
-      d = "M" + num(x) + " " + num(sa.y(v));
+      steps.emplace_back(x, sa.y(v));
     } else if (v != prev) {
-      d += " L" + num(x) + " " + num(sa.y(prev)) + " L" + num(x) + " " + num(sa.y(v));
+      steps.emplace_back(x, sa.y(prev));
+      steps.emplace_back(x, sa.y(v));
     }
     prev = v;
   }
-  d += " L" + num(x_of(extent)) + " " + num(sa.y(prev));
-  svg.path(d, "id=\"speed\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.8\"");
+  steps.emplace_back(x_of(extent), sa.y(prev));
+  svg.path(path_of(at_resolution(std::move(steps))),
+           "id=\"speed\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.8\"");
   for (int32_t p : signal_positions(set)) {
     double x = x_of(p);
     svg.line(x, speed_bottom - 8, x, speed_bottom, "stroke=\"#c0392b\" stroke-width=\"1.5\"");
@@ -553,8 +714,8 @@ std::string render_svg(const CompiledSet& set) {
   std::string title = "Compiled scenario";
   if (set.station) {
     const auto& slots = set.station->content.slots;
-    title += " " + to_utf8(slots[model::kSlotLine].item_name) + " / " +
-             to_utf8(slots[model::kSlotTrain].item_name);
+    title += " " + label_text(slots[model::kSlotLine].item_name) + " / " +
+             label_text(slots[model::kSlotTrain].item_name);
   }
   Svg body;
   body.text(kLeft, 32, title, "font-size=\"20\" font-weight=\"bold\"");
@@ -562,7 +723,7 @@ std::string render_svg(const CompiledSet& set) {
   bottom = draw_profiles(body, set, bottom + 40);
   double height = bottom + 20;
 
-  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  std::string svg(kDrawingProlog);
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(kWidth) + "\" height=\"" +
          num(height) + "\" viewBox=\"0 0 " + num(kWidth) + " " + num(height) +
          "\" font-family=\"sans-serif\">\n";
@@ -570,7 +731,75 @@ std::string render_svg(const CompiledSet& set) {
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
   svg += body.take();
   svg += "</svg>\n";
+  if (svg.size() > kMaxSvgSize) {
+    // Every part above is bounded; this is a fault of the tool, not of the files.
+    throw ToolError("the drawing came out at " + std::to_string(svg.size()) +
+                    " bytes, past its bound of " + std::to_string(kMaxSvgSize) +
+                    " bytes: it is not written");
+  }
   return svg;
+}
+
+namespace {
+
+bool ends_with_nocase(const std::string& s, std::string_view tail) {
+  if (s.size() < tail.size()) return false;
+  for (size_t i = 0; i < tail.size(); ++i) {
+    char c = s[s.size() - tail.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+const char kOtherName[] = ": give --svg another name, such as drawing.svg";
+
+}  // namespace
+
+void check_drawing_target(platform::FileSystem& fs, const std::string& path) {
+  static constexpr std::pair<std::string_view, const char*> kRefused[] = {
+      {"_linea.txt", "a route description"},
+      {"-.txt", "a train description"},
+      {".sim", "a station file"},
+      {".dat", "a track or line file"},
+  };
+  for (const auto& [tail, what] : kRefused) {
+    if (ends_with_nocase(path, tail)) {
+      throw ToolError(path + ": refused: a name ending in \"" + std::string(tail) + "\" is " +
+                      what + "'s, and a drawing never replaces a description or a compiled file" +
+                      kOtherName);
+    }
+  }
+  try {
+    const platform::FileKind kind = fs.kind(path);
+    if (kind == platform::FileKind::kMissing) return;
+    if (kind != platform::FileKind::kRegular) {
+      throw ToolError(std::string(platform::not_regular_failure(path, kind).what()) +
+                      ": a drawing is written only as a new file or over an earlier drawing" +
+                      kOtherName);
+    }
+    // An earlier drawing is within the bound; a larger file is not one.
+    if (fs.file_size(path) <= kMaxSvgSize &&
+        fs.read_file(path, kMaxSvgSize).starts_with(kDrawingProlog)) {
+      return;
+    }
+  } catch (const platform::RuntimeFailure& f) {
+    throw ToolError(std::string("cannot look at the file --svg names: ") + f.what() +
+                    ": it is not replaced");
+  }
+  throw ToolError(path +
+                  " exists and is not a drawing of scenario_tool render: it is left as it "
+                  "is" +
+                  kOtherName + ", or remove the file first");
+}
+
+void write_drawing(platform::FileSystem& fs, const std::string& path, std::string_view svg) {
+  check_drawing_target(fs, path);
+  try {
+    platform::replace_file(fs, path, svg);
+  } catch (const platform::RuntimeFailure& f) {
+    throw ToolError(std::string("cannot write the drawing: ") + f.what());
+  }
 }
 
 }  // namespace tools

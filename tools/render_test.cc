@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <map>
 #include <set>
+#include <vector>
 
+#include "platform/memory_file_system.h"
 #include "tools/test_scenario.h"
 #include "tools/xml_check.h"
 
@@ -111,6 +115,175 @@ TEST(RenderTest, OddValuesStillDraw) {
   for (auto& c : s.track) c.gradient_code = 255;
   auto xml = parse_xml(render_svg(set_of(s)));
   EXPECT_EQ(xml.error, "");
+}
+
+// The plan is drawn at the picture's resolution: far fewer points than the
+// line file holds, the bends and the extent kept.
+TEST(RenderTest, ThePlanIsDrawnAtThePicturesResolution) {
+  // The small scenario's plan, drawn whole, continued to 60000 m with more
+  // bends; the route ends at 50000 m.
+  model::Scenario s = small_scenario();
+  s.item_table[84].area_end = 50000;
+  s.track_plan.last = 60000;
+  s.track_plan.cursor = 60000;
+  s.track_plan.x.resize(60001);
+  s.track_plan.y.resize(60001);
+  double heading = 1.5;
+  for (int m = 9999; m < 60000; ++m) {
+    heading -= 0.00002;  // a long left-hand bend, to north-east
+    s.track_plan.x[m] = s.track_plan.x[m - 1] + std::sin(heading);
+    s.track_plan.y[m] = s.track_plan.y[m - 1] + std::cos(heading);
+  }
+  std::string svg = render_svg(set_of(s));
+  ASSERT_EQ(svg.rfind(kDrawingProlog, 0), 0u);
+  auto xml = parse_xml(svg);
+  ASSERT_EQ(xml.error, "");
+  const std::string& d = by_id(*xml.root, "path", "plan")->attributes.at("d");
+  const std::string& spare = by_id(*xml.root, "path", "plan-spare")->attributes.at("d");
+  int64_t points = std::count(d.begin(), d.end(), 'L') + 1;
+  int64_t spare_points = std::count(spare.begin(), spare.end(), 'L');
+  EXPECT_LE(points + spare_points, 6 * kPlanBuckets + 1);
+  EXPECT_GT(points, 2000);
+  EXPECT_GT(spare_points, 200);
+  // The first point and the route's last are drawn.
+  auto numbers = [](const std::string& text) {
+    std::vector<double> v;
+    for (size_t i = 0; i < text.size();) {
+      char* end = nullptr;
+      double x = std::strtod(text.c_str() + i, &end);
+      if (end == text.c_str() + i) {
+        ++i;
+      } else {
+        v.push_back(x);
+        i = static_cast<size_t>(end - text.c_str());
+      }
+    }
+    return v;
+  };
+  std::vector<double> first = numbers(d.substr(1, d.find('L') - 1));
+  std::vector<double> last = numbers(d.substr(d.rfind('L') + 1));
+  ASSERT_EQ(first.size(), 2u);
+  ASSERT_EQ(last.size(), 2u);
+  // The line runs north, then bends to the east and back to the north-east:
+  // the route's last point lies east of and above the first. The spare
+  // track goes on from it.
+  EXPECT_GT(last[0], first[0]);
+  EXPECT_LT(last[1], first[1]);
+  EXPECT_EQ(numbers(spare.substr(1, spare.find('L') - 1)), last);
+}
+
+// The largest files the compiler can write, filled to draw as much as they
+// can: a signal or a slowdown, a change of mountain type, gradient and speed
+// in every cell, a zigzag plan of a million points, names of 65535 bytes
+// that each need escaping. The page stays within its bound.
+TEST(RenderTest, TheLargestFilesDrawWithinTheBound) {
+  model::Scenario s = small_scenario();
+  s.cell_count = static_cast<int32_t>(kMaxCellCount);
+  s.total_length = static_cast<int32_t>(kMaxTotalLength);
+  s.track.assign(static_cast<size_t>(kMaxCellCount) + 1, model::TrackCell{});
+  for (size_t i = 0; i < s.track.size(); ++i) {
+    model::TrackCell& c = s.track[i];
+    c.kind = i % 3 == 0 ? model::kSignal : model::kSlowdownStart;
+    c.value1 = static_cast<int16_t>(i % 2 ? 30 : 150);
+    c.mountain_type = static_cast<uint8_t>(1 + i % 2);
+    c.gradient_code = static_cast<uint8_t>(i % 2 ? 0 : 255);
+    c.speed_code = static_cast<uint8_t>(i % 2 ? 1 : 60);
+  }
+  for (int slot = 1; slot <= 80; ++slot) {
+    model::ItemRecord& r = s.item_table[static_cast<size_t>(slot)];
+    r = model::ItemRecord{};
+    r.item_kind = 1;
+    r.item_position = slot * 12000;
+    r.item_name = std::string(static_cast<size_t>(kMaxNameSize), '\'');
+  }
+  s.item_table[85].item_name = std::string(static_cast<size_t>(kMaxNameSize), '&');
+  s.item_table[86].item_name = std::string(static_cast<size_t>(kMaxNameSize), '<');
+  s.track_plan.last = static_cast<int32_t>(kMaxTotalLength);
+  s.track_plan.cursor = s.track_plan.last + 1;
+  s.track_plan.x.assign(static_cast<size_t>(kMaxPlanPoints), 0);
+  s.track_plan.y.assign(static_cast<size_t>(kMaxPlanPoints), 0);
+  for (size_t m = 0; m < s.track_plan.x.size(); ++m) {
+    s.track_plan.x[m] = m % 2 ? 1e6 : -1e6;
+    s.track_plan.y[m] = static_cast<double>(m);
+  }
+  s.track_plan.x[123456] = std::nan("");
+  CompiledSet set = set_of(s);
+  ASSERT_LE(set.station->size, kMaxStationFileSize);
+  ASSERT_EQ(set.track->size, kMaxTrackFileSize);
+  ASSERT_GT(set.line->size, kMaxLineFileSize - 100);
+
+  std::string svg = render_svg(set);
+  EXPECT_LE(svg.size(), kMaxSvgSize);
+  auto xml = parse_xml(svg);
+  ASSERT_EQ(xml.error, "");
+  const std::string& d = by_id(*xml.root, "path", "plan")->attributes.at("d");
+  EXPECT_LE(std::count(d.begin(), d.end(), 'L'), 6 * kPlanBuckets);
+  // Names are cut, and still there.
+  std::multiset<std::string> labels = station_labels(*xml.root);
+  ASSERT_FALSE(labels.empty());
+  EXPECT_EQ(labels.begin()->rfind("''''", 0), 0u);
+  EXPECT_LT(labels.begin()->size(), kMaxLabelCharacters + 3);
+}
+
+// ---- Where the drawing may be written ------------------------------------------
+
+std::string refusal(platform::FileSystem& fs, const std::string& path) {
+  try {
+    write_drawing(fs, path, "<svg/>");
+  } catch (const ToolError& e) {
+    return e.what();
+  }
+  return "(written)";
+}
+
+TEST(RenderTest, TheDrawingNeverReplacesADescriptionACompiledFileOrAnotherFile) {
+  platform::MemoryFileSystem fs;
+  const std::string svg = render_svg(set_of(small_scenario()));
+  const std::map<std::string, std::string> files = {
+      {"d/BRENTALVO_TRN4417.sim", "compiled"},
+      {"d/BRENTALVO_TRN4417.dat", "compiled"},
+      {"d/BRENTALVO_linea.dat", "compiled"},
+      {"d/BRENTALVO_linea.txt", "[generale]"},
+      {"d/BRENTALVO_TRN4417-.txt", "[generale]"},
+      {"d/notes.txt", "my notes"},
+      {"d/other.svg", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg/>"},
+      {"d/huge.svg", std::string(kDrawingProlog) + std::string(kMaxSvgSize, ' ')},
+  };
+  for (const auto& [path, bytes] : files) fs.add_file(path, bytes);
+  fs.add_link("d/link.svg");
+  fs.add_folder("d/folder.svg");
+
+  for (const char* path :
+       {"d/BRENTALVO_TRN4417.sim", "d/BRENTALVO_TRN4417.dat", "d/BRENTALVO_linea.dat",
+        "d/BRENTALVO_linea.txt", "d/BRENTALVO_TRN4417-.txt", "d/NEW.SIM", "d/new_LINEA.TXT"}) {
+    std::string message = refusal(fs, path);
+    EXPECT_EQ(message.rfind(std::string(path) + ": refused: a name ending in", 0), 0u) << message;
+    EXPECT_NE(message.find("a drawing never replaces a description or a compiled file"),
+              std::string::npos)
+        << message;
+  }
+  for (const char* path : {"d/notes.txt", "d/other.svg", "d/huge.svg"}) {
+    EXPECT_EQ(refusal(fs, path), std::string(path) +
+                                     " exists and is not a drawing of scenario_tool render: it is "
+                                     "left as it is: give --svg another name, such as "
+                                     "drawing.svg, or remove the file first");
+  }
+  EXPECT_NE(refusal(fs, "d/link.svg").find("is a symbolic link"), std::string::npos);
+  EXPECT_NE(refusal(fs, "d/folder.svg").find("is a folder"), std::string::npos);
+  for (const auto& [path, bytes] : files) EXPECT_EQ(fs.contents(path), bytes) << path;
+  EXPECT_EQ(fs.kind("d/NEW.SIM"), platform::FileKind::kMissing);
+
+  // A new file, then the drawing over its own earlier one.
+  write_drawing(fs, "d/drawing.svg", svg);
+  EXPECT_EQ(fs.contents("d/drawing.svg"), svg);
+  model::Scenario other = small_scenario();
+  other.item_table[1].item_name = "OTHER";
+  const std::string second = render_svg(set_of(other));
+  ASSERT_NE(second, svg);
+  write_drawing(fs, "d/drawing.svg", second);
+  EXPECT_EQ(fs.contents("d/drawing.svg"), second);
+  // Nothing left beside it.
+  EXPECT_EQ(fs.files().size(), files.size() + 1);
 }
 
 }  // namespace
