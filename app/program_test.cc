@@ -174,23 +174,14 @@ pid_t start(const fs::path& exe) {
   return pid;
 }
 
-std::string text_of(std::span<const std::string_view> lines) {
-  std::string text;
-  for (std::string_view line : sources::lines_before_sentinel(lines)) {
-    text += line;
-    text += "\r\n";
-  }
-  return text;
-}
-
 TEST_F(ProgramTest, AKilledRunLeavesEveryFileWholeAndTheNextRunClearsUp) {
   fs::path bin = dir_ / "bin";
   ASSERT_EQ(run(SCENARIO_COMPILER).status, 0);
   const std::map<std::string, std::string> expected = files_in(bin);
   // A run killed before it has read its descriptions leaves them, whole.
   std::map<std::string, std::string> whole = expected;
-  whole["BRENTALVO_linea.txt"] = text_of(sources::route_description_text());
-  whole["BRENTALVO_TRN4417-.txt"] = text_of(sources::train_description_text());
+  whole["BRENTALVO_linea.txt"] = sources::line_array_bytes(sources::route_description_text());
+  whole["BRENTALVO_TRN4417-.txt"] = sources::line_array_bytes(sources::train_description_text());
   fs::path exe = bin / "scenario_compiler";
   fs::copy_file(SCENARIO_COMPILER, exe);
 

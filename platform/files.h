@@ -88,10 +88,6 @@ class FileReplacement {
 void replace_file(FileSystem& fs, const std::string& path, std::string_view bytes);
 void replace_file_by_parts(FileSystem& fs, const std::string& path, const PartWriter& write_parts);
 
-// Replaces the file by the given lines, each followed by CR LF.
-void replace_text_file(FileSystem& fs, const std::string& path,
-                       std::span<const std::string_view> lines);
-
 // Whether `name` is the temporary of a replacement of `target` (both without
 // folder), as a killed run can leave behind.
 bool is_partial_of(std::string_view name, std::string_view target);

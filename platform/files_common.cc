@@ -140,18 +140,6 @@ void replace_file_by_parts(FileSystem& fs, const std::string& path, const PartWr
   replacement.commit();
 }
 
-void replace_text_file(FileSystem& fs, const std::string& path,
-                       std::span<const std::string_view> lines) {
-  replace_file_by_parts(fs, path, [lines](const PartSink& sink) {
-    std::string text;
-    for (std::string_view line : lines) {
-      text += line;
-      text += "\r\n";
-    }
-    sink(text);
-  });
-}
-
 bool is_partial_of(std::string_view name, std::string_view target) {
   if (name.size() <= 1 + target.size() + kPartialTag.size() || name[0] != '.') return false;
   return name.substr(1, target.size()) == target &&

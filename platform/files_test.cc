@@ -92,12 +92,6 @@ TEST_P(FilesTest, ReplaceByPartsWritesEveryPartInOrderOverAnOlderFile) {
             kFileNotFound);
 }
 
-TEST_P(FilesTest, TextLinesEndWithCrLf) {
-  std::vector<std::string_view> lines = {"[generale]", "", "  ", "\xB0"};
-  replace_text_file(*fs_, path("t.txt"), lines);
-  EXPECT_EQ(read("t.txt"), "[generale]\r\n\r\n  \r\n\xB0\r\n");
-}
-
 TEST_P(FilesTest, ExistenceAndDeletion) {
   EXPECT_FALSE(file_exists(*fs_, path("none")));
   EXPECT_FALSE(file_exists(*fs_, dir_));  // a folder is not a description file

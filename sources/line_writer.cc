@@ -13,9 +13,18 @@ std::span<const std::string_view> lines_before_sentinel(std::span<const std::str
   return slots.first(static_cast<size_t>(end - slots.begin()));
 }
 
+std::string line_array_bytes(std::span<const std::string_view> text) {
+  std::string bytes;
+  for (std::string_view line : lines_before_sentinel(text)) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
 void write_line_array(platform::FileSystem& fs, const std::string& path,
                       std::span<const std::string_view> text) {
-  platform::replace_text_file(fs, path, lines_before_sentinel(text));
+  platform::replace_file(fs, path, line_array_bytes(text));
 }
 
 }  // namespace sources

@@ -28,6 +28,10 @@ std::span<const std::string_view> lines_before_sentinel(std::span<const std::str
 
 // Writes `text` (a table of lines that ends with kEndSentinel) as the file
 // `path`.
+// The bytes the writer writes for `text`: its lines before the sentinel,
+// each followed by CR LF.
+std::string line_array_bytes(std::span<const std::string_view> text);
+
 void write_line_array(platform::FileSystem& fs, const std::string& path,
                       std::span<const std::string_view> text);
 

@@ -19,6 +19,7 @@
 #include "tools/compiled_reader.h"
 #include "tools/render.h"
 #include "tools/test_scenario.h"
+#include "tools/tool_run.h"
 #include "tools/xml_check.h"
 
 extern char** environ;
@@ -33,22 +34,8 @@ using testing::TempFolder;
 using testing::write_compiled;
 using testing::write_file;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-ToolRun tool(const std::vector<std::string>& args) {
-  std::vector<const char*> argv{"scenario_tool"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  ToolRun r;
-  r.status = run_tool(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
+using testing::tool;
+using testing::ToolRun;
 
 // The executable run as a child, its address space capped at
 // kAddressSpaceLimit (but under AddressSanitizer, which reserves terabytes of

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "tools/test_scenario.h"
+#include "tools/tool_run.h"
 #include "tools/xml_check.h"
 
 namespace tools {
@@ -23,23 +24,8 @@ using testing::read_file;
 using testing::TempFolder;
 using testing::write_file;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-  nlohmann::json json() const { return nlohmann::json::parse(out); }
-};
-
-ToolRun tool(const std::vector<std::string>& args) {
-  std::vector<const char*> argv{"scenario_tool"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  ToolRun r;
-  r.status = run_tool(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
+using testing::tool;
+using testing::ToolRun;
 
 std::set<std::string> names_in(const fs::path& dir) {
   std::set<std::string> names;

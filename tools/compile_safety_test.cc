@@ -26,17 +26,8 @@ namespace {
 using Operation = platform::FaultInjectingFileSystem::Operation;
 using Fault = platform::FaultInjectingFileSystem::Fault;
 
-std::string text_of(std::span<const std::string_view> lines) {
-  std::string text;
-  for (std::string_view line : sources::lines_before_sentinel(lines)) {
-    text += line;
-    text += "\r\n";
-  }
-  return text;
-}
-
-const std::string kRoute = text_of(sources::route_description_text());
-const std::string kTrain = text_of(sources::train_description_text());
+const std::string kRoute = sources::line_array_bytes(sources::route_description_text());
+const std::string kTrain = sources::line_array_bytes(sources::train_description_text());
 const char kOut[] = "/work/out";
 const std::vector<std::string> kCompiled = {"BRENTALVO_linea.dat", "BRENTALVO_TRN4417.sim",
                                             "BRENTALVO_TRN4417.dat"};
