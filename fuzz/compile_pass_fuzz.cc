@@ -4,13 +4,15 @@
 //   <route description> NUL <train description> NUL <any>    no line file
 //   <route description>                                      no train description
 //
-// Checked, against the files in the working folder afterwards:
+// The pass runs on a memory file system of its own (fuzz_support.h); checked,
+// against the files in its folder afterwards:
 //   - the pass returns with error_code 0 or a number of the error table, or
 //     ends by an identity error (1250, 1251), or by a run-time failure only
 //     where the track lacks the cells the stamps need;
 //   - the route description is always gone; the train description is gone
 //     unless the route reading ended before it (then it is byte for byte as
-//     written); no other file appears;
+//     written); no other file appears, in the folder or elsewhere, and no
+//     temporary (".<name>.partial-...") of a compiled file is left;
 //   - after a return, the compiled files are there: the track file of
 //     15 x (cell_count + 1) bytes, the station file of 2958 bytes plus the
 //     names, the line file (when asked for) with the values its variant codes
@@ -25,13 +27,10 @@
 #include "finish/errore.h"
 #include "fuzz/fuzz_support.h"
 #include "model/compiled_files.h"
-#include "platform/files.h"
+#include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fuzz::WorkFolder folder("compile_pass");
-  folder.clear();
-
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t cut = input.find('\0');
   const std::string_view route_text = input.substr(0, cut);
@@ -47,11 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  model::Scenario s = fuzz::fresh_scenario(folder, j);
+  platform::MemoryFileSystem files;
+  model::Scenario s = fuzz::fresh_scenario(files, j);
   const std::string route_name = model::route_description_name(s);
   const std::string train_name = model::train_description_name(s);
-  platform::replace_file(folder.file(route_name), route_text);
-  if (has_train) platform::replace_file(folder.file(train_name), train_text);
+  files.add_file(fuzz::app_file(route_name), std::string(route_text));
+  if (has_train) files.add_file(fuzz::app_file(train_name), std::string(train_text));
 
   enum { kReturned, kIdentityError, kRunTimeFailure } end = kReturned;
   try {
@@ -73,14 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(code != 101, "code 101 with a route description");
 
   std::set<std::string> expected;
-  std::set<std::string> left = folder.names();
+  const std::set<std::string> left = fuzz::left_in_folder(files);
+  fuzz::check_no_temporaries(left, s);
   // A route code (or one of the finishing pass's, which may follow it) is the
   // only way the train description stays; it is then untouched.
   const bool train_unread = fuzz::is_route_only_error(code);
   const bool train_may_stay = train_unread || (code >= 11 && code <= 13);
   if (has_train && left.count(train_name)) {
     FUZZ_CHECK(train_may_stay, "train description left with code " + std::to_string(code));
-    FUZZ_CHECK(platform::read_file(folder.file(train_name)) == train_text,
+    FUZZ_CHECK(files.contents(fuzz::app_file(train_name)) == train_text,
                "the train description left behind was changed");
     expected.insert(train_name);
   } else {
@@ -94,17 +95,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     expected.insert(track);
     expected.insert(station);
     FUZZ_CHECK(left.count(track) && left.count(station), "a compiled file is missing");
-    FUZZ_CHECK(platform::read_file(folder.file(track)).size() ==
+    FUZZ_CHECK(files.file_size(fuzz::app_file(track)) ==
                    model::kTrackRecordSize * (static_cast<size_t>(s.cell_count) + 1),
                "track file size for cell_count " + std::to_string(s.cell_count));
-    FUZZ_CHECK(
-        platform::read_file(folder.file(station)).size() == fuzz::expected_station_file_size(s),
-        "station file size");
+    FUZZ_CHECK(files.file_size(fuzz::app_file(station)) == fuzz::expected_station_file_size(s),
+               "station file size");
     if (j != 0) {
       const std::string line = model::line_file_name(s);
       expected.insert(line);
       FUZZ_CHECK(left.count(line), "the line file is missing");
-      fuzz::check_line_file(platform::read_file(folder.file(line)), s.track_plan);
+      fuzz::check_line_file(files.contents(fuzz::app_file(line)), s.track_plan);
     }
   }
   FUZZ_CHECK(left == expected, "the folder holds other files than expected");

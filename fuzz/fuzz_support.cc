@@ -1,20 +1,16 @@
 #include "fuzz/fuzz_support.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/form_load.h"
 #include "model/compiled_files.h"
-#include "platform/runtime_failure.h"
+#include "platform/files.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 
 namespace fuzz {
-
-namespace fs = std::filesystem;
 
 void broken(const char* file, int line, const std::string& what) {
   std::fprintf(stderr, "%s:%d: broken invariant: %s\n", file, line, what.c_str());
@@ -22,54 +18,57 @@ void broken(const char* file, int line, const std::string& what) {
   std::abort();
 }
 
-namespace {
-// Folders to remove when the process ends normally; a crash leaves its folder
-// for a look at what the input produced.
-std::vector<std::string>& folders_to_remove() {
-  static std::vector<std::string> folders;
-  return folders;
-}
-void remove_folders() {
-  std::error_code ignored;
-  for (const std::string& f : folders_to_remove()) fs::remove_all(f, ignored);
-}
-}  // namespace
+std::string app_file(std::string_view name) { return platform::join_path(kAppFolder, name); }
 
-WorkFolder::WorkFolder(std::string_view target) {
-  fs::path p = fs::temp_directory_path() /
-               ("scenario_fuzz_" + std::string(target) + "_" + std::to_string(::getpid()));
-  fs::remove_all(p);
-  fs::create_directories(p);
-  path_ = p.string();
-  if (folders_to_remove().empty()) std::atexit(remove_folders);
-  folders_to_remove().push_back(path_);
-}
-
-std::string WorkFolder::file(std::string_view name) const {
-  return (fs::path(path_) / name).string();
-}
-
-void WorkFolder::clear() const {
-  for (const fs::directory_entry& e : fs::directory_iterator(path_)) fs::remove_all(e.path());
-}
-
-std::set<std::string> WorkFolder::names() const {
-  std::set<std::string> names;
-  for (const fs::directory_entry& e : fs::directory_iterator(path_)) {
-    names.insert(e.path().filename().string());
-  }
-  return names;
-}
-
-model::Scenario fresh_scenario(const WorkFolder& folder, int32_t write_line_file) {
+model::Scenario fresh_scenario(platform::MemoryFileSystem& files, int32_t write_line_file) {
+  files.add_folder(kAppFolder);
   model::Scenario s;
-  s.app_path = folder.path();
+  s.files = &files;
+  s.app_path = kAppFolder;
   s.line_name = app::kLineName;
   s.train_code = app::kTrainCode;
   s.write_line_file = write_line_file;
   s.error_code = 0;
   model::clear_item_table(s);
   return s;
+}
+
+namespace {
+// Checks every entry under `folder` (recursively): only kAppFolder's own
+// entries and the folders above it may exist.
+void check_only_app_folder(platform::MemoryFileSystem& files, const std::string& folder) {
+  const std::string app = kAppFolder;
+  for (const std::string& name : files.list_folder(folder)) {
+    const std::string path = folder == "/" ? "/" + name : platform::join_path(folder, name);
+    const bool above_app = app.compare(0, path.size(), path) == 0 &&
+                           (app.size() == path.size() || app[path.size()] == '/');
+    FUZZ_CHECK(above_app, "something was made outside the folder: " + path);
+    if (path != app) check_only_app_folder(files, path);
+  }
+}
+}  // namespace
+
+std::set<std::string> left_in_folder(platform::MemoryFileSystem& files) {
+  std::set<std::string> left;
+  for (const std::string& name : files.list_folder(kAppFolder)) {
+    FUZZ_CHECK(files.kind(app_file(name)) == platform::FileKind::kRegular,
+               "the folder holds " + name + ", which is not a regular file");
+    left.insert(name);
+  }
+  check_only_app_folder(files, "/");
+  return left;
+}
+
+void check_no_temporaries(const std::set<std::string>& left, const model::Scenario& s) {
+  const std::string targets[] = {model::line_file_name(s), model::station_file_name(s),
+                                 model::track_file_name(s), model::route_description_name(s),
+                                 model::train_description_name(s)};
+  for (const std::string& name : left) {
+    for (const std::string& target : targets) {
+      FUZZ_CHECK(!platform::is_partial_of(name, target),
+                 "a replacement's temporary is left: " + name);
+    }
+  }
 }
 
 namespace {

@@ -1,5 +1,10 @@
-// What the fuzz targets share: a per-process working folder, the outcome
-// checks that every target makes, and the way a broken invariant is reported.
+// What the fuzz targets share: the scenario set up on an in-memory file
+// system, the outcome checks that every target makes, and the way a broken
+// invariant is reported.
+//
+// Every input gets a new platform::MemoryFileSystem: the stages read and
+// write only through it (model::Scenario::files), so nothing touches the
+// disk and no input sees what an earlier one left.
 //
 // A broken invariant prints what was expected and aborts, so that libFuzzer
 // keeps the input as a crash like any sanitizer report.
@@ -7,13 +12,12 @@
 #define SCENARIO_FUZZ_FUZZ_SUPPORT_H_
 
 #include <cstdint>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "model/scenario.h"
+#include "platform/memory_file_system.h"
 
 namespace fuzz {
 
@@ -24,28 +28,26 @@ namespace fuzz {
     if (!(condition)) ::fuzz::broken(__FILE__, __LINE__, what); \
   } while (0)
 
-// A folder of its own for this process under the system's temporary folder,
-// removed at exit. Never the source tree.
-class WorkFolder {
- public:
-  explicit WorkFolder(std::string_view target);
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
+// The folder of the memory file system that the stages work in.
+inline constexpr char kAppFolder[] = "/fuzz/app";
 
-  const std::string& path() const { return path_; }
-  std::string file(std::string_view name) const;
-  // Removes everything inside.
-  void clear() const;
-  // The names of the files inside, sorted.
-  std::set<std::string> names() const;
+// The path of `name` in kAppFolder.
+std::string app_file(std::string_view name);
 
- private:
-  std::string path_;
-};
+// A scenario with the built-in names, as memorizza_percorso(j) starts it,
+// working in kAppFolder of `files` (which it creates).
+model::Scenario fresh_scenario(platform::MemoryFileSystem& files, int32_t write_line_file);
 
-// A scenario with the built-in names, working in `folder`, as
-// memorizza_percorso(j) starts it.
-model::Scenario fresh_scenario(const WorkFolder& folder, int32_t write_line_file);
+// The names (without folder) of what a stage left in kAppFolder, sorted.
+// Checks that every entry there is a regular file and that nothing at all
+// was made anywhere else in `files`. Copies no file's bytes: the compiled
+// files run to megabytes.
+std::set<std::string> left_in_folder(platform::MemoryFileSystem& files);
+
+// Checks that `left` holds no temporary of a replacement
+// (".<name>.partial-<tag>") of any file the scenario names: the compiled
+// files and the descriptions.
+void check_no_temporaries(const std::set<std::string>& left, const model::Scenario& s);
 
 // The built-in descriptions, as their writers write them (lines ended by CR LF).
 std::string builtin_route_text();

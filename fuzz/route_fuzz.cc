@@ -3,25 +3,26 @@
 //
 // Checked: the reading ends with a code it may set, or with a run-time
 // failure (which the compile pass traps as 25); the description is gone
-// whenever the reading returns; nothing else appears in the folder; the track
+// whenever the reading returns; nothing else appears in the folder (of the
+// memory file system the input runs on, fuzz_support.h) or elsewhere; the track
 // and the plan have the sizes their lengths give; the route signs own their
 // slots; the track and line files that the model would give have their sizes.
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
 #include "model/compiled_files.h"
-#include "platform/files.h"
+#include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "route/route_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fuzz::WorkFolder folder("route");
-  folder.clear();
-  model::Scenario s = fuzz::fresh_scenario(folder, 1);
+  platform::MemoryFileSystem files;
+  model::Scenario s = fuzz::fresh_scenario(files, 1);
   const std::string description = model::route_description_name(s);
-  platform::replace_file(folder.file(description),
-                         std::string(reinterpret_cast<const char*>(data), size));
+  files.add_file(fuzz::app_file(description),
+                 std::string(reinterpret_cast<const char*>(data), size));
 
   route::RouteOutcome out;
   bool failed = false;
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     failed = true;
   }
 
-  const std::set<std::string> left = folder.names();
+  const std::set<std::string> left = fuzz::left_in_folder(files);
   if (failed) {
     // The compile pass's trap deletes the description where it still exists.
     FUZZ_CHECK(left.empty() || left == std::set<std::string>{description},

@@ -6,13 +6,15 @@
 //
 // Checked: the reading ends with a train code or a run-time failure; the
 // description is gone whenever the reading returns and nothing else appears
-// in the folder; the route's part of the model (cell count, gradients,
+// in the folder (of the memory file system the input runs on, fuzz_support.h)
+// or elsewhere; the route's part of the model (cell count, gradients,
 // mountain marks, general slots, sign slots) is untouched; the stations stay
 // below the sign slots; the finishing pass only adds codes 11 to 13; an
 // identity error comes exactly when the stamps' fields are taken; the station
 // and track files have their sizes.
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "finish/errore.h"
@@ -20,7 +22,7 @@
 #include "finish/identity.h"
 #include "fuzz/fuzz_support.h"
 #include "model/compiled_files.h"
-#include "platform/files.h"
+#include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "route/route_reader.h"
 #include "train/train_reader.h"
@@ -33,14 +35,17 @@ struct AfterRoute {
 };
 
 // The model after the built-in route, without the plan (the train half and
-// the finishing pass never look at it).
-AfterRoute read_builtin_route(const fuzz::WorkFolder& folder) {
+// the finishing pass never look at it). Read on a memory file system of its
+// own; each input sets its own as s.files.
+AfterRoute read_builtin_route() {
+  platform::MemoryFileSystem files;
   AfterRoute r;
-  r.s = fuzz::fresh_scenario(folder, 0);
-  platform::replace_file(folder.file(model::route_description_name(r.s)),
-                         fuzz::builtin_route_text());
+  r.s = fuzz::fresh_scenario(files, 0);
+  files.add_file(fuzz::app_file(model::route_description_name(r.s)), fuzz::builtin_route_text());
   route::RouteOutcome out = route::read_route_description(r.s);
   FUZZ_CHECK(out.read_train && r.s.error_code == 0, "the built-in route does not read cleanly");
+  FUZZ_CHECK(fuzz::left_in_folder(files).empty(), "the built-in route leaves files");
+  r.s.files = nullptr;
   r.sign_slot = out.sign_slot;
   return r;
 }
@@ -63,15 +68,16 @@ bool is_train_error(int32_t code) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fuzz::WorkFolder folder("train");
-  static const AfterRoute route = read_builtin_route(folder);
-  folder.clear();
+  static const AfterRoute route = read_builtin_route();
 
+  platform::MemoryFileSystem files;
+  files.add_folder(fuzz::kAppFolder);
   model::Scenario s = route.s;
+  s.files = &files;
   const model::Scenario& before = route.s;
   const std::string description = model::train_description_name(s);
-  platform::replace_file(folder.file(description),
-                         std::string(reinterpret_cast<const char*>(data), size));
+  files.add_file(fuzz::app_file(description),
+                 std::string(reinterpret_cast<const char*>(data), size));
 
   bool failed = false;
   try {
@@ -79,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const platform::RuntimeFailure&) {
     failed = true;
   }
-  const std::set<std::string> left = folder.names();
+  const std::set<std::string> left = fuzz::left_in_folder(files);
   if (failed) {
     FUZZ_CHECK(left.empty() || left == std::set<std::string>{description},
                "a failed train reading left other files");

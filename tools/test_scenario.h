@@ -7,13 +7,13 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
 #include "finish/identity.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
+#include "platform/files.h"
 
 namespace tools::testing {
 
@@ -128,12 +128,11 @@ class TempFolder {
 };
 
 inline void write_file(const std::filesystem::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
+  platform::replace_file(platform::real_file_system(), p.string(), bytes);
 }
 
 inline std::string read_file(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return platform::read_file(platform::real_file_system(), p.string());
 }
 
 // Writes the scenario's three compiled files into `folder`.
