@@ -36,8 +36,10 @@
 // Another program (an antivirus, an indexer, the simulator reading a file)
 // may hold a file for a moment without sharing it for deletion; a rename or a
 // delete that meets such a sharing failure is tried again for about a second.
-#include <sddl.h>
+// windows.h first: sddl.h needs its definitions.
 #include <windows.h>
+// (a separate block, so that include sorting keeps the order)
+#include <sddl.h>
 
 #include <chrono>
 #include <cstddef>
