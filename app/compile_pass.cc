@@ -2,6 +2,7 @@
 
 #include "finish/finishing_pass.h"
 #include "finish/identity.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
@@ -20,18 +21,32 @@ void memorizza_dati(model::Scenario& s) {
   try {
     route::RouteOutcome route = route::read_route_description(s);
     if (route.read_train) train::read_train_description(s, route.sign_slot);
-  } catch (const platform::RuntimeFailure&) {
+  } catch (const platform::RuntimeFailure& failure) {
     // The one trap of the reading: the readers hold their text in memory, so
     // closing every file is done; what is left is deleting the descriptions.
+    // The error's place is the field being read when the failure came.
+    model::ErrorSite site;
+    site.field = s.reading;
+    site.row = s.reading_row;
+    site.row_keyword = s.reading_row_keyword;
+    site.failure = failure.number();
+    site.failure_text = failure.what();
     delete_if_present(*s.files, platform::join_path(s.app_path, model::route_description_name(s)));
     delete_if_present(*s.files, platform::join_path(s.app_path, model::train_description_name(s)));
-    s.error_code = 25;
+    model::record_error(s, model::kReadingFailure, std::move(site));
   }
 }
 
 void memorizza_percorso(model::Scenario& s, int32_t j) {
   s.write_line_file = j;
-  s.error_code = 0;
+  s.error_code = model::kNoError;
+  // What the last pass recorded for authors goes with it.
+  s.error_site = {};
+  s.earlier_errors.clear();
+  s.earlier_error_count = 0;
+  s.warnings.clear();
+  s.signs_read = 0;
+  s.stations_read = 0;
   model::clear_item_table(s);
   memorizza_dati(s);
   finish::finishing_pass(s);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "model/compile_errors.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
 
@@ -57,9 +58,11 @@ class Pass {
     model::TrackCell& c = s_.cell(k);
     c.value1 = minimo(kMarkValue, c.value1);
   }
+  // The finishing pass works on cells, not on rows: its errors have no place
+  // in a description.
   void fail(int32_t code, int64_t cell) {
-    s_.error_code = code;
     s_.error_position = platform::to_int32(cell * 50);
+    model::record_error(s_, code);
   }
 
   // Every signal within 20 cells before a warning gets a mark in one of the
@@ -79,7 +82,7 @@ class Pass {
       } else if (has_kind(q, model::kAbbattimento)) {
         limit(q);
       } else {
-        fail(11, signal);
+        fail(model::kNoRoomSignalMark, signal);
       }
     }
   }
@@ -101,7 +104,7 @@ class Pass {
           placed = true;
         }
       }
-      if (!placed) fail(12, i);
+      if (!placed) fail(model::kNoRoomApproachMark, i);
     }
   }
 
@@ -127,7 +130,7 @@ class Pass {
           r = -1;
         } else {
           // r runs on past 8: no further mark in this slowdown.
-          fail(13, e);
+          fail(model::kNoRoomSlowMark, e);
         }
       }
       if (s_.cell(e).kind == model::kSlowdownEnd || e >= last_) return e;
@@ -144,7 +147,7 @@ class Pass {
       } else if (is_free(k - 2)) {
         mark(k - 2);
       } else {
-        fail(13, e);
+        fail(model::kNoRoomSlowMark, e);
       }
       return;
     }

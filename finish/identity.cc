@@ -1,9 +1,11 @@
 #include "finish/identity.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "finish/errore.h"
+#include "model/compile_errors.h"
 #include "platform/cp1252.h"
 
 namespace finish {
@@ -45,11 +47,12 @@ void stamp_identity(model::Scenario& s) {
   // track ends the program as a run-time failure, not as an identity error.
   model::TrackCell& first = s.cell(1);
 
-  if (line.item_word1 != 0 || first.value1 != 0) errore("1250");
+  if (line.item_word1 != 0 || first.value1 != 0)
+    errore(std::to_string(model::kIdentityValue1Taken));
   line.item_word1 = kStationFileMarker;
   first.value1 = kTrackFileMarker;
 
-  if (line.item_time != 0 || first.value2 != 0) errore("1251");
+  if (line.item_time != 0 || first.value2 != 0) errore(std::to_string(model::kIdentityValue2Taken));
   line.item_time = codice_gara_st(s);
   first.value2 = codice_gara_og(s);
 }

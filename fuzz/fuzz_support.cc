@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/form_load.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "sources/builtin_texts.h"
@@ -86,25 +87,13 @@ std::string builtin_route_text() { return joined(sources::route_description_text
 std::string builtin_train_text() { return joined(sources::train_description_text()); }
 
 bool is_compile_error(int32_t code) {
-  return (code >= 1 && code <= 13) || (code >= 15 && code <= 22) || code == 24 || code == 25 ||
-         code == 101 || code == 102 || code == 103;
+  const model::ErrorInfo* info = model::find_error(code);
+  return info != nullptr && info->stage != model::ErrorStage::kIdentity;
 }
 
 bool is_route_only_error(int32_t code) {
-  switch (code) {
-    case 1:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 21:
-    case 101:
-    case 102:
-    case 103:
-      return true;
-    default:
-      return false;
-  }
+  const model::ErrorInfo* info = model::find_error(code);
+  return info != nullptr && info->stage == model::ErrorStage::kRoute;
 }
 
 size_t expected_station_file_size(const model::Scenario& s) {

@@ -23,6 +23,17 @@ std::string train_description_name(const Scenario& s) {
   return s.line_name + "_" + s.train_code + "-.txt";
 }
 
+void record_error(Scenario& s, int32_t code, ErrorSite site) {
+  if (s.error_site.code != 0) {
+    ++s.earlier_error_count;
+    if (s.earlier_errors.size() < kMaxEarlierErrors) s.earlier_errors.push_back(s.error_site);
+  }
+  s.error_code = code;
+  site.code = code;
+  site.position = s.error_position;
+  s.error_site = std::move(site);
+}
+
 void clear_item_table(Scenario& s) {
   for (ItemRecord& item : s.item_table) item = ItemRecord{};
 }

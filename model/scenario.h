@@ -8,8 +8,9 @@
 // hold a memory image, though: model/compiled_files.h writes field by field.
 //
 // Compile errors are data: a reader stores the error number in `error_code`
-// (and, for most numbers, a position in metres in `error_position`). Nothing
-// in the compiler reads them back; a later error overwrites an earlier one.
+// (model/compile_errors.h; for most numbers, a position in metres in
+// `error_position`) and where it found it in `error_site`. Nothing in the
+// compiler reads them back; a later error overwrites an earlier one.
 #ifndef SCENARIO_MODEL_SCENARIO_H_
 #define SCENARIO_MODEL_SCENARIO_H_
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "model/reading_record.h"
 #include "model/reusable_vector.h"
 #include "platform/file_system.h"
 
@@ -144,10 +146,29 @@ struct Scenario {
   int32_t error_code = 0;
   int32_t error_position = 0;
 
-  // Where reading stopped: the description file's name and the line of the
-  // last field read. Kept for messages to authors only; never written.
-  std::string reading_file;
-  int reading_line = 0;
+  // For messages to authors only (model/reading_record.h); never written.
+  // The field being read, or last read: the trap of memorizza_dati takes it
+  // as the place of error 25.
+  FieldPlace reading;
+  // The keyword field of the row being read, and its text.
+  FieldPlace reading_row;
+  std::string reading_row_keyword;
+  // The error in error_code as recorded where it was found
+  // (record_error), and the first ones it overwrote with their count.
+  ErrorSite error_site;
+  std::vector<ErrorSite> earlier_errors;
+  int32_t earlier_error_count = 0;
+  // The route's kilometric progressive row last read with a start or value
+  // that is not a multiple of 50: the place of error 2, which is found after
+  // both descriptions are read.
+  FieldPlace progressive_fault;
+  // What the descriptions hold that an author almost never means, in
+  // reading order.
+  std::vector<Warning> warnings;
+  // How many route signs and stations took an item slot (they share slots
+  // 1 .. 80).
+  int32_t signs_read = 0;
+  int32_t stations_read = 0;
 
   // Cell i of the track; throws RuntimeFailure(kSubscriptOutOfRange) when the
   // track does not exist or i lies outside 0 .. cell_count. The non-const one
@@ -160,6 +181,13 @@ struct Scenario {
 // "<line>_linea.txt" and "<line>_<train>-.txt".
 std::string route_description_name(const Scenario& s);
 std::string train_description_name(const Scenario& s);
+
+// Records compile error `code` at `site`: error_code becomes `code` and the
+// site takes the code and error_position (store a position first). The
+// error recorded before, if any, is kept in earlier_errors (the first
+// kMaxEarlierErrors of them) for messages.
+inline constexpr size_t kMaxEarlierErrors = 16;
+void record_error(Scenario& s, int32_t code, ErrorSite site = {});
 
 // Clears the 87 entries of the item table, in slot order.
 void clear_item_table(Scenario& s);

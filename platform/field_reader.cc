@@ -27,27 +27,43 @@ bool FieldReader::take_line_end() {
     return false;
   }
   ++current_line_;
+  line_start_ = pos_;
   return true;
 }
 
 void FieldReader::take_terminator() {
-  if (pos_ < bytes_.size() && bytes_[pos_] == ',') {
+  ended_at_comma_ = pos_ < bytes_.size() && bytes_[pos_] == ',';
+  if (ended_at_comma_) {
     ++pos_;
     return;
   }
   take_line_end();
 }
 
+bool FieldReader::more_on_line() const {
+  if (!ended_at_comma_) return false;
+  for (size_t i = pos_; i < bytes_.size() && !is_line_end(bytes_[i]); ++i) {
+    if (!is_blank(bytes_[i])) return true;
+  }
+  return false;
+}
+
 void FieldReader::begin_field() {
-  if (at_end()) throw RuntimeFailure(kInputPastEnd);
+  ended_at_comma_ = false;
+  quoted_ = false;
+  // A read when no byte remains fails; blanks only still give a field.
+  const bool nothing_left = at_end();
   skip_blanks();
   field_line_ = current_line_;
+  field_column_ = static_cast<int>(pos_ - line_start_) + 1;
+  if (nothing_left) throw RuntimeFailure(kInputPastEnd);
 }
 
 std::string FieldReader::read_text() {
   begin_field();
   std::string field;
   if (pos_ < bytes_.size() && bytes_[pos_] == '"') {
+    quoted_ = true;
     ++pos_;
     size_t start = pos_;
     while (pos_ < bytes_.size() && bytes_[pos_] != '"' && !is_line_end(bytes_[pos_])) ++pos_;

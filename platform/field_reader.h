@@ -14,7 +14,8 @@
 //     comma, a line end or the end of the text; after it the blanks are
 //     skipped and then one comma or one line end is taken; an empty number
 //     field reads as 0;
-//   - every field carries the line it began on, for messages to authors.
+//   - every field carries the line and column (in bytes, from 1) it began
+//     on, for messages to authors.
 // Anything else in a number (a letter, a dot, a quote, a value beyond 32
 // bits), a text field over 65535 bytes, or a read when no byte at all remains
 // throws RuntimeFailure: the compile pass turns it into error 25.
@@ -43,11 +44,23 @@ class FieldReader {
   // The next field as a 32-bit number.
   int32_t read_number();
 
+  // The whole text.
+  std::string_view bytes() const { return bytes_; }
+
   // True once no byte remains.
   bool at_end() const { return pos_ >= bytes_.size(); }
 
-  // The line (from 1) on which the field last returned began; 0 before any.
+  // The line and column (from 1) at which the field last read began, also
+  // when its read failed; a read when no byte remains names the end of the
+  // text. 0 before any read.
   int line() const { return field_line_; }
+  int column() const { return field_column_; }
+
+  // Whether the field last read was a text in double quotes.
+  bool quoted() const { return quoted_; }
+  // Whether the field last read ended at a comma with more than blanks after
+  // it on its line.
+  bool more_on_line() const;
 
  private:
   void skip_blanks();
@@ -59,8 +72,12 @@ class FieldReader {
 
   std::string bytes_;
   size_t pos_ = 0;
+  size_t line_start_ = 0;  // where the current line begins
   int current_line_ = 1;
   int field_line_ = 0;
+  int field_column_ = 0;
+  bool quoted_ = false;
+  bool ended_at_comma_ = false;
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "model/compile_errors.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
 
@@ -49,7 +50,7 @@ bool memo_indicatori_v_max(model::Scenario& s, int32_t posizione, int32_t vas, i
                            int32_t strisced) {
   model::TrackCell& cell = s.cell(rounded_cell(posizione / 50.0 + 1.0));
   if (!cell.is_free()) {
-    s.error_code = 21;
+    s.error_code = model::kIndicatorCellTaken;
     return false;
   }
   cell.kind = model::kSpeedIndicator;

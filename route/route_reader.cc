@@ -25,12 +25,14 @@
 #include "route/route_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "model/compile_errors.h"
+#include "model/description_fields.h"
 #include "platform/cp1252.h"
-#include "platform/field_reader.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
@@ -42,41 +44,28 @@ namespace route {
 
 namespace {
 
+using model::FieldPlace;
 using platform::contains;
 using platform::contains_nocase;
 
-constexpr int32_t kMaxRouteLength = 1000000;
-// The track runs on this far past the end of the line.
-constexpr int32_t kSpareTrack = 7000;
-constexpr int kGeneralMinusLimit = 10;
-constexpr int kBodyMinusLimit = 2;
+constexpr model::MinusRule kGeneralMinus{10, false};
+constexpr model::MinusRule kBodyMinus{2, true};
 
-// The fields of the description, each read noting where reading stands for
-// an author's message.
-class RouteFields {
- public:
-  RouteFields(model::Scenario& s, std::string bytes) : s_(s), in_(std::move(bytes)) {}
-
-  std::string text() {
-    Note note{*this};
-    return in_.read_text();
-  }
-  int32_t number() {
-    Note note{*this};
-    return in_.read_number();
-  }
-  bool at_end() const { return in_.at_end(); }
-
- private:
-  // Records the line also when the read fails inside its field.
-  struct Note {
-    RouteFields& f;
-    ~Note() { f.s_.reading_line = f.in_.line(); }
-  };
-
-  model::Scenario& s_;
-  platform::FieldReader in_;
-};
+// The rows' keywords as authors write them, for "did you mean".
+constexpr std::string_view kGeneralKeywords[] = {"lunghezza percorso",
+                                                 "progressiva chilometrica uno",
+                                                 "progressiva chilometrica due",
+                                                 "progressiva chilometrica tre",
+                                                 "sfondo uno",
+                                                 "sfondo due",
+                                                 "sfondo tre",
+                                                 "ripetizione segnali 4 codici",
+                                                 "ripetizione segnali 9 codici"};
+constexpr std::string_view kBodyKeywords[] = {
+    "pendenza", "curvas1",  "curvas2",         "curvas3",
+    "curvas4",  "curvas5",  "curvas6",         "curvad1",
+    "curvad2",  "curvad3",  "curvad4",         "curvad5",
+    "curvad6",  "montagna", "indicatori_vmax", "cartello_indicatore"};
 
 // How the route body ended.
 enum class BodyEnd {
@@ -88,7 +77,8 @@ enum class BodyEnd {
 class RouteReading {
  public:
   RouteReading(model::Scenario& s, std::string path)
-      : s_(s), path_(std::move(path)), in_(s, platform::read_description_file(*s.files, path_)) {}
+      : s_(s),
+        in_(s, model::Description::kRoute, path, platform::read_description_file(*s.files, path)) {}
 
   // False after code 102.
   bool skip_preamble();
@@ -100,73 +90,71 @@ class RouteReading {
 
   // The description is read whole into memory: closing it is done, so what
   // is left is deleting it.
-  void delete_description() { s_.files->delete_file(path_); }
+  void delete_description() { in_.delete_description(); }
 
   int32_t sign_slot() const { return sign_slot_; }
   bool length_read() const { return length_read_; }
 
  private:
-  void read_keyword() { s_.input_token = in_.text(); }
-  // Ends the reading with `code`.
-  void fail(int32_t code) {
-    delete_description();
-    s_.error_code = code;
-  }
-  void fail_at(int32_t code, int32_t position) {
-    fail(code);
-    s_.error_position = position;
-  }
+  void read_keyword() { in_.keyword(); }
 
   void route_length();
-  bool signal_repetition();
+  void progressive(int slot, int row);
+  bool signal_repetition(const FieldPlace& keyword_at);
 
   // The range test of a route-body row's first position: false (code 15)
   // when (p + 100) / 50 lies beyond the last cell.
-  bool in_range(int32_t p);
+  bool in_range(int32_t p, const FieldPlace& at);
 
-  void gradient(int32_t p, int32_t g);
+  void gradient(int32_t p, int32_t g, const FieldPlace& at);
   void write_gradient_at_cursor();
   bool curve(int32_t p, int32_t l);
-  bool route_sign(int32_t p);
+  bool route_sign(int32_t p, const FieldPlace& at);
 
   model::Scenario& s_;
-  std::string path_;
-  RouteFields in_;
+  model::DescriptionFields in_;
 
   bool length_read_ = false;
   int32_t sign_slot_ = model::kFirstSignSlot;
   int64_t gradient_cursor_ = 0;
   int32_t current_gradient_ = 0;
+  // The cell and line of the last gradient row, for the order warning.
+  int64_t last_gradient_cell_ = -1;
+  int last_gradient_line_ = 0;
+  // The places of the progressive rows last read into slots 81 .. 83.
+  std::array<FieldPlace, 3> progressive_rows_{};
 };
 
 bool RouteReading::skip_preamble() {
-  // A file without any field (empty, or blanks only) has no heading either.
+  // A file without any field (empty, or blanks only) has no heading either:
+  // the error names the file as a whole.
+  const FieldPlace whole_file{model::Description::kRoute, 0, 0};
   if (in_.at_end()) {
-    fail(102);
+    in_.end_with(model::kNoGeneralSection, whole_file);
     return false;
   }
   for (;;) {
     read_keyword();
+    const bool heading = contains_nocase(s_.input_token, "[generale]");
     if (in_.at_end()) {
-      fail(102);
+      in_.end_with(model::kNoGeneralSection, heading ? in_.place() : whole_file);
       return false;
     }
-    if (contains_nocase(s_.input_token, "[generale]")) return true;
+    if (heading) return true;
   }
 }
 
 bool RouteReading::general_section() {
   for (;;) {
-    if (in_.at_end()) return true;
-    read_keyword();
-    if (in_.at_end()) return true;
-    for (int i = 0; i < kGeneralMinusLimit && contains(s_.input_token, "-"); ++i) read_keyword();
+    if (!in_.next_row(kGeneralMinus)) return true;
     const std::string& t = s_.input_token;
+    bool known = false;
 
     if (contains_nocase(t, "percorso") && contains_nocase(t, "lunghezza")) {
+      known = true;
       s_.item_table[model::kSlotTrainGeneral].area_end = in_.number();
-      if (s_.item_table[model::kSlotTrainGeneral].area_end > kMaxRouteLength) {
-        fail(1);
+      if (s_.item_table[model::kSlotTrainGeneral].area_end > model::kMaxRouteLength) {
+        in_.end_with(model::kRouteTooLong, in_.place());
         return false;
       }
       route_length();
@@ -174,24 +162,43 @@ bool RouteReading::general_section() {
     const std::pair<int, const char*> progressives[] = {{model::kSlotProgressiveTre, "tre"},
                                                         {model::kSlotProgressiveDue, "due"},
                                                         {model::kSlotProgressiveUno, "uno"}};
-    for (const auto& [slot, word] : progressives) {
+    for (int row = 0; row < 3; ++row) {
+      const auto& [slot, word] = progressives[row];
       if (contains(t, word) && contains(t, "progressiva")) {
-        model::ItemRecord& item = s_.item_table[static_cast<size_t>(slot)];
-        item.area_start = in_.number();
-        item.area_end = in_.number();
-        item.item_position = in_.number();
+        known = true;
+        progressive(slot, row);
       }
     }
     model::ItemRecord& line = s_.item_table[model::kSlotLine];
-    if (contains(t, "sfondo") && contains(t, "uno")) line.area_start = in_.number();
-    if (contains(t, "sfondo") && contains(t, "due")) line.item_position = in_.number();
-    if (contains(t, "sfondo") && contains(t, "tre")) line.area_end = in_.number();
-    if (contains(t, "segnali") && contains(t, "ripetizione") && !signal_repetition()) return false;
+    const bool sfondo = contains(t, "sfondo");
+    if (sfondo && contains(t, "uno")) known = true, line.area_start = in_.number();
+    if (sfondo && contains(t, "due")) known = true, line.item_position = in_.number();
+    if (sfondo && contains(t, "tre")) known = true, line.area_end = in_.number();
+    if (contains(t, "segnali") && contains(t, "ripetizione")) {
+      known = true;
+      if (!signal_repetition(s_.reading_row)) return false;
+    }
 
     std::string_view trimmed = t;
     trimmed.remove_prefix(std::min(trimmed.find_first_not_of(" \t"), trimmed.size()));
     if (contains(t, "[") && contains(t, "]") && !trimmed.starts_with("-")) return true;
+    if (!known) in_.check_unknown_row(kGeneralKeywords, "general section of the route");
   }
+}
+
+void RouteReading::progressive(int slot, int row) {
+  model::ItemRecord& item = s_.item_table[static_cast<size_t>(slot)];
+  item.area_start = in_.number();
+  const FieldPlace start_at = in_.place();
+  item.area_end = in_.number();
+  const FieldPlace value_at = in_.place();
+  item.item_position = in_.number();
+  FieldPlace& fault = progressive_rows_[static_cast<size_t>(row)];
+  fault = {};
+  if (item.area_start % 50 != 0)
+    fault = start_at;
+  else if (item.area_end % 50 != 0)
+    fault = value_at;
 }
 
 // Sizes the track (and the plan) afresh from the route length just read.
@@ -205,8 +212,8 @@ bool RouteReading::general_section() {
 // which in the general section is nothing. A row costs the same small time
 // whatever its length.
 void RouteReading::route_length() {
-  const int32_t total_length =
-      platform::to_int32(int64_t{s_.item_table[model::kSlotTrainGeneral].area_end} + kSpareTrack);
+  const int32_t total_length = platform::to_int32(
+      int64_t{s_.item_table[model::kSlotTrainGeneral].area_end} + model::kSpareTrack);
   const int32_t cell_count = platform::round_to_int32(total_length / 50.0);
   if (cell_count < 0) {
     throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
@@ -224,16 +231,17 @@ void RouteReading::route_length() {
   length_read_ = true;
 }
 
-bool RouteReading::signal_repetition() {
+bool RouteReading::signal_repetition(const FieldPlace& keyword_at) {
   model::ItemRecord& train = s_.item_table[model::kSlotTrain];
   train.area_start = in_.number();
+  const FieldPlace first_at = in_.place();
   train.area_end = in_.number();
   if (train.area_start % 50 != 0) {
-    fail(3);
+    in_.end_with(model::kRepetitionFirstNotWhole, first_at);
     return false;
   }
   if (train.area_end % 50 != 0) {
-    fail(4);
+    in_.end_with(model::kRepetitionSecondNotWhole, in_.place());
     return false;
   }
   if (contains(s_.input_token, "4")) {
@@ -241,7 +249,7 @@ bool RouteReading::signal_repetition() {
   } else if (contains(s_.input_token, "9")) {
     train.item_position = 9;
   } else {
-    fail(5);
+    in_.end_with(model::kRepetitionNoCount, keyword_at);
     return false;
   }
   if (train.area_end == 0) train.item_position = 0;
@@ -249,72 +257,118 @@ bool RouteReading::signal_repetition() {
 }
 
 void RouteReading::prepare_body() {
+  // Error 2 is found after both descriptions are read, on the ordered
+  // records; ordering only swaps whole rows (or clears all three), so the
+  // first row read with a value off the 50 m grid is the one to name.
+  s_.progressive_fault = {};
+  for (const FieldPlace& row : progressive_rows_) {
+    if (row.line > 0 && (s_.progressive_fault.line == 0 || row.line < s_.progressive_fault.line)) {
+      s_.progressive_fault = row;
+    }
+  }
   progressive_ordina(s_);
   s_.mountain_count = 0;
   sign_slot_ = model::kFirstSignSlot;
+  s_.signs_read = 0;
   gradient_cursor_ = 0;
   if (s_.write_line_file != 0) plan_start(s_);
 }
 
 BodyEnd RouteReading::route_body() {
   for (;;) {
-    if (in_.at_end()) return BodyEnd::kEndOfFile;
-    read_keyword();
-    if (in_.at_end()) return BodyEnd::kEndOfFile;
-    for (int i = 0; i < kBodyMinusLimit && contains(s_.input_token, "-"); ++i) {
-      read_keyword();
-      if (in_.at_end()) return BodyEnd::kEndOfFile;
-    }
+    if (!in_.next_row(kBodyMinus)) return BodyEnd::kEndOfFile;
     // A sign row reads its text into input_token: test on the keyword.
     const std::string t = s_.input_token;
+    bool known = false;
 
     if (contains_nocase(t, "pendenza")) {
+      known = true;
       const int32_t p = in_.number();
+      const FieldPlace at = in_.place();
       const int32_t g = in_.number();
-      if (!in_range(p)) return BodyEnd::kRangeStop;
-      gradient(p, g);
+      if (!in_range(p, at)) return BodyEnd::kRangeStop;
+      in_.check_low_bits(in_.place(), "gradient " + std::to_string(g), g,
+                         int32_t{platform::low8(int64_t{g} + 100)} - 100);
+      gradient(p, g, at);
     }
-    if (contains_nocase(t, "curva") && s_.write_line_file != 0) {
-      const int32_t p = in_.number();
-      const int32_t l = in_.number();
-      if (!in_range(p)) return BodyEnd::kRangeStop;
-      if (!curve(p, l)) return BodyEnd::kCompileError;
+    if (contains_nocase(t, "curva")) {
+      known = true;
+      if (s_.write_line_file != 0) {
+        const int32_t p = in_.number();
+        const FieldPlace at = in_.place();
+        const int32_t l = in_.number();
+        if (!in_range(p, at)) return BodyEnd::kRangeStop;
+        if (!curve(p, l)) return BodyEnd::kCompileError;
+      }
     }
     if (contains_nocase(t, "montagna")) {
+      known = true;
       const int32_t inizio = in_.number();
+      const FieldPlace at = in_.place();
       const int32_t fine = in_.number();
       const int32_t tipo = in_.number();
-      if (!in_range(inizio)) return BodyEnd::kRangeStop;
+      if (!in_range(inizio, at)) return BodyEnd::kRangeStop;
+      // A type above 10 asks for markers and is stored less 10.
+      const int64_t type = tipo > 10 ? int64_t{tipo} - 10 : tipo;
+      in_.check_low_bits(in_.place(),
+                         tipo > 10
+                             ? "mountain type " + std::to_string(type) + " (" +
+                                   std::to_string(tipo) + " less the 10 that asks for markers)"
+                             : "mountain type " + std::to_string(type),
+                         type, platform::low8(type));
       memo_montagna(s_, inizio, fine, tipo);
     }
     if (contains_nocase(t, "indicatori_v")) {
+      known = true;
       int32_t v[9];
-      for (int32_t& value : v) value = in_.number();
-      if (!in_range(v[0])) return BodyEnd::kRangeStop;
+      v[0] = in_.number();
+      const FieldPlace at = in_.place();
+      for (int i = 1; i < 9; ++i) v[i] = in_.number();
+      if (!in_range(v[0], at)) return BodyEnd::kRangeStop;
       if (!memo_indicatori_v_max(s_, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8])) {
-        fail_at(21, v[0]);
+        in_.end_with(model::kIndicatorCellTaken, v[0], at);
         return BodyEnd::kCompileError;
       }
     }
     if (contains_nocase(t, "indicat") && contains_nocase(t, "cartello")) {
+      known = true;
       const int32_t p = in_.number();
+      const FieldPlace at = in_.place();
       s_.input_token = in_.text();
-      if (!in_range(p)) return BodyEnd::kRangeStop;
-      if (!route_sign(p)) return BodyEnd::kCompileError;
+      if (!in_range(p, at)) return BodyEnd::kRangeStop;
+      if (in_.text_cut_at_comma()) {
+        in_.warn(model::WarningId::kSignComma, in_.place(),
+                 "the sign text \"" + s_.input_token +
+                     "\" ends at a comma: the rest of its line is read as further fields; put "
+                     "the whole text in double quotes to keep the comma");
+      }
+      if (!route_sign(p, at)) return BodyEnd::kCompileError;
     }
+    if (!known) in_.check_unknown_row(kBodyKeywords, "route body");
   }
 }
 
-bool RouteReading::in_range(int32_t p) {
-  if (int64_t{p} + 100 <= int64_t{50} * s_.cell_count) return true;
-  s_.error_code = 15;
-  s_.error_position = p;
+bool RouteReading::in_range(int32_t p, const FieldPlace& at) {
+  if (in_.within_track(p, model::kRowRoom)) return true;
+  in_.stop_beyond_track(p, at);
   return false;
 }
 
 // A gradient holds from its row's cell up to the cell before the next row's.
-void RouteReading::gradient(int32_t p, int32_t g) {
+void RouteReading::gradient(int32_t p, int32_t g, const FieldPlace& at) {
   const double c = platform::round_half_even(p / 50.0);
+  if (c < static_cast<double>(last_gradient_cell_)) {
+    in_.warn(model::WarningId::kGradientOrder, at,
+             "gradient row at " + std::to_string(p) + " m (cell " +
+                 std::to_string(static_cast<int64_t>(c)) +
+                 ") lies behind the previous gradient row's cell " +
+                 std::to_string(last_gradient_cell_) + " (line " +
+                 std::to_string(last_gradient_line_) +
+                 "): rows are taken in file order, and a row behind the last one sets one "
+                 "cell only");
+  }
+  last_gradient_cell_ = static_cast<int64_t>(c);
+  last_gradient_line_ = at.line;
   if (c > 0) {
     // At least one cell, even for a row at or behind the cursor.
     do {
@@ -333,16 +387,16 @@ void RouteReading::write_gradient_at_cursor() {
 bool RouteReading::curve(int32_t p, int32_t l) {
   const std::optional<double> k = curve_heading_change(s_.input_token);
   if (!k || !plan_curve(s_, p, l, *k)) {
-    fail(103);
+    in_.end_with(model::kBadCurve, s_.reading_row);
     return false;
   }
   return true;
 }
 
-bool RouteReading::route_sign(int32_t p) {
+bool RouteReading::route_sign(int32_t p, const FieldPlace& at) {
   model::TrackCell& cell = s_.cell(static_cast<int64_t>(platform::round_half_even(p / 50.0 + 1.0)));
   if (!cell.is_free()) {
-    fail_at(6, p);
+    in_.end_with(model::kSignCellTaken, p, at);
     return false;
   }
   // Signs fill slots 80 downward; slot 0 is never filled.
@@ -354,6 +408,7 @@ bool RouteReading::route_sign(int32_t p) {
   cell.value1 = platform::to_int16(sign_slot_);
   s_.item_table[static_cast<size_t>(sign_slot_)].item_name = s_.input_token;
   --sign_slot_;
+  s_.signs_read = model::kFirstSignSlot - sign_slot_;
   return true;
 }
 
@@ -375,11 +430,14 @@ RouteOutcome read_route_description(model::Scenario& s) {
   const std::string name = model::route_description_name(s);
   const std::string path = platform::join_path(s.app_path, name);
   if (!platform::file_exists(*s.files, path)) {
-    s.error_code = 101;
+    model::ErrorSite site;
+    site.field.description = model::Description::kRoute;
+    model::record_error(s, model::kNoRouteDescription, site);
     return outcome;
   }
-  s.reading_file = name;
-  s.reading_line = 0;
+  s.reading = {model::Description::kRoute, 0, 0};
+  s.reading_row = {};
+  s.reading_row_keyword.clear();
   RouteReading reading(s, path);
 
   if (!reading.skip_preamble()) return outcome;

@@ -570,9 +570,9 @@ TEST_F(RouteReaderTest, RouteSigns) {
     EXPECT_EQ(s_.item_table[80].item_name, "(A)");
     EXPECT_EQ(s_.item_table[79].item_name, "");
     EXPECT_EQ(cell(801).kind, model::kEmpty);
-    // Where reading stopped, for the author.
-    EXPECT_EQ(s_.reading_file, "BRENTALVO_linea.txt");
-    EXPECT_EQ(s_.reading_line, 5);
+    // Where the error was found, for the author: the second sign's position.
+    EXPECT_EQ(s_.error_site.field, (model::FieldPlace{model::Description::kRoute, 5, 23}));
+    EXPECT_EQ(s_.error_site.row, (model::FieldPlace{model::Description::kRoute, 5, 1}));
     // The gradient tail is not written after a compile error.
     EXPECT_EQ(gradient(0), 0);
   }

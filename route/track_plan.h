@@ -23,12 +23,13 @@
 #include <optional>
 #include <string_view>
 
+#include "model/compile_errors.h"
 #include "model/scenario.h"
 
 namespace route {
 
 // A curve row may not push the plan cursor past this point count.
-inline constexpr int32_t kMaxCurvePoints = 1000000;
+inline constexpr int32_t kMaxCurvePoints = model::kMaxPlanPoints;
 
 // Creates the plan afresh for points 0 .. s.total_length, every point empty
 // (and every value 0, cursor 0). It reuses the storage of the plan before:

@@ -113,6 +113,34 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   compile->add_flag("--force", options.force,
                     "Replace compiled files in DIR that another scenario's names gave");
 
+  // check
+  CompileOptions check_options;
+  std::string check_route, check_train;
+  bool check_json = false, werror = false, check_no_line_file = false;
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Compile a route description and a train description in memory and write nothing: "
+      "print every warning and the error, if any, in file order, and how many of the 80 "
+      "slots the stations and route signs take.");
+  check->add_option("--route", check_route, "Route description")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->type_name("FILE");
+  check->add_option("--train", check_train, "Train description")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->type_name("FILE");
+  check->add_option("--line-name", check_options.line_name, "Line name (default BRENTALVO)")
+      ->check(name_rule("line name"))
+      ->type_name("NAME");
+  check->add_option("--train-code", check_options.train_code, "Train code (default TRN4417)")
+      ->check(name_rule("train code"))
+      ->type_name("CODE");
+  check->add_flag("--no-line-file", check_no_line_file,
+                  "Compile without a track plan (curve rows are then not read)");
+  check->add_flag("--json", check_json, "Print the outcome as one JSON object");
+  check->add_flag("--werror", werror, "Exit with 1 when there is a warning");
+
   // inspect
   std::string inspect_path;
   bool inspect_json = false, cells = false;
@@ -142,14 +170,14 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   // CLI11 would only say that a command is missing.
   auto is_command = [&](const std::string& word) {
-    for (const CLI::App* c : {builtin, compile, inspect, render}) {
+    for (const CLI::App* c : {builtin, compile, check, inspect, render}) {
       if (c->get_name() == word) return true;
     }
     return false;
   };
   if (argc > 1 && argv[1][0] != '-' && !is_command(argv[1])) {
     err << "scenario_tool: unknown command \"" << argv[1]
-        << "\": the commands are builtin, compile, inspect and render\n";
+        << "\": the commands are builtin, compile, check, inspect and render\n";
     return kUsage;
   }
   try {
@@ -177,13 +205,32 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
         out << dump(report.to_json()) << "\n";
         return report.exit_status();
       }
-      if (report.error_code != 0 || report.outcome != Outcome::kOk) {
-        err << report.diagnostic.text() << "\n";
-      } else {
-        out << "compiled with no error\n";
+      for (const Diagnostic& d : report.diagnostics()) err << d.text();
+      if (report.stopped()) {
+        err << "scenario_tool: " << report.message() << "\n";
+        return report.exit_status();
       }
-      if (!report.files.empty()) print_files(out, out_dir, report.files);
+      if (report.error_code == 0) out << "compiled with no error\n";
+      print_files(out, out_dir, report.files);
+      out << report.slots.text() << "\n";
       return report.exit_status();
+    }
+    if (check->parsed()) {
+      check_options.route = check_route;
+      check_options.train = check_train;
+      check_options.line_file = !check_no_line_file;
+      CompileReport report = check_descriptions(check_options);
+      if (check_json) {
+        out << dump(report.to_json()) << "\n";
+        return report.check_status(werror);
+      }
+      for (const Diagnostic& d : report.diagnostics()) out << d.text();
+      if (report.outcome == Outcome::kRuntimeFailure) {
+        err << "scenario_tool: " << report.message() << "\n";
+        return report.check_status(werror);
+      }
+      out << report.slots.text() << "\n";
+      return report.check_status(werror);
     }
     if (inspect->parsed()) {
       CompiledSet set = load_compiled(platform::real_file_system(), inspect_path, false);

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "model/compile_errors.h"
 #include "tools/test_scenario.h"
 #include "tools/tool_run.h"
 #include "tools/xml_check.h"
@@ -195,59 +196,62 @@ struct ErrorCase {
   int identity_error;  // 0: null
   const char* file;    // "route", "train" or nullptr
   int line;            // 0: null
+  int column;          // 0: null
   const char* message;
 };
 
 const ErrorCase kErrorCases[] = {
-    {"clean", kRoute, kTrain, 0, 0, 0, "ok", 0, nullptr, 0, "no compile error"},
+    {"clean", kRoute, kTrain, 0, 0, 0, "ok", 0, nullptr, 0, 0, "no compile error"},
     {"route sign on a taken cell",
      "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
      "cartello_indicatore, 3000, (A)\r\ncartello_indicatore, 3010, (B)\r\n[fine]\r\n",
-     kTrain, 1, 6, 3010, "ok", 0, "route", 5,
-     "error 6: route sign on a cell already taken at 3010 m (km 3+010)"},
+     kTrain, 1, 6, 3010, "compile_error", 0, "route", 5, 22,
+     "error 6: route sign on a cell already taken (3010 m, km 3+010)"},
     {"route row not a number",
      "[generale]\r\nlunghezza percorso, 10000\r\n[pendenze]\r\npendenza, 0, 5\r\n"
      "pendenza, 50, 5x\r\n[fine]\r\n",
-     kTrain, 1, 25, 0, "ok", 0, "route", 5,
+     kTrain, 1, 25, 0, "compile_error", 0, "route", 5, 15,
      "error 25: the description could not be read here: a field is not a whole number"},
     {"route row past the end, train read after it",
      "[generale]\r\nlunghezza percorso, 10000\r\n[pendenze]\r\npendenza, 0, 5\r\n"
      "pendenza, 20000, 3\r\n[fine]\r\n",
      "[generale]\r\nnumero vetture, 5\r\n[segnali]\r\n"
      "segnale, 4750, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n[fine]\r\n",
-     1, 15, -1, "ok", 0, "route", 5,
-     "error 15: position beyond the end of the track at 20000 m (km 20+000): the track runs "
-     "to 17000 m"},
+     1, 15, 20000, "compile_error", 0, "route", 5, 11,
+     "error 15: position beyond the end of the track: the track runs 7000 m past the route "
+     "length, and a row must lie at least 100 m before its end, a station 800 m (20000 m, km "
+     "20+000; the track ends at 17000 m)"},
     {"station position", kRoute,
      "[generale]\r\nnumero vetture, 5\r\n[stazioni]\r\n"
      "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
      "stazione, 4525, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n[fine]\r\n",
-     1, 8, 4525, "ok", 0, "train", 5,
-     "error 8: station position is not a multiple of 50 m, station at 4525 m (km 4+525)"},
+     1, 8, 4525, "compile_error", 0, "train", 5, 11,
+     "error 8: station position is not a multiple of 50 m (4525 m, km 4+525)"},
     {"train value too large", kRoute,
      "[generale]\r\nnumero vetture, 5\r\n"
      "stazione, 0, 300, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n[fine]\r\n",
-     1, 25, 0, "ok", 0, "train", 3,
+     1, 25, 0, "compile_error", 0, "train", 3, 14,
      "error 25: the description could not be read here: a value does not fit its field"},
-    {"no train description", kRoute, nullptr, 1, 25, 0, "ok", 0, nullptr, 0,
+    {"no train description", kRoute, nullptr, 1, 25, 0, "compile_error", 0, nullptr, 0, 0,
      "error 25: no train description was given"},
     {"finishing pass", kRoute,
      "[generale]\r\n[rallentamenti]\r\nrallentamento, 5000, 30, 100, 1, 0, 0\r\n[segnali]\r\n"
      "segnale, 4750, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\nsegnale, 4700, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n"
      "segnale, 4650, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n[fine]\r\n",
-     1, 12, 5050, "ok", 0, nullptr, 0,
-     "error 12: no free cell for a mark 250-350, 550-650 or 900-1000 m before a slowdown start, "
-     "start at cell 101 (5050 m, km 5+050)"},
+     1, 12, 5050, "compile_error", 0, nullptr, 0, 0,
+     "error 12: no free cell for a mark 250-350, 550-650 or 900-1000 m before a slowdown start "
+     "(cell 101, 5050 m, km 5+050)"},
     {"identity",
      "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
      "cartello_indicatore, 0, (ORIGINE)\r\n[fine]\r\n",
-     kTrain, 2, 0, 0, "identity_error", 1250, nullptr, 0, "error 1250: identity error: cell 1"},
-    {"no route description", nullptr, kTrain, 2, 101, 0, "runtime_failure", 0, nullptr, 0,
+     kTrain, 2, 0, 0, "identity_error", 1250, nullptr, 0, 0, "error 1250: identity error: cell 1"},
+    {"no route description", nullptr, kTrain, 2, 101, 0, "runtime_failure", 0, nullptr, 0, 0,
      "error 101: no route description: the file is missing; then the compile stopped with a "
      "run-time failure 9"},
     {"route length refused", "[generale]\r\nlunghezza percorso, 1000001\r\n[fine]\r\n", kTrain, 2,
-     1, 0, "runtime_failure", 0, "route", 2,
-     "error 1: route length 1000001 m is above the limit of 1000000 m; then the compile stopped"},
+     1, 0, "runtime_failure", 0, "route", 2, 21,
+     "error 1: route length is above the limit of 1000000 m (1000001 m); then the compile "
+     "stopped"},
 };
 
 TEST(CompileTest, OneFixturePerClassOfError) {
@@ -294,11 +298,36 @@ TEST(CompileTest, OneFixturePerClassOfError) {
     }
     std::string message = j["message"];
     EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+    // The error object holds the same, with the column and the position.
+    if (c.error_code != 0) {
+      const nlohmann::json& e = j["error"];
+      EXPECT_EQ(e["code"], c.error_code);
+      EXPECT_EQ(e["file"], j["file"]);
+      EXPECT_EQ(e["line"], j["line"]);
+      if (c.column) {
+        EXPECT_EQ(e["column"], c.column);
+      } else {
+        EXPECT_TRUE(e["column"].is_null());
+      }
+      if (model::find_error(c.error_code)->has_position) {
+        EXPECT_EQ(e["position"], j["error_position"]);
+      } else {
+        EXPECT_TRUE(e["position"].is_null());
+      }
+      EXPECT_EQ(("error " + std::to_string(c.error_code) + ": " + e["message"].get<std::string>())
+                    .rfind(std::string(c.message).substr(0, message.find(';')), 0),
+                0u);
+    } else {
+      EXPECT_TRUE(j["error"].is_null());
+    }
+    EXPECT_EQ(j["warnings"], nlohmann::json::array());
 
     std::set<std::string> written;
     for (const auto& f : j["files"]) written.insert(f);
     EXPECT_EQ(names_in(dir.path() / "out"), written);
-    EXPECT_EQ(written.size(), std::string(c.outcome) == "ok" ? 3u : 0u);
+    const bool written_all =
+        std::string(c.outcome) == "ok" || std::string(c.outcome) == "compile_error";
+    EXPECT_EQ(written.size(), written_all ? 3u : 0u);
     untouched.check();
     // Nothing but the author's files and the output beside them.
     EXPECT_EQ(names_in(dir.path()).size(), inputs.size() + (written.empty() ? 0 : 1));
@@ -308,10 +337,16 @@ TEST(CompileTest, OneFixturePerClassOfError) {
     fs::remove_all(dir.path() / "out");
     ToolRun text = tool(args);
     EXPECT_EQ(text.status, c.status);
-    if (c.error_code != 0 || c.identity_error) {
+    if (c.error_code != 0) {
       std::string where = c.file ? j["file"].get<std::string>() + ":" : "";
-      if (c.line) where += std::to_string(c.line) + ":";
-      EXPECT_EQ(text.err.rfind(where + (where.empty() ? "" : " ") + c.message, 0), 0u) << text.err;
+      if (c.line) where += std::to_string(c.line) + ":" + std::to_string(c.column) + ":";
+      const std::string heading = where + (where.empty() ? "" : " ") + c.message;
+      EXPECT_EQ(text.err.rfind(heading.substr(0, heading.find(';')), 0), 0u) << text.err;
+    }
+    if (c.identity_error) {
+      EXPECT_NE(text.err.find("error " + std::to_string(c.identity_error) + ": identity error"),
+                std::string::npos)
+          << text.err;
     }
     untouched.check();
   }
@@ -465,7 +500,7 @@ TEST(CompileTest, TheProgramPrintsOneJsonObject) {
   EXPECT_EQ(read_file(dir.path() / "stderr"), "");
   nlohmann::json j = nlohmann::json::parse(read_file(dir.path() / "stdout"));
   EXPECT_EQ(j["outcome"], "ok");
-  EXPECT_EQ(j.size(), 8u);
+  EXPECT_EQ(j.size(), 11u);
 }
 
 // Output that cannot reach its reader (a full device, a closed pipe) is a

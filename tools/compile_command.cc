@@ -5,6 +5,7 @@
 
 #include "app/compile_pass.h"
 #include "finish/errore.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/files.h"
@@ -36,6 +37,13 @@ struct Inputs {
   std::optional<std::string> route, train;
 };
 
+Inputs read_inputs(const CompileOptions& o, platform::FileSystem& files) {
+  Inputs in;
+  if (o.route) in.route = read_description(files, *o.route, "route description");
+  if (o.train) in.train = read_description(files, *o.train, "train description");
+  return in;
+}
+
 model::Scenario fresh_scenario(const CompileOptions& o, const std::string& folder,
                                platform::FileSystem& files) {
   model::Scenario s;
@@ -53,129 +61,51 @@ void serve_inputs(DescriptionOverlay& overlay, const model::Scenario& s, const I
   overlay.serve(platform::join_path(s.app_path, model::train_description_name(s)), in.train);
 }
 
-// The words for a run-time failure inside reading, by its number.
-std::string failure_words(const platform::RuntimeFailure& f) {
-  std::string words;
-  switch (f.number()) {
-    case platform::kOverflow:
-      words = "a value does not fit its field";
-      break;
-    case platform::kTypeMismatch:
-      words = "a field is not a whole number";
-      break;
-    case platform::kInputPastEnd:
-      words = "the file ends inside a row";
-      break;
-    case platform::kSubscriptOutOfRange:
-      words =
-          "a row reaches outside the track or the tables (a cell before the start, "
-          "past the end, or too many rows of its kind)";
-      break;
-    default:
-      words = "run-time failure " + std::to_string(f.number());
-  }
-  return words + " (" + f.what() + ")";
+DescriptionSources sources_of(const CompileOptions& o, const Inputs& in) {
+  DescriptionSources src;
+  if (o.route) src.route_file = o.route->string();
+  if (o.train) src.train_file = o.train->string();
+  src.route = in.route;
+  src.train = in.train;
+  return src;
 }
 
-// Where the reading of the two descriptions stopped, found by reading them
-// once more on a scratch model with the same readers in the compile pass's
-// order. Needed where the final model cannot tell: an error 15 of the route
-// half is followed by the whole train half (which moves the reading state on
-// and may replace the position), and an error 25 leaves no word on what
-// failed.
-struct ReadingReplay {
-  int32_t route_code = 0;
-  int32_t route_position = 0;
-  int route_line = 0;
-  bool failed = false;    // a run-time failure ended the reading (error 25)
-  bool in_train = false;  // ... in the train half
-  std::string file;       // the description of the last field read before it
-  int line = 0;
-  std::string failure;  // its words
-};
-
-ReadingReplay replay_reading(const CompileOptions& o, const Inputs& in) {
-  // In memory: the replay writes nothing and cannot fail on a disk.
-  platform::MemoryFileSystem memory;
-  DescriptionOverlay overlay(memory);
-  model::Scenario s = fresh_scenario(o, "replay", overlay);
-  serve_inputs(overlay, s, in);
-  s.write_line_file = o.line_file ? 1 : 0;
-  s.error_code = 0;
-  model::clear_item_table(s);
-  ReadingReplay r;
+// Runs the compile pass on `s`, whose descriptions are served, and reports
+// what it recorded.
+CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenario& s) {
+  CompileReport report;
   try {
-    route::RouteOutcome route = route::read_route_description(s);
-    r.route_code = s.error_code;
-    r.route_position = s.error_position;
-    r.route_line = s.reading_line;
-    if (route.read_train) {
-      r.in_train = true;
-      s.reading_file.clear();
-      s.reading_line = 0;
-      train::read_train_description(s, route.sign_slot);
-    }
+    app::memorizza_percorso(s, o.line_file ? 1 : 0);
+  } catch (const finish::ErroreEnd& end) {
+    report.outcome = Outcome::kIdentityError;
+    report.identity_error = end.number();
   } catch (const platform::RuntimeFailure& f) {
-    r.failed = true;
-    r.file = s.reading_file;
-    r.line = s.reading_line;
-    r.failure = failure_words(f);
-  }
-  return r;
-}
-
-// Names the author's file for a description file name of the compile pass.
-std::optional<std::string> author_file(const CompileOptions& o, const model::Scenario& s,
-                                       const std::string& reading_file) {
-  if (reading_file.empty()) return std::nullopt;
-  std::string name = fs::path(reading_file).filename().string();
-  if (o.route && name == model::route_description_name(s)) return o.route->string();
-  if (o.train && name == model::train_description_name(s)) return o.train->string();
-  return name;
-}
-
-Diagnostic diagnose(const CompileOptions& o, const Inputs& in, const model::Scenario& s) {
-  Diagnostic d;
-  int32_t code = s.error_code;
-  if (code == 0) {
-    d.message = "no compile error";
-    return d;
-  }
-  ErrorFacts facts;
-  facts.cell_count = s.cell_count;
-  facts.line_length = s.item_table[model::kSlotTrainGeneral].area_end;
-  int32_t position = s.error_position;
-
-  if (is_finishing_code(code) || code == 101) {
-    // The finishing pass works on cells, not rows; 101 has no file at all.
-  } else if (code == 2) {
-    // Checked after the train reading, about rows of the route description.
-    if (o.route) d.file = o.route->string();
-  } else if (code == 15 || code == 25) {
-    ReadingReplay r = replay_reading(o, in);
-    if (code == 15 && r.route_code == 15) {
-      if (o.route) d.file = o.route->string();
-      if (d.file && r.route_line > 0) d.line = r.route_line;
-      position = r.route_position;
-    } else if (code == 25 && r.failed) {
-      if (r.in_train && !o.train) {
-        facts.train_missing = true;
-      } else {
-        const std::optional<fs::path>& source = r.in_train ? o.train : o.route;
-        if (source) d.file = source->string();
-        if (d.file && r.line > 0 && !r.file.empty()) d.line = r.line;
-        facts.failure = r.failure;
+    report.outcome = Outcome::kRuntimeFailure;
+    if (f.number() == platform::kSubscriptOutOfRange) {
+      report.stop = "run-time failure " + std::to_string(f.number()) + " (" + f.what() + ")";
+      if (!s.track_allocated) {
+        report.stop +=
+            ": no track was built, as the route description gave no accepted route length";
       }
     } else {
-      d.file = author_file(o, s, s.reading_file);
-      if (d.file && s.reading_line > 0) d.line = s.reading_line;
+      // Past the reading, only the compiled files' writing touches a file.
+      report.stop = "failure writing the compiled files: " + f.detail();
     }
-  } else {
-    d.file = author_file(o, s, s.reading_file);
-    if (d.file && s.reading_line > 0) d.line = s.reading_line;
+  } catch (const std::bad_alloc&) {
+    report.outcome = Outcome::kRuntimeFailure;
+    report.stop = "failure: out of memory";
   }
-  d.message = error_message(code, position, facts);
-  return d;
+  report.error_code = s.error_code;
+  report.error_position = s.error_position;
+  if (report.outcome == Outcome::kOk && s.error_code != model::kNoError) {
+    report.outcome = Outcome::kCompileError;
+  }
+  const DescriptionSources src = sources_of(o, in);
+  if (s.error_code != model::kNoError) report.error = error_diagnostic(s, src);
+  report.warnings = warning_diagnostics(s, src);
+  report.slots = slots_of(s);
+  report.sources = src;
+  return report;
 }
 
 void refuse_bad_names(const CompileOptions& o) {
@@ -317,6 +247,8 @@ const char* outcome_name(Outcome outcome) {
   switch (outcome) {
     case Outcome::kOk:
       return "ok";
+    case Outcome::kCompileError:
+      return "compile_error";
     case Outcome::kIdentityError:
       return "identity_error";
     case Outcome::kRuntimeFailure:
@@ -325,31 +257,79 @@ const char* outcome_name(Outcome outcome) {
   return "ok";
 }
 
+bool CompileReport::stopped() const {
+  return outcome == Outcome::kIdentityError || outcome == Outcome::kRuntimeFailure;
+}
+
 int CompileReport::exit_status() const {
-  if (outcome != Outcome::kOk) return 2;
+  if (stopped()) return 2;
   return error_code == 0 ? 0 : 1;
+}
+
+int CompileReport::check_status(bool warnings_are_errors) const {
+  if (outcome == Outcome::kRuntimeFailure) return 2;
+  if (error_code != 0 || identity_error) return 1;
+  return warnings_are_errors && !warnings.empty() ? 1 : 0;
+}
+
+std::vector<Diagnostic> CompileReport::diagnostics() const {
+  std::vector<Diagnostic> all = warnings;
+  if (error) all.push_back(*error);
+  sort_in_file_order(all, sources);
+  if (identity_error) all.push_back(identity_diagnostic(*identity_error));
+  return all;
+}
+
+std::string CompileReport::message() const {
+  std::string m = error ? "error " + std::to_string(error->code) + ": " + error->message
+                        : std::string("no compile error");
+  if (!stopped()) return m;
+  const std::string ended = identity_error ? "error " + std::to_string(*identity_error) + ": " +
+                                                 identity_diagnostic(*identity_error).message
+                                           : "the compile stopped with a " + stop;
+  return (error ? m + "; then " : std::string()) + ended + "; no compiled file was replaced";
 }
 
 nlohmann::ordered_json CompileReport::to_json() const {
   using json = nlohmann::ordered_json;
+  auto or_null = [](int n) { return n > 0 ? json(n) : json(nullptr); };
   json names = json::array();
   for (const WrittenFile& f : files) names.push_back(to_utf8(f.first));
+  json error_json = nullptr;
+  if (error) {
+    error_json = json{{"code", error->code},
+                      {"file", error->file ? json(*error->file) : json(nullptr)},
+                      {"line", or_null(error->line)},
+                      {"column", or_null(error->column)},
+                      {"position", error->position ? json(*error->position) : json(nullptr)},
+                      {"message", error->message}};
+  }
+  json warning_list = json::array();
+  for (const Diagnostic& w : warnings) {
+    warning_list.push_back(json{{"id", w.id},
+                                {"file", w.file ? json(*w.file) : json(nullptr)},
+                                {"line", or_null(w.line)},
+                                {"column", or_null(w.column)},
+                                {"message", w.message}});
+  }
   return json{{"error_code", error_code},
               {"error_position", error_position},
               {"outcome", outcome_name(outcome)},
               {"identity_error", identity_error ? json(*identity_error) : json(nullptr)},
-              {"file", diagnostic.file ? json(*diagnostic.file) : json(nullptr)},
-              {"line", diagnostic.line ? json(*diagnostic.line) : json(nullptr)},
-              {"message", diagnostic.message},
-              {"files", names}};
+              {"file", error && error->file ? json(*error->file) : json(nullptr)},
+              {"line", error ? or_null(error->line) : json(nullptr)},
+              {"message", message()},
+              {"files", names},
+              {"error", error_json},
+              {"warnings", warning_list},
+              {"slots",
+               json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
 }
 
 CompileReport compile_descriptions(const CompileOptions& o) {
   refuse_bad_names(o);
   platform::FileSystem& files = *o.files;
-  Inputs in;
-  if (o.route) in.route = read_description(files, *o.route, "route description");
-  if (o.train) in.train = read_description(files, *o.train, "train description");
+  Inputs in = read_inputs(o, files);
 
   const std::string out = o.out.string();
   std::unique_ptr<platform::FolderLock> lock;
@@ -376,47 +356,27 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   refuse_replacing_another_scenario(o, files, s);
   serve_inputs(overlay, s, in);
 
-  CompileReport report;
-  std::string stop;  // what ended the pass early, in words
-  try {
-    app::memorizza_percorso(s, o.line_file ? 1 : 0);
-  } catch (const finish::ErroreEnd& end) {
-    report.outcome = Outcome::kIdentityError;
-    report.identity_error = end.number();
-  } catch (const platform::RuntimeFailure& f) {
-    report.outcome = Outcome::kRuntimeFailure;
-    if (f.number() == platform::kSubscriptOutOfRange) {
-      stop = "run-time failure " + std::to_string(f.number()) + " (" + f.what() + ")";
-      if (!s.track_allocated) {
-        stop += ": no track was built, as the route description gave no accepted route length";
-      }
-    } else {
-      // Past the reading, only the compiled files' writing touches a file.
-      stop = "failure writing the compiled files: " + f.detail();
-    }
-  } catch (const std::bad_alloc&) {
-    report.outcome = Outcome::kRuntimeFailure;
-    stop = "failure: out of memory";
-  }
-  report.error_code = s.error_code;
-  report.error_position = s.error_position;
-  report.diagnostic = diagnose(o, in, s);
-
-  if (report.outcome != Outcome::kOk) {
-    // The compile error, if any, is kept in front of what ended the pass.
-    std::string ended = report.outcome == Outcome::kIdentityError
-                            ? error_message(*report.identity_error, 0)
-                            : "the compile stopped with a " + stop;
-    report.diagnostic.message =
-        (s.error_code != 0 ? report.diagnostic.message + "; then " : std::string()) + ended +
-        "; no compiled file was replaced";
-    return report;
-  }
+  CompileReport report = run_pass(o, in, s);
+  if (report.stopped()) return report;
   if (created) created->keep();
   for (const std::string& name : compiled_names(o, s)) {
     report.files.emplace_back(name, files.file_size(platform::join_path(out, name)));
   }
   return report;
+}
+
+CompileReport check_descriptions(const CompileOptions& o) {
+  refuse_bad_names(o);
+  Inputs in = read_inputs(o, *o.files);
+  // The pass runs on a file system of its own in memory: nothing is written
+  // anywhere, and no folder is locked.
+  platform::MemoryFileSystem memory;
+  const std::string folder = "/check";
+  memory.create_folders(folder);
+  DescriptionOverlay overlay(memory);
+  model::Scenario s = fresh_scenario(o, folder, overlay);
+  serve_inputs(overlay, s, in);
+  return run_pass(o, in, s);
 }
 
 }  // namespace tools

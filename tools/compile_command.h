@@ -60,31 +60,47 @@ struct CompileOptions {
   platform::FileSystem* files = &platform::real_file_system();
 };
 
-enum class Outcome { kOk, kIdentityError, kRuntimeFailure };
-const char* outcome_name(Outcome outcome);  // "ok", "identity_error", "runtime_failure"
+enum class Outcome { kOk, kCompileError, kIdentityError, kRuntimeFailure };
+// "ok", "compile_error", "identity_error", "runtime_failure".
+const char* outcome_name(Outcome outcome);
 
 struct CompileReport {
   int32_t error_code = 0;
   int32_t error_position = 0;
+  // kCompileError when error_code is not 0 and the pass ran to its end (the
+  // files are written all the same).
   Outcome outcome = Outcome::kOk;
   std::optional<int> identity_error;  // 1250 or 1251
-  Diagnostic diagnostic;              // the file and line refer to the author's files
-  std::vector<WrittenFile> files;     // compiled files moved into the output folder
+  std::string stop;                   // what else ended the pass early, in words
+  std::optional<Diagnostic> error;    // the compile error, where it was found
+  std::vector<Diagnostic> warnings;   // in reading order
+  Slots slots;
+  DescriptionSources sources;      // the author's descriptions, for file order
+  std::vector<WrittenFile> files;  // compiled files moved into the output folder
 
-  // 0 without a compile error, 1 with one (the files are written all the
-  // same), 2 after an identity error or a run-time failure (nothing written).
+  // An identity error or a run-time failure ended the pass: nothing written.
+  bool stopped() const;
+  // compile: 0 without a compile error, 1 with one (the files are written
+  // all the same), 2 after an identity error or a run-time failure.
   int exit_status() const;
+  // check: 0 without an error (and, when `warnings_are_errors`, without a
+  // warning), 1 otherwise, 2 after a run-time failure.
+  int check_status(bool warnings_are_errors) const;
+  // The warnings and the error in file order, then an identity error.
+  std::vector<Diagnostic> diagnostics() const;
+  // "error N: words", or "no compile error", and what ended the pass early.
+  std::string message() const;
   // {"error_code", "error_position", "outcome", "identity_error", "file",
-  //  "line", "message", "files"}
+  //  "line", "message", "files", "error", "warnings", "slots"}
   nlohmann::ordered_json to_json() const;
 };
 
-// Throws ToolError, before anything is written, for a name that cannot form
-// file names, an unreadable or too large description, an output folder that
-// is not a folder or that another run holds past folder_wait, an output file
-// that is one of the descriptions, or a station file there of another
-// scenario (without `force`).
-CompileReport compile_descriptions(const CompileOptions& options);
+// Compiles the author's descriptions into o.out (see the top of this file).
+CompileReport compile_descriptions(const CompileOptions& o);
+
+// Compiles them in memory and writes nothing: the report has no files.
+// o.out, o.force and o.folder_wait are not used.
+CompileReport check_descriptions(const CompileOptions& o);
 
 }  // namespace tools
 

@@ -73,7 +73,7 @@ const Sets& sets() {
       memory.add_file("/work/r.txt", old ? older_route() : kRoute);
       memory.add_file("/work/t.txt", kTrain);
       CompileReport report = compile_descriptions(options_on(memory));
-      EXPECT_EQ(report.exit_status(), 0) << report.diagnostic.message;
+      EXPECT_EQ(report.exit_status(), 0) << report.message();
       for (const std::string& name : kCompiled) {
         (old ? s.old_set : s.new_set)[name] = memory.contents(path_in(kOut, name));
       }
@@ -138,11 +138,11 @@ TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
           ASSERT_EQ(fault, Fault::kFail) << "a dead run went on";
           EXPECT_EQ(report.exit_status(), 2);
           EXPECT_TRUE(report.files.empty());
-          EXPECT_NE(report.diagnostic.message.find("failure writing the compiled files: "),
+          EXPECT_NE(report.message().find("failure writing the compiled files: "),
                     std::string::npos)
-              << report.diagnostic.message;
-          EXPECT_NE(report.diagnostic.message.find("(injected fault)"), std::string::npos)
-              << report.diagnostic.message;
+              << report.message();
+          EXPECT_NE(report.message().find("(injected fault)"), std::string::npos)
+              << report.message();
         } catch (const ToolError& e) {
           // Reading the author's files fails before anything is written.
           EXPECT_TRUE(op == Operation::kOpen || op == Operation::kRead) << e.what();
@@ -197,10 +197,8 @@ TEST(CompileSafetyTest, NothingIsWrittenThroughALinkOrOtherFileUnderAnOutputName
       }
       CompileReport report = compile_descriptions(options_on(memory));
       EXPECT_EQ(report.exit_status(), 2);
-      EXPECT_NE(report.diagnostic.message.find(name + " (is a "), std::string::npos)
-          << report.diagnostic.message;
-      EXPECT_NE(report.diagnostic.message.find("not a regular file"), std::string::npos)
-          << report.diagnostic.message;
+      EXPECT_NE(report.message().find(name + " (is a "), std::string::npos) << report.message();
+      EXPECT_NE(report.message().find("not a regular file"), std::string::npos) << report.message();
       EXPECT_EQ(memory.kind(path_in(kOut, name)),
                 link ? platform::FileKind::kLink : platform::FileKind::kOther);
       for (const std::string& other : kCompiled) {

@@ -2,67 +2,106 @@
 
 #include <gtest/gtest.h>
 
+#include "model/compile_errors.h"
+
 namespace tools {
 namespace {
 
-TEST(DiagnosticsTest, TheExampleOfARouteSign) {
-  Diagnostic d{"BRENTALVO_linea.txt", 421, error_message(6, 31010)};
-  EXPECT_EQ(d.text(),
-            "BRENTALVO_linea.txt:421: error 6: route sign on a cell already taken at 31010 m "
-            "(km 31+010)");
-}
-
-TEST(DiagnosticsTest, WhereTheMessageApplies) {
-  EXPECT_EQ((Diagnostic{"r.txt", std::nullopt, "error 2: x"}).text(), "r.txt: error 2: x");
-  EXPECT_EQ((Diagnostic{std::nullopt, std::nullopt, "error 12: x"}).text(), "error 12: x");
-}
-
-// Every number of the compiler has words; a position is shown exactly for
-// the numbers that store one, as metres and km+m, or as a cell for the
+// Every number of the table has words; a position is shown exactly for the
+// numbers that store one, as metres and km+m, or as a cell for the
 // finishing pass.
 TEST(DiagnosticsTest, EveryNumberHasWordsAndItsPositionOnlyWhenItStoresOne) {
-  const int codes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,  11,  12,  13,   15,
-                       16, 17, 18, 19, 20, 21, 22, 24, 25, 101, 102, 103, 1250, 1251};
-  for (int code : codes) {
-    std::string m = error_message(code, 4550);
-    SCOPED_TRACE(m);
-    EXPECT_EQ(m.rfind("error " + std::to_string(code) + ": ", 0), 0u);
+  for (const model::ErrorInfo& e : model::error_table()) {
+    const std::string m = error_words(e.code, 4550);
+    SCOPED_TRACE(std::to_string(e.code) + ": " + m);
     EXPECT_EQ(m.find("unknown"), std::string::npos);
     EXPECT_NE(m.back(), '.');
-    char first = m[m.find(": ") + 2];
-    EXPECT_FALSE(first >= 'A' && first <= 'Z');
-    bool shows_metres = m.find("4550 m") != std::string::npos;
-    EXPECT_EQ(shows_metres, code_has_position(code));
-    if (code_has_position(code)) {
-      if (is_finishing_code(code)) {
-        EXPECT_NE(m.find("cell 91 (4550 m, km 4+550)"), std::string::npos);
-      } else {
-        EXPECT_NE(m.find("at 4550 m (km 4+550)"), std::string::npos);
-      }
+    EXPECT_FALSE(m[0] >= 'A' && m[0] <= 'Z');
+    EXPECT_EQ(m.find("4550 m") != std::string::npos, e.has_position);
+    if (e.has_position && e.stage == model::ErrorStage::kFinishing) {
+      EXPECT_NE(m.find("(cell 91, 4550 m, km 4+550)"), std::string::npos);
+    } else if (e.has_position) {
+      EXPECT_NE(m.find("(4550 m, km 4+550"), std::string::npos);
     }
   }
-  EXPECT_EQ(error_message(14, 0), "error 14: unknown error number");
+  // The numbers are fixed: 14 and 23 were never used.
+  EXPECT_EQ(model::find_error(14), nullptr);
+  EXPECT_EQ(model::find_error(23), nullptr);
+  EXPECT_EQ(model::find_error(0), nullptr);
+  EXPECT_EQ(error_words(14, 0), "unknown error number");
+  EXPECT_EQ(model::error_table().size(), 28u);
 }
 
 TEST(DiagnosticsTest, FactsSharpenTheMessage) {
   ErrorFacts track;
   track.cell_count = 2140;
-  EXPECT_EQ(error_message(15, 106950, track),
-            "error 15: position beyond the end of the track at 106950 m (km 106+950): the track "
-            "runs to 107000 m (route length + 7000 m); a row must lie at least 100 m before "
-            "that end, a station 800 m");
+  EXPECT_EQ(error_words(model::kBeyondTrack, 106950, track),
+            "position beyond the end of the track: the track runs 7000 m past the route length, "
+            "and a row must lie at least 100 m before its end, a station 800 m (106950 m, km "
+            "106+950; the track ends at 107000 m)");
   ErrorFacts length;
   length.line_length = 1000001;
-  EXPECT_EQ(error_message(1, 0, length),
-            "error 1: route length 1000001 m is above the limit of 1000000 m");
-  ErrorFacts failure;
-  failure.failure = "a value does not fit its field (overflow)";
-  EXPECT_EQ(error_message(25, 0, failure),
-            "error 25: the description could not be read here: a value does not fit its field "
-            "(overflow)");
-  ErrorFacts no_train;
-  no_train.train_missing = true;
-  EXPECT_NE(error_message(25, 0, no_train).find("no train description"), std::string::npos);
+  EXPECT_EQ(error_words(model::kRouteTooLong, 0, length),
+            "route length is above the limit of 1000000 m (1000001 m)");
+}
+
+TEST(DiagnosticsTest, HeadingAndCaret) {
+  struct Case {
+    const char* name;
+    Diagnostic d;
+    std::string text;
+  };
+  Diagnostic sign;
+  sign.code = 6;
+  sign.file = "BRENTALVO_linea.txt";
+  sign.line = 421;
+  sign.column = 23;
+  sign.message = "route sign on a cell already taken (31010 m, km 31+010)";
+  sign.source_line = "cartello_indicatore,  31010,   (B)";
+  Diagnostic tabbed = sign;
+  tabbed.source_line = "\tcartello_indicatore,\t31010";
+  tabbed.column = 23;
+  Diagnostic warning;
+  warning.is_error = false;
+  warning.id = "utf8";
+  warning.file = "t.txt";
+  warning.message = "x";
+  Diagnostic bare;
+  bare.code = 12;
+  bare.message = "y";
+  Diagnostic noted = bare;
+  noted.notes = {"z"};
+  Diagnostic long_line = sign;
+  long_line.source_line = std::string(150, 'a') + "X" + std::string(30, 'b');
+  long_line.column = 151;
+  const Case cases[] = {
+      {"a route sign", sign,
+       "BRENTALVO_linea.txt:421:23: error 6: route sign on a cell already taken (31010 m, km "
+       "31+010)\n"
+       "cartello_indicatore,  31010,   (B)\n"
+       "                      ^\n"},
+      {"tabs stay tabs under the line", tabbed,
+       "BRENTALVO_linea.txt:421:23: error 6: route sign on a cell already taken (31010 m, km "
+       "31+010)\n"
+       "\tcartello_indicatore,\t31010\n"
+       "\t                    \t^\n"},
+      {"a file without a line", warning, "t.txt: warning utf8: x\n"},
+      {"no file", bare, "error 12: y\n"},
+      {"a note", noted, "error 12: y\nnote: z\n"},
+      {"a long line is cut around the column", long_line,
+       "BRENTALVO_linea.txt:421:151: error 6: route sign on a cell already taken (31010 m, km "
+       "31+010)\n..." +
+           std::string(50, 'a') + "X" + std::string(30, 'b') + "\n   " + std::string(50, ' ') +
+           "^\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.d.text(), c.text) << c.name;
+}
+
+TEST(DiagnosticsTest, SlotsShareEighty) {
+  EXPECT_EQ((Slots{27, 51}).text(), "slots: 27 stations + 51 route signs = 78 of 80");
+  EXPECT_EQ((Slots{27, 51}).free(), 0);
+  EXPECT_EQ((Slots{0, 0}).free(), 78);
+  EXPECT_EQ((Slots{40, 40}).free(), 0);
 }
 
 }  // namespace

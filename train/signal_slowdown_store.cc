@@ -1,5 +1,6 @@
 #include "train/signal_slowdown_store.h"
 
+#include "model/compile_errors.h"
 #include "platform/rounding.h"
 
 namespace train {
@@ -24,7 +25,7 @@ bool memo_segnale(model::Scenario& s, int32_t posizione, int32_t sx, int32_t s1,
   const int32_t i = cell_after(posizione);
   model::TrackCell& signal = s.cell(i);
   if (!signal.is_free()) {
-    s.error_code = 16;
+    s.error_code = model::kSignalCellTaken;
     return false;
   }
   const int64_t sides = int64_t{sx} * 3 + dx;
@@ -55,7 +56,7 @@ bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l, int
   if (warned) {
     w = cell_after(int64_t{x} - kWarningDistance);
     if (!s.cell(w).is_free()) {
-      s.error_code = 17;
+      s.error_code = model::kWarningCellTaken;
       return false;
     }
   } else {
@@ -63,12 +64,12 @@ bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l, int
   }
   const int32_t start = cell_after(x);
   if (!s.cell(start).is_free()) {
-    s.error_code = 18;
+    s.error_code = model::kSlowdownStartTaken;
     return false;
   }
   const int32_t end = cell_after(int64_t{x} + l);
   if (!s.cell(end).is_free()) {
-    s.error_code = 19;
+    s.error_code = model::kSlowdownEndTaken;
     return false;
   }
 
@@ -96,7 +97,7 @@ bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l, int
         platform::round_to_int32(static_cast<double>(int64_t{x} - kWarningDistance) / 50.0);
     for (int n = 0; n <= 3; ++n) {
       if (!s.cell(h - n).is_free()) {
-        s.error_code = 20;
+        s.error_code = model::kBeforeWarningTaken;
         return false;
       }
     }

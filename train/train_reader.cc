@@ -33,11 +33,13 @@
 #include "train/train_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "model/compile_errors.h"
+#include "model/description_fields.h"
 #include "platform/cp1252.h"
-#include "platform/field_reader.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
 #include "train/signal_slowdown_store.h"
@@ -46,8 +48,6 @@ namespace train {
 
 namespace {
 
-// A station's area must start this far after the previous one ends.
-constexpr int64_t kStationSpacing = 350;
 // Station kinds from this one on have a record but no cells on the track.
 constexpr int kFirstUnmarkedStationKind = 25;
 
@@ -58,38 +58,21 @@ enum class Next {
   kEndStage,   // a failure that ends the reading; the text is already deleted
 };
 
-// The fields of the train description, with the model told after every read
-// where the reading stands.
-class TrainFields {
- public:
-  TrainFields(model::Scenario& s, std::string bytes, std::string name)
-      : s_(s), fields_(std::move(bytes)), name_(std::move(name)) {}
+using model::FieldPlace;
 
-  bool at_end() const { return fields_.at_end(); }
+constexpr model::MinusRule kRowMinus{2, true};
 
-  std::string text() {
-    std::string field = fields_.read_text();
-    mark();
-    return field;
-  }
-  int32_t number() {
-    int32_t value = fields_.read_number();
-    mark();
-    return value;
-  }
-  int16_t short_number() { return platform::to_int16(number()); }
-  uint8_t byte_number() { return platform::to_byte(number()); }
-
- private:
-  void mark() {
-    s_.reading_line = fields_.line();
-    s_.reading_file = name_;
-  }
-
-  model::Scenario& s_;
-  platform::FieldReader fields_;
-  std::string name_;
-};
+// The rows' keywords as authors write them, for "did you mean".
+constexpr std::string_view kRowKeywords[] = {"percentuale massa frenata",
+                                             "numero vetture",
+                                             "velocita",
+                                             "aderenza",
+                                             "orologio",
+                                             "sabbia",
+                                             "segnale",
+                                             "rallentamento",
+                                             "abbattimento",
+                                             "stazione"};
 
 int32_t round_cell(double metres_over_50) { return platform::round_to_int32(metres_over_50); }
 
@@ -100,39 +83,45 @@ class TrainReading {
         name_(model::train_description_name(s)),
         path_(platform::join_path(s.app_path, name_)),
         // A missing description fails here, before anything is stored.
-        fields_(s, platform::read_description_file(*s.files, path_), name_),
+        fields_(s, model::Description::kTrain, path_,
+                platform::read_description_file(*s.files, path_)),
         n_(s.cell_count),
         // Stations never reach past the sign slots, whatever the route says.
         sign_slot_(std::min<int32_t>(sign_slot, model::kFirstSignSlot)) {}
 
   void run() {
-    skip_preamble();
-    if (rows() == Next::kEndStage) return;
+    const bool general = skip_preamble();
+    if (!general) {
+      fields_.warn(model::WarningId::kNoTrain, {model::Description::kTrain, 0, 0},
+                   "the train description has no \"[generale]\" field: none of its rows is "
+                   "read, and every cell's speed limit and adhesion are 0");
+    }
+    const FieldPlace general_at = fields_.place();
+    const Next next = rows();
+    if (general && !any_row_ && next != Next::kEndStage) {
+      fields_.warn(model::WarningId::kNoTrain, general_at,
+                   "the train description has no row after \"[generale]\": every cell's speed "
+                   "limit and adhesion are 0");
+    }
+    if (next == Next::kEndStage) return;
     end_of_rows();
     check_progressives();
   }
 
  private:
-  void skip_preamble() {
+  // True at "[generale]"; false when the text ends without it.
+  bool skip_preamble() {
     while (!fields_.at_end()) {
-      if (platform::contains_nocase(keyword(), "[generale]")) return;
+      if (platform::contains_nocase(fields_.keyword(), "[generale]")) return true;
     }
-  }
-
-  std::string keyword() {
-    s_.input_token = fields_.text();
-    return s_.input_token;
+    return false;
   }
 
   Next rows() {
     for (;;) {
-      if (fields_.at_end()) return Next::kEndOfRows;
-      std::string t = keyword();
-      if (fields_.at_end()) return Next::kEndOfRows;
-      for (int skipped = 0; skipped < 2 && platform::contains(t, "-"); ++skipped) {
-        t = keyword();
-        if (fields_.at_end()) return Next::kEndOfRows;
-      }
+      if (!fields_.next_row(kRowMinus)) return Next::kEndOfRows;
+      // A station row reads its name into input_token: test on the keyword.
+      const std::string t = s_.input_token;
       Next next = act_on(t);
       if (next != Next::kRow) return next;
     }
@@ -141,60 +130,75 @@ class TrainReading {
   // Every test is made on the field; each one that matches reads its row.
   Next act_on(std::string_view t) {
     using platform::contains_nocase;
+    bool known = false;
     if (contains_nocase(t, "frenata") && contains_nocase(t, "massa")) {
+      known = true;
       s_.item_table[model::kSlotTrainGeneral].area_start = fields_.number();
     }
     if (contains_nocase(t, "vetture")) {
+      known = true;
       s_.item_table[model::kSlotTrainGeneral].item_position = fields_.number();
     }
     if (contains_nocase(t, "velocit")) {
+      known = true;
       if (Next next = velocita(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "aderenza")) {
+      known = true;
       if (Next next = aderenza(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "orologio")) {
+      known = true;
       model::ItemRecord& train = s_.item_table[model::kSlotTrain];
       train.item_word3 = fields_.short_number();
       train.item_word4 = fields_.short_number();
       train.item_word5 = fields_.short_number();
     }
     if (contains_nocase(t, "sabbia")) {
+      known = true;
       s_.item_table[model::kSlotTrain].item_word1 = fields_.short_number();
     }
     if (contains_nocase(t, "segnale")) {
+      known = true;
       if (Next next = segnale(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "rallentamento")) {
+      known = true;
       if (Next next = rallentamento(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "abbattimento")) {
+      known = true;
       if (Next next = abbattimento(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "stazione")) {
+      known = true;
       if (Next next = stazione(); next != Next::kRow) return next;
+    }
+    if (known) {
+      any_row_ = true;
+    } else {
+      fields_.check_unknown_row(kRowKeywords, "train description");
     }
     return Next::kRow;
   }
 
   // The range test of a row at `metres`, whose cells need the track to run
   // `room` metres past it.
-  bool beyond_track(int64_t metres, int64_t room) const { return metres + room > int64_t{50} * n_; }
-  Next stop_beyond_track(int32_t position) {
-    s_.error_code = 15;
-    s_.error_position = position;
+  bool beyond_track(int64_t metres, int64_t room) const {
+    return !fields_.within_track(metres, room);
+  }
+  Next stop_beyond_track(int32_t position, const FieldPlace& at) {
+    fields_.stop_beyond_track(position, at);
     return Next::kEndOfRows;
   }
   // A failure that ends the reading: the text goes, the profiles stay as far
   // as they were filled.
-  Next end_stage(int code) {
-    s_.files->delete_file(path_);
-    s_.error_code = code;
+  Next end_stage(int code, const FieldPlace& at) {
+    fields_.end_with(code, at);
     return Next::kEndStage;
   }
-  Next end_stage(int code, int32_t position) {
-    end_stage(code);
-    s_.error_position = position;
+  Next end_stage(int code, int32_t position, const FieldPlace& at) {
+    fields_.end_with(code, position, at);
     return Next::kEndStage;
   }
 
@@ -217,8 +221,9 @@ class TrainReading {
 
   Next velocita() {
     const int32_t p = fields_.number();
+    const FieldPlace at = fields_.place();
     const int32_t v = fields_.number();
-    if (beyond_track(p, 100)) return stop_beyond_track(p);
+    if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     // The speed code is checked only where a cell receives it.
     fill_up_to(round_cell(p / 50.0), next_speed_cell_,
                [this](model::TrackCell& c) { c.speed_code = speed_code(speed_in_force_); });
@@ -228,8 +233,10 @@ class TrainReading {
 
   Next aderenza() {
     const int32_t p = fields_.number();
+    const FieldPlace at = fields_.place();
     const int32_t a = fields_.number();
-    if (beyond_track(p, 100)) return stop_beyond_track(p);
+    if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
+    fields_.check_low_bits(fields_.place(), "adhesion " + std::to_string(a), a, platform::low8(a));
     const uint8_t code = platform::low8(adhesion_in_force_);
     fill_up_to(round_cell(p / 50.0), next_adhesion_cell_,
                [code](model::TrackCell& c) { c.adhesion_code = code; });
@@ -239,39 +246,52 @@ class TrainReading {
 
   Next segnale() {
     int32_t v[11];
-    for (int32_t& value : v) value = fields_.number();
+    v[0] = fields_.number();
+    const FieldPlace at = fields_.place();
+    for (int i = 1; i < 11; ++i) v[i] = fields_.number();
     const int32_t posizione = v[0];
-    if (beyond_track(posizione, 100)) return stop_beyond_track(posizione);
+    if (beyond_track(posizione, model::kRowRoom)) return stop_beyond_track(posizione, at);
+    // A signal time is kept only when sx is 2, in a byte.
+    const int32_t sx = v[1], tempo = v[10];
+    if (sx == 2 && (tempo < 0 || tempo > 255)) {
+      fields_.check_low_bits(fields_.place(), "signal time " + std::to_string(tempo), tempo,
+                             platform::low8(tempo));
+    }
     // Only the call's own failure ends the reading: a code 15 left by the
     // route stays in error_code and must not stop the train's rows.
     if (!memo_segnale(s_, posizione, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10])) {
-      s_.error_position = posizione;
-      return end_stage(s_.error_code);
+      return end_stage(s_.error_code, posizione, at);
     }
     return Next::kRow;
   }
 
   Next rallentamento() {
     int32_t v[6];
-    for (int32_t& value : v) value = fields_.number();
+    v[0] = fields_.number();
+    const FieldPlace at = fields_.place();
+    for (int i = 1; i < 6; ++i) v[i] = fields_.number();
     const int32_t x = v[0];
     const int32_t l = v[2];
-    if (beyond_track(x, 100)) return stop_beyond_track(x);
+    if (beyond_track(x, model::kRowRoom)) return stop_beyond_track(x, at);
     // Its end cell round((x + l) / 50 + 1) must lie on the track too.
-    if (beyond_track(int64_t{x} + l, 50)) return stop_beyond_track(x);
+    if (beyond_track(int64_t{x} + l, 50)) return stop_beyond_track(x, at);
     if (!memo_rallentamento(s_, x, v[1], l, v[3], v[4], v[5])) {
-      s_.error_position = x;
-      return end_stage(s_.error_code);
+      return end_stage(s_.error_code, x, at);
     }
     return Next::kRow;
   }
 
   Next abbattimento() {
     const int32_t p = fields_.number();
+    const FieldPlace at = fields_.place();
     const int32_t n = fields_.number();
-    if (beyond_track(p, 100)) return stop_beyond_track(p);
+    if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     model::TrackCell& cell = s_.cell(round_cell(p / 50.0));
-    if (!cell.is_free()) return end_stage(7, p);
+    if (!cell.is_free()) return end_stage(model::kAbbattimentoCellTaken, p, at);
+    if (n >= 1) {
+      fields_.check_low_bits(fields_.place(), "\"abbattimento\" value " + std::to_string(n), n,
+                             platform::low16(n));
+    }
     if (n < 1) {
       cell.kind = model::kAbbattimentoBare;
     } else {
@@ -285,16 +305,18 @@ class TrainReading {
     const int k = next_station_slot_;
     // Eighty route signs take slot 1 too: a station there would overwrite a
     // sign's text, so it is refused before anything of it is stored.
-    if (k > sign_slot_) return end_stage(10);
+    const FieldPlace row_at = s_.reading_row;
+    if (k > sign_slot_) return end_stage(model::kTooManyStations, row_at);
     model::ItemRecord& station = s_.item_table[static_cast<size_t>(k)];
     const int32_t pos = fields_.number();
+    const FieldPlace at = fields_.place();
     station.item_position = pos;
-    if (beyond_track(pos, 800)) return stop_beyond_track(pos);
-    if (pos % 50 != 0) return end_stage(8, pos);
+    if (beyond_track(pos, model::kStationRoom)) return stop_beyond_track(pos, at);
+    if (pos % 50 != 0) return end_stage(model::kStationNotWhole, pos, at);
 
     station.item_kind = fields_.byte_number();
     const int32_t length = fields_.number();
-    if (length % 100 != 0) return end_stage(9, pos);
+    if (length % 100 != 0) return end_stage(model::kStationLengthNotWhole, pos, fields_.place());
 
     station.item_flag = fields_.byte_number();
     station.item_byte4 = fields_.byte_number();
@@ -307,8 +329,10 @@ class TrainReading {
     station.item_word5 = fields_.short_number();
     station.item_byte2 = fields_.byte_number();
     const int64_t hours = fields_.number();
+    const FieldPlace time_at = fields_.place();
     const int64_t minutes = fields_.number();
     const int64_t seconds = fields_.number();
+    check_station_time(time_at, hours, minutes, seconds);
     station.item_time = platform::to_int32((hours * 60 + minutes) * 60 + seconds);
     station.item_name = fields_.text();
 
@@ -338,7 +362,7 @@ class TrainReading {
     // A long area can put the stop cell past the track although the position
     // passed its range test: refused like a position beyond the track, before
     // any cell is marked. The record stays; its slot is not taken.
-    if (on_track && round_cell(end_cell - 1) > n_) return stop_beyond_track(pos);
+    if (on_track && round_cell(end_cell - 1) > n_) return stop_beyond_track(pos, at);
 
     if (on_track && kind != 5 && kind != 6) {
       // Approach marks 81 .. 84 on the four cells before the stop cell.
@@ -350,22 +374,41 @@ class TrainReading {
     if (on_track) {
       const double t = end_cell - 1;
       // Cell 1 is kept for the identity stamps; a stop cell must lie beyond it.
-      if (!(t > 1)) return end_stage(24);
+      if (!(t > 1)) return end_stage(model::kStopCellTooEarly, at);
       model::TrackCell& stop = s_.cell(round_cell(t));
       stop.kind = model::kStationStop;
       stop.value1 = static_cast<int16_t>(k);
     }
-    if (k > 1 && int64_t{station.area_start} - kStationSpacing <
+    if (k > 1 && int64_t{station.area_start} - model::kStationSpacing <
                      s_.item_table[static_cast<size_t>(k - 1)].area_end) {
-      return end_stage(22, pos);
+      return end_stage(model::kStationsTooClose, pos, at);
     }
     next_station_slot_ = k + 1;
-    if (next_station_slot_ >= sign_slot_) return end_stage(10);
+    s_.stations_read = k;
+    if (next_station_slot_ >= sign_slot_) return end_stage(model::kTooManyStations, row_at);
     return Next::kRow;
   }
 
+  // Hours, minutes and seconds that a clock cannot show: the time is stored
+  // all the same, as seconds since midnight.
+  void check_station_time(const FieldPlace& at, int64_t hours, int64_t minutes, int64_t seconds) {
+    const int64_t total = (hours * 60 + minutes) * 60 + seconds;
+    if (minutes >= 0 && minutes < 60 && seconds >= 0 && seconds < 60 && hours >= 0 &&
+        total < 24 * 3600) {
+      return;
+    }
+    char clock[64];
+    std::snprintf(clock, sizeof clock, "%lld:%02lld:%02lld", static_cast<long long>(hours),
+                  static_cast<long long>(minutes), static_cast<long long>(seconds));
+    fields_.warn(model::WarningId::kStationTime, at,
+                 std::string("station time ") + clock +
+                     " is no time of day (hours 0 to 23, minutes and seconds 0 to 59): it is "
+                     "stored as " +
+                     std::to_string(total) + " s after midnight");
+  }
+
   void end_of_rows() {
-    s_.files->delete_file(path_);
+    fields_.delete_description();
     // The values in force run on to cell n - 3; each fill writes at least one
     // cell, and never past cell n (a fill stopped at n at the latest).
     do {
@@ -384,14 +427,18 @@ class TrainReading {
     for (int slot :
          {model::kSlotProgressiveTre, model::kSlotProgressiveDue, model::kSlotProgressiveUno}) {
       const model::ItemRecord& record = s_.item_table[static_cast<size_t>(slot)];
-      if (record.area_start % 50 != 0 || record.area_end % 50 != 0) s_.error_code = 2;
+      if (record.area_start % 50 != 0 || record.area_end % 50 != 0) {
+        model::ErrorSite site;
+        site.field = s_.progressive_fault;
+        model::record_error(s_, model::kProgressiveNotWhole, site);
+      }
     }
   }
 
   model::Scenario& s_;
   const std::string name_;
   const std::string path_;
-  TrainFields fields_;
+  model::DescriptionFields fields_;
   const int32_t n_;  // the last cell
   const int32_t sign_slot_;
 
@@ -400,11 +447,16 @@ class TrainReading {
   int32_t next_adhesion_cell_ = 0;
   int32_t adhesion_in_force_ = 0;
   int next_station_slot_ = 1;
+  bool any_row_ = false;  // a row with a keyword of the train was read
 };
 
 }  // namespace
 
 void read_train_description(model::Scenario& s, int32_t sign_slot) {
+  // A description that cannot be read at all fails as a whole.
+  s.reading = {model::Description::kTrain, 0, 0};
+  s.reading_row = {};
+  s.reading_row_keyword.clear();
   TrainReading(s, sign_slot).run();
 }
 

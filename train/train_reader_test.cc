@@ -165,8 +165,7 @@ TEST_F(TrainReaderTest, TellsTheModelWhereReadingStopped) {
   model::Scenario s = scenario();
   EXPECT_THROW(read(s, rows({"sabbia,3", "orologio,7,28,30", "sabbia,99999"})),
                platform::RuntimeFailure);
-  EXPECT_EQ(s.reading_file, "LINEA_T1-.txt");
-  EXPECT_EQ(s.reading_line, 4);
+  EXPECT_EQ(s.reading, (model::FieldPlace{model::Description::kTrain, 4, 8}));
   // What was stored before the failure stays.
   EXPECT_EQ(s.item_table[model::kSlotTrain].item_word3, 7);
 }
