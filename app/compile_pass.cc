@@ -45,6 +45,7 @@ void memorizza_percorso(model::Scenario& s, int32_t j) {
   s.earlier_errors.clear();
   s.earlier_error_count = 0;
   s.warnings.clear();
+  s.warning_count = 0;
   s.signs_read = 0;
   s.stations_read = 0;
   model::clear_item_table(s);

@@ -17,7 +17,8 @@
 //     15 x (cell_count + 1) bytes, the station file of 2958 bytes plus the
 //     names, the line file (when asked for) with the values its variant codes
 //     announce; after an identity error or a failure, none of them;
-//   - the route signs still own their item slots.
+//   - the route signs still own their item slots;
+//   - what the pass recorded for messages points into the texts it read.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -111,5 +112,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzz::check_model_shape(s);
   fuzz::check_route_signs(s);
+  fuzz::check_reading_record(s, route_text, train_text);
   return 0;
 }

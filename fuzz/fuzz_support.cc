@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/form_load.h"
 #include "model/compile_errors.h"
@@ -94,6 +95,76 @@ bool is_compile_error(int32_t code) {
 bool is_route_only_error(int32_t code) {
   const model::ErrorInfo* info = model::find_error(code);
   return info != nullptr && info->stage == model::ErrorStage::kRoute;
+}
+
+namespace {
+
+// The length of each line of `text` (line ends as the field reader takes
+// them: CR LF, CR or LF); a text ending with a line end has an empty last line.
+std::vector<size_t> line_lengths(std::string_view text) {
+  std::vector<size_t> lengths;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lengths.push_back(i - start);
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  lengths.push_back(text.size() - start);
+  return lengths;
+}
+
+void check_place(const model::FieldPlace& p, const std::vector<size_t>& route,
+                 const std::vector<size_t>& train, const std::string& what) {
+  if (p.description == model::Description::kNone) {
+    FUZZ_CHECK(p.line == 0 && p.column == 0, what + ": a place without a description");
+    return;
+  }
+  const std::vector<size_t>& lines = p.description == model::Description::kRoute ? route : train;
+  FUZZ_CHECK(p.line >= 0 && static_cast<size_t>(p.line) <= lines.size(),
+             what + ": line " + std::to_string(p.line) + " of " + std::to_string(lines.size()));
+  if (p.line == 0) {
+    FUZZ_CHECK(p.column == 0, what + ": a column without a line");
+    return;
+  }
+  FUZZ_CHECK(
+      p.column >= 1 && static_cast<size_t>(p.column) <= lines[static_cast<size_t>(p.line) - 1] + 1,
+      what + ": column " + std::to_string(p.column) + " on line " + std::to_string(p.line));
+}
+
+}  // namespace
+
+void check_reading_record(const model::Scenario& s, std::string_view route_text,
+                          std::string_view train_text) {
+  const std::vector<size_t> route = line_lengths(route_text);
+  const std::vector<size_t> train = line_lengths(train_text);
+  if (s.error_code != 0) {
+    FUZZ_CHECK(s.error_site.code == s.error_code, "error " + std::to_string(s.error_code) +
+                                                      " recorded as " +
+                                                      std::to_string(s.error_site.code));
+  }
+  for (const model::ErrorSite* site : {&s.error_site}) {
+    check_place(site->field, route, train, "error place");
+    check_place(site->row, route, train, "error row");
+  }
+  for (const model::ErrorSite& site : s.earlier_errors) {
+    FUZZ_CHECK(is_compile_error(site.code), "earlier error " + std::to_string(site.code));
+    check_place(site.field, route, train, "earlier error place");
+  }
+  FUZZ_CHECK(s.earlier_errors.size() <= model::kMaxEarlierErrors &&
+                 s.earlier_error_count >= static_cast<int32_t>(s.earlier_errors.size()),
+             "earlier errors kept beyond their bound");
+  FUZZ_CHECK(s.warnings.size() <= model::kMaxWarnings &&
+                 s.warning_count >= static_cast<int64_t>(s.warnings.size()),
+             "warnings kept beyond their bound");
+  for (const model::Warning& w : s.warnings) {
+    check_place(w.place, route, train, std::string("warning ") + model::warning_name(w.id));
+    FUZZ_CHECK(w.place.description != model::Description::kNone, "a warning without a place");
+  }
+  FUZZ_CHECK(s.signs_read >= 0 && s.stations_read >= 0 &&
+                 s.signs_read + s.stations_read <= model::kSharedSlots,
+             "slots: " + std::to_string(s.stations_read) + " stations + " +
+                 std::to_string(s.signs_read) + " signs");
 }
 
 size_t expected_station_file_size(const model::Scenario& s) {

@@ -70,6 +70,14 @@ void check_line_file(std::string_view bytes, const model::TrackPlan& plan);
 // slot from 1 to 80, no two the same, and that slot holds only a text.
 void check_route_signs(const model::Scenario& s);
 
+// Checks what the pass recorded for messages against the texts it read:
+// the error's record carries error_code; every place of the error, its row
+// and the warnings lies in its description (a line of the text, a column
+// within that line or just past its end, or line 0 for the text as a
+// whole); the warnings kept are bounded and counted; the slots add up.
+void check_reading_record(const model::Scenario& s, std::string_view route_text,
+                          std::string_view train_text);
+
 // Checks the sizes of the track and the plan against cell_count and
 // total_length.
 void check_model_shape(const model::Scenario& s);

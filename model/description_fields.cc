@@ -41,34 +41,6 @@ std::string hex_bytes(std::string_view bytes) {
   return out;
 }
 
-// Whether `text` has UTF-8 sequences: a warning at the first one.
-void check_utf8(std::string_view text, Description which, std::vector<Warning>& warnings) {
-  size_t count = 0, first = 0, first_length = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (static_cast<unsigned char>(text[i]) < 0xC2) continue;
-    const size_t n = utf8_sequence(text, i);
-    if (n == 0) continue;
-    if (count++ == 0) first = i, first_length = n;
-    i += n - 1;
-  }
-  if (count == 0) return;
-  FieldPlace at{which, 1, 1};
-  size_t line_start = 0;
-  for (size_t i = 0; i < first; ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-      ++at.line;
-      line_start = i + 1;
-    }
-  }
-  at.column = static_cast<int>(first - line_start) + 1;
-  warnings.push_back(
-      {WarningId::kUtf8, at,
-       "the description holds UTF-8 sequences (" + hex_bytes(text.substr(first, first_length)) +
-           " here, " + std::to_string(count) +
-           " in all), but descriptions are Windows-1252: each byte is read as a character of "
-           "its own; save the file as Windows-1252"});
-}
-
 size_t edit_distance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -112,7 +84,34 @@ DescriptionFields::DescriptionFields(Scenario& s, Description which, std::string
                                      std::string bytes)
     : s_(s), which_(which), path_(std::move(path)), in_(std::move(bytes)) {
   s_.reading = {which_, 0, 0};
-  check_utf8(in_.bytes(), which_, s_.warnings);
+  check_utf8();
+}
+
+void DescriptionFields::check_utf8() {
+  const std::string_view text = in_.bytes();
+  size_t count = 0, first = 0, first_length = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) < 0xC2) continue;
+    const size_t n = utf8_sequence(text, i);
+    if (n == 0) continue;
+    if (count++ == 0) first = i, first_length = n;
+    i += n - 1;
+  }
+  if (count == 0) return;
+  FieldPlace at{which_, 1, 1};
+  size_t line_start = 0;
+  for (size_t i = 0; i < first; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+      ++at.line;
+      line_start = i + 1;
+    }
+  }
+  at.column = static_cast<int>(first - line_start) + 1;
+  warn(WarningId::kUtf8, at,
+       "the description holds UTF-8 sequences (" + hex_bytes(text.substr(first, first_length)) +
+           " here, " + std::to_string(count) +
+           " in all), but descriptions are Windows-1252: each byte is read as a character of "
+           "its own; save the file as Windows-1252");
 }
 
 void DescriptionFields::note_place() { s_.reading = {which_, in_.line(), in_.column()}; }
@@ -181,7 +180,8 @@ void DescriptionFields::end_with(int32_t code, int32_t position, const FieldPlac
 }
 
 void DescriptionFields::warn(WarningId id, const FieldPlace& at, std::string message) {
-  s_.warnings.push_back({id, at, std::move(message)});
+  ++s_.warning_count;
+  if (s_.warnings.size() < kMaxWarnings) s_.warnings.push_back({id, at, std::move(message)});
 }
 
 void DescriptionFields::check_unknown_row(std::span<const std::string_view> keywords,

@@ -93,6 +93,8 @@ class DescriptionFields {
 
  private:
   void note_place();
+  // A warning at the first UTF-8 sequence of the text, if any.
+  void check_utf8();
 
   Scenario& s_;
   Description which_;

@@ -59,6 +59,10 @@ enum class WarningId : uint8_t {
 // "station-time", "no-train".
 const char* warning_name(WarningId id);
 
+// The most warnings kept: a description of millions of misspelt rows must
+// not cost memory in proportion.
+inline constexpr size_t kMaxWarnings = 500;
+
 struct Warning {
   WarningId id;
   FieldPlace place;

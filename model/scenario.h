@@ -163,8 +163,9 @@ struct Scenario {
   // both descriptions are read.
   FieldPlace progressive_fault;
   // What the descriptions hold that an author almost never means, in
-  // reading order.
+  // reading order: the first kMaxWarnings of them, and how many in all.
   std::vector<Warning> warnings;
+  int64_t warning_count = 0;
   // How many route signs and stations took an item slot (they share slots
   // 1 .. 80).
   int32_t signs_read = 0;

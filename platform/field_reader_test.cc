@@ -111,16 +111,50 @@ TEST(FieldReaderTest, TextFieldsAreLimitedTo65535Bytes) {
   EXPECT_THROW(FieldReader("\"" + longest + "x\"").read_text(), RuntimeFailure);
 }
 
-TEST(FieldReaderTest, KeepsTheLineOfEachField) {
-  FieldReader reader("a,b\r\nc\n\nd\r  5");
-  const std::vector<std::pair<std::string, int>> expected = {
-      {"a", 1}, {"b", 1}, {"c", 2}, {"", 3}, {"d", 4}};
-  for (const auto& [text, line] : expected) {
-    EXPECT_EQ(reader.read_text(), text);
-    EXPECT_EQ(reader.line(), line);
+TEST(FieldReaderTest, KeepsTheLineAndColumnOfEachField) {
+  FieldReader reader("a,b\r\nc\n\nd\r \t5,  \"q,r\" x, s  ,t");
+  struct Expected {
+    std::string text;
+    int line, column;
+    bool quoted, more_on_line;
+  };
+  const Expected expected[] = {
+      {"a", 1, 1, false, true},  {"b", 1, 3, false, false}, {"c", 2, 1, false, false},
+      {"", 3, 1, false, false},  {"d", 4, 1, false, false}, {"5", 5, 3, false, true},
+      {"q,r", 5, 7, true, true}, {"s", 5, 16, false, true}, {"t", 5, 20, false, false},
+  };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.text);
+    EXPECT_EQ(reader.read_text(), e.text);
+    EXPECT_EQ(reader.line(), e.line);
+    EXPECT_EQ(reader.column(), e.column);
+    EXPECT_EQ(reader.quoted(), e.quoted);
+    EXPECT_EQ(reader.more_on_line(), e.more_on_line);
   }
-  EXPECT_EQ(reader.read_number(), 5);
-  EXPECT_EQ(reader.line(), 5);
+}
+
+// A read that fails names the field it failed in, and a read when no byte
+// remains names the end of the text: an author's message points there.
+TEST(FieldReaderTest, AFailedReadKeepsItsPlace) {
+  struct Case {
+    const char* input;
+    int numbers_before;
+    int line, column;
+  };
+  const Case cases[] = {
+      {"velocita,\r\n  0x, 100", 0, 1, 1},  // the keyword is read as a number
+      {"1\r\n  0x, 100", 1, 2, 3},          // the bad field on the next line
+      {"1, 2", 2, 1, 5},                    // nothing left: the end of the text
+      {"1, 99999999999", 1, 1, 4},          // too large
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    FieldReader reader(c.input);
+    for (int i = 0; i < c.numbers_before; ++i) reader.read_number();
+    EXPECT_THROW(reader.read_number(), RuntimeFailure);
+    EXPECT_EQ(reader.line(), c.line);
+    EXPECT_EQ(reader.column(), c.column);
+  }
 }
 
 TEST(FieldReaderTest, StaysLinearOnOneHugeLine) {

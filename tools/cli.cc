@@ -206,6 +206,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
         return report.exit_status();
       }
       for (const Diagnostic& d : report.diagnostics()) err << d.text();
+      err << report.unshown_warnings();
       if (report.stopped()) {
         err << "scenario_tool: " << report.message() << "\n";
         return report.exit_status();
@@ -225,6 +226,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
         return report.check_status(werror);
       }
       for (const Diagnostic& d : report.diagnostics()) out << d.text();
+      out << report.unshown_warnings();
       if (report.outcome == Outcome::kRuntimeFailure) {
         err << "scenario_tool: " << report.message() << "\n";
         return report.check_status(werror);

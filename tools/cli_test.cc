@@ -500,7 +500,7 @@ TEST(CompileTest, TheProgramPrintsOneJsonObject) {
   EXPECT_EQ(read_file(dir.path() / "stderr"), "");
   nlohmann::json j = nlohmann::json::parse(read_file(dir.path() / "stdout"));
   EXPECT_EQ(j["outcome"], "ok");
-  EXPECT_EQ(j.size(), 11u);
+  EXPECT_EQ(j.size(), 12u);
 }
 
 // Output that cannot reach its reader (a full device, a closed pipe) is a

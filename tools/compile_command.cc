@@ -103,6 +103,7 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
   const DescriptionSources src = sources_of(o, in);
   if (s.error_code != model::kNoError) report.error = error_diagnostic(s, src);
   report.warnings = warning_diagnostics(s, src);
+  report.warning_count = s.warning_count;
   report.slots = slots_of(s);
   report.sources = src;
   return report;
@@ -269,7 +270,14 @@ int CompileReport::exit_status() const {
 int CompileReport::check_status(bool warnings_are_errors) const {
   if (outcome == Outcome::kRuntimeFailure) return 2;
   if (error_code != 0 || identity_error) return 1;
-  return warnings_are_errors && !warnings.empty() ? 1 : 0;
+  return warnings_are_errors && warning_count > 0 ? 1 : 0;
+}
+
+std::string CompileReport::unshown_warnings() const {
+  const int64_t unshown = warning_count - static_cast<int64_t>(warnings.size());
+  if (unshown <= 0) return {};
+  return "note: " + std::to_string(unshown) + " more warnings not shown (the first " +
+         std::to_string(warnings.size()) + " are)\n";
 }
 
 std::vector<Diagnostic> CompileReport::diagnostics() const {
@@ -322,6 +330,7 @@ nlohmann::ordered_json CompileReport::to_json() const {
               {"files", names},
               {"error", error_json},
               {"warnings", warning_list},
+              {"warning_count", warning_count},
               {"slots",
                json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
 }

@@ -73,7 +73,8 @@ struct CompileReport {
   std::optional<int> identity_error;  // 1250 or 1251
   std::string stop;                   // what else ended the pass early, in words
   std::optional<Diagnostic> error;    // the compile error, where it was found
-  std::vector<Diagnostic> warnings;   // in reading order
+  std::vector<Diagnostic> warnings;   // in reading order: the first ones kept
+  int64_t warning_count = 0;          // all the warnings, kept or not
   Slots slots;
   DescriptionSources sources;      // the author's descriptions, for file order
   std::vector<WrittenFile> files;  // compiled files moved into the output folder
@@ -88,10 +89,14 @@ struct CompileReport {
   int check_status(bool warnings_are_errors) const;
   // The warnings and the error in file order, then an identity error.
   std::vector<Diagnostic> diagnostics() const;
+  // "note: N more warnings not shown ...\n" when warnings were dropped, else
+  // empty.
+  std::string unshown_warnings() const;
   // "error N: words", or "no compile error", and what ended the pass early.
   std::string message() const;
   // {"error_code", "error_position", "outcome", "identity_error", "file",
-  //  "line", "message", "files", "error", "warnings", "slots"}
+  //  "line", "message", "files", "error", "warnings", "warning_count",
+  //  "slots"}
   nlohmann::ordered_json to_json() const;
 };
 
