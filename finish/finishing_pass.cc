@@ -16,8 +16,9 @@ namespace {
 // existing mark before a warning's signal may keep.
 constexpr int16_t kMarkValue = 180;
 
-// Slowdowns at this speed or above get only the marks before their start.
-constexpr int16_t kSlowSpeedLimit = 110;
+// Slowdowns at model::kSlowSpeedLimit or above get only the marks before
+// their start.
+using model::kSlowSpeedLimit;
 
 // Marks inside a slow slowdown fall every 8 cells (400 m).
 constexpr int32_t kRunLength = 8;
@@ -68,7 +69,7 @@ class Pass {
   // Every signal within 20 cells before a warning gets a mark in one of the
   // two cells before it, or has an existing mark there lowered to 180.
   void signals_before_warning(int64_t i) {
-    for (int64_t d = 1; d <= 20 && i - d >= 3; ++d) {
+    for (int64_t d = 1; d <= model::kSignalReachCells && i - d >= 3; ++d) {
       const int64_t signal = i - d;
       if (s_.cell(signal).kind != model::kSignal) continue;
       const int64_t p = signal - 1;

@@ -37,20 +37,21 @@ std::vector<ErrorInfo> make_table() {
        "and route signs share " +
            to_string(kSharedSlots) + " slots, and the last station needs one to spare)"},
       {kNoRoomSignalMark, finishing, true,
-       "no free cell for the mark before a signal that stands within 20 cells of a slowdown "
-       "warning"},
+       "no free cell for the mark before a signal that stands within " +
+           to_string(kSignalReachCells) + " cells of a slowdown warning"},
       {kNoRoomApproachMark, finishing, true,
        "no free cell for a mark 250-350, 550-650 or 900-1000 m before a slowdown start"},
       {kNoRoomSlowMark, finishing, true,
-       "no free cell for a mark inside a slowdown slower than 110 km/h, or just before the "
-       "first signal after it"},
+       "no free cell for a mark inside a slowdown slower than " + to_string(kSlowSpeedLimit) +
+           " km/h, or just before the first signal after it"},
       {kBeyondTrack, reading, true,
        "position beyond the end of the track: the track runs " + to_string(kSpareTrack) +
            " m past the route length, and a row must lie at least " + to_string(kRowRoom) +
            " m before its end, a station " + to_string(kStationRoom) + " m"},
       {kSignalCellTaken, train, true, "signal on a cell already taken"},
       {kWarningCellTaken, train, true,
-       "the warning cell of a slowdown (1200 m before its start) is already taken"},
+       "the warning cell of a slowdown (" + to_string(kWarningDistance) +
+           " m before its start) is already taken"},
       {kSlowdownStartTaken, train, true, "slowdown start on a cell already taken"},
       {kSlowdownEndTaken, train, true, "slowdown end on a cell already taken"},
       {kBeforeWarningTaken, train, true,

@@ -58,6 +58,9 @@ inline constexpr int64_t kRowRoom = 100;             // a row needs this much tr
 inline constexpr int64_t kStationRoom = 800;         // ... a station this much
 inline constexpr int64_t kStationSpacing = 350;      // between two station areas, metres
 inline constexpr int32_t kSharedSlots = 80;          // stations and route signs together
+inline constexpr int32_t kWarningDistance = 1200;    // a slowdown's warning before its start
+inline constexpr int16_t kSlowSpeedLimit = 110;      // slowdowns below it get marks inside
+inline constexpr int64_t kSignalReachCells = 20;     // signals this near a warning get a mark
 
 // Who sets a number.
 enum class ErrorStage : uint8_t {

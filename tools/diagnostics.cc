@@ -236,9 +236,9 @@ std::string Diagnostic::text() const {
 int32_t Slots::free() const { return std::max(0, model::kSharedSlots - stations - signs - 2); }
 
 std::string Slots::text() const {
-  return "slots: " + std::to_string(stations) + " stations + " + std::to_string(signs) +
-         " route signs = " + std::to_string(stations + signs) + " of " +
-         std::to_string(model::kSharedSlots);
+  return "slots: " + std::to_string(stations) + (stations == 1 ? " station + " : " stations + ") +
+         std::to_string(signs) + (signs == 1 ? " route sign = " : " route signs = ") +
+         std::to_string(stations + signs) + " of " + std::to_string(model::kSharedSlots);
 }
 
 Slots slots_of(const model::Scenario& s) { return Slots{s.stations_read, s.signs_read}; }

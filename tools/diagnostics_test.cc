@@ -99,6 +99,7 @@ TEST(DiagnosticsTest, HeadingAndCaret) {
 
 TEST(DiagnosticsTest, SlotsShareEighty) {
   EXPECT_EQ((Slots{27, 51}).text(), "slots: 27 stations + 51 route signs = 78 of 80");
+  EXPECT_EQ((Slots{1, 1}).text(), "slots: 1 station + 1 route sign = 2 of 80");
   EXPECT_EQ((Slots{27, 51}).free(), 0);
   EXPECT_EQ((Slots{0, 0}).free(), 78);
   EXPECT_EQ((Slots{40, 40}).free(), 0);

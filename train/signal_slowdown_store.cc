@@ -15,7 +15,7 @@ int32_t cell_after(int64_t metres) {
 // A slowdown that starts at or before 1500 m has no warning cell 1200 m
 // before it, and so no cells before a warning either.
 constexpr int32_t kWarningFrom = 1500;
-constexpr int32_t kWarningDistance = 1200;
+using model::kWarningDistance;
 
 }  // namespace
 
