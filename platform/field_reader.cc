@@ -18,6 +18,7 @@ void FieldReader::skip_blanks() {
 
 bool FieldReader::take_line_end() {
   if (pos_ >= bytes_.size()) return false;
+  const size_t line_length = pos_ - line_start_;
   if (bytes_[pos_] == '\r') {
     ++pos_;
     if (pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
@@ -28,6 +29,7 @@ bool FieldReader::take_line_end() {
   }
   ++current_line_;
   line_start_ = pos_;
+  last_line_length_ = line_length;
   return true;
 }
 
@@ -56,7 +58,15 @@ void FieldReader::begin_field() {
   skip_blanks();
   field_line_ = current_line_;
   field_column_ = static_cast<int>(pos_ - line_start_) + 1;
-  if (nothing_left) throw RuntimeFailure(kInputPastEnd);
+  if (nothing_left) {
+    // A text that ends with a line end ends on the line before it: the row
+    // cut short is there.
+    if (pos_ == line_start_ && current_line_ > 1) {
+      field_line_ = current_line_ - 1;
+      field_column_ = static_cast<int>(last_line_length_) + 1;
+    }
+    throw RuntimeFailure(kInputPastEnd);
+  }
 }
 
 std::string FieldReader::read_text() {

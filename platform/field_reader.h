@@ -52,7 +52,8 @@ class FieldReader {
 
   // The line and column (from 1) at which the field last read began, also
   // when its read failed; a read when no byte remains names the end of the
-  // text. 0 before any read.
+  // text (the end of its last line when the text ends with a line end). 0
+  // before any read.
   int line() const { return field_line_; }
   int column() const { return field_column_; }
 
@@ -72,7 +73,8 @@ class FieldReader {
 
   std::string bytes_;
   size_t pos_ = 0;
-  size_t line_start_ = 0;  // where the current line begins
+  size_t line_start_ = 0;        // where the current line begins
+  size_t last_line_length_ = 0;  // the length of the line before it
   int current_line_ = 1;
   int field_line_ = 0;
   int field_column_ = 0;

@@ -145,6 +145,7 @@ TEST(FieldReaderTest, AFailedReadKeepsItsPlace) {
       {"velocita,\r\n  0x, 100", 0, 1, 1},  // the keyword is read as a number
       {"1\r\n  0x, 100", 1, 2, 3},          // the bad field on the next line
       {"1, 2", 2, 1, 5},                    // nothing left: the end of the text
+      {"1, 2\r\n", 2, 1, 5},                // ... of its last line
       {"1, 99999999999", 1, 1, 4},          // too large
   };
   for (const Case& c : cases) {

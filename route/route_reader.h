@@ -11,9 +11,11 @@
 // deletes the description, fills the gradient and plan tails, and tells its
 // caller whether the train half follows.
 //
-// Compile errors are stored in s.error_code / s.error_position. Run-time
-// failures (a number that does not fit, a file that ends inside a row) are
-// thrown as platform::RuntimeFailure for memorizza_dati's trap.
+// Compile errors are stored in s.error_code / s.error_position, with the
+// field they were found in (s.error_site); warnings go to s.warnings
+// (model/description_fields.h). Run-time failures (a number that does not
+// fit, a file that ends inside a row) are thrown as platform::RuntimeFailure
+// for memorizza_dati's trap; s.reading then names the field being read.
 #ifndef SCENARIO_ROUTE_ROUTE_READER_H_
 #define SCENARIO_ROUTE_ROUTE_READER_H_
 

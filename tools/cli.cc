@@ -228,6 +228,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       for (const Diagnostic& d : report.diagnostics()) out << d.text();
       out << report.unshown_warnings();
       if (report.outcome == Outcome::kRuntimeFailure) {
+        // The pass could not go on: the error above, if any, is why.
         err << "scenario_tool: " << report.message() << "\n";
         return report.check_status(werror);
       }

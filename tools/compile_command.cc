@@ -268,8 +268,11 @@ int CompileReport::exit_status() const {
 }
 
 int CompileReport::check_status(bool warnings_are_errors) const {
-  if (outcome == Outcome::kRuntimeFailure) return 2;
+  // A pass that could not go on after a compile error (no track without a
+  // route length) failed because of the description: that error is the
+  // outcome.
   if (error_code != 0 || identity_error) return 1;
+  if (outcome == Outcome::kRuntimeFailure) return 2;
   return warnings_are_errors && warning_count > 0 ? 1 : 0;
 }
 
@@ -295,7 +298,8 @@ std::string CompileReport::message() const {
   const std::string ended = identity_error ? "error " + std::to_string(*identity_error) + ": " +
                                                  identity_diagnostic(*identity_error).message
                                            : "the compile stopped with a " + stop;
-  return (error ? m + "; then " : std::string()) + ended + "; no compiled file was replaced";
+  return (error ? m + "; then " : std::string()) + ended +
+         (in_memory ? "" : "; no compiled file was replaced");
 }
 
 nlohmann::ordered_json CompileReport::to_json() const {
@@ -385,7 +389,9 @@ CompileReport check_descriptions(const CompileOptions& o) {
   DescriptionOverlay overlay(memory);
   model::Scenario s = fresh_scenario(o, folder, overlay);
   serve_inputs(overlay, s, in);
-  return run_pass(o, in, s);
+  CompileReport report = run_pass(o, in, s);
+  report.in_memory = true;
+  return report;
 }
 
 }  // namespace tools

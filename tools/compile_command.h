@@ -78,6 +78,7 @@ struct CompileReport {
   Slots slots;
   DescriptionSources sources;      // the author's descriptions, for file order
   std::vector<WrittenFile> files;  // compiled files moved into the output folder
+  bool in_memory = false;          // check: the pass wrote nothing anywhere
 
   // An identity error or a run-time failure ended the pass: nothing written.
   bool stopped() const;
@@ -85,7 +86,8 @@ struct CompileReport {
   // all the same), 2 after an identity error or a run-time failure.
   int exit_status() const;
   // check: 0 without an error (and, when `warnings_are_errors`, without a
-  // warning), 1 otherwise, 2 after a run-time failure.
+  // warning), 1 otherwise, 2 after a run-time failure that no compile error
+  // explains.
   int check_status(bool warnings_are_errors) const;
   // The warnings and the error in file order, then an identity error.
   std::vector<Diagnostic> diagnostics() const;

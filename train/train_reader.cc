@@ -33,7 +33,6 @@
 #include "train/train_reader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -132,53 +131,49 @@ class TrainReading {
     using platform::contains_nocase;
     bool known = false;
     if (contains_nocase(t, "frenata") && contains_nocase(t, "massa")) {
-      known = true;
+      known = any_row_ = true;
       s_.item_table[model::kSlotTrainGeneral].area_start = fields_.number();
     }
     if (contains_nocase(t, "vetture")) {
-      known = true;
+      known = any_row_ = true;
       s_.item_table[model::kSlotTrainGeneral].item_position = fields_.number();
     }
     if (contains_nocase(t, "velocit")) {
-      known = true;
+      known = any_row_ = true;
       if (Next next = velocita(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "aderenza")) {
-      known = true;
+      known = any_row_ = true;
       if (Next next = aderenza(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "orologio")) {
-      known = true;
+      known = any_row_ = true;
       model::ItemRecord& train = s_.item_table[model::kSlotTrain];
       train.item_word3 = fields_.short_number();
       train.item_word4 = fields_.short_number();
       train.item_word5 = fields_.short_number();
     }
     if (contains_nocase(t, "sabbia")) {
-      known = true;
+      known = any_row_ = true;
       s_.item_table[model::kSlotTrain].item_word1 = fields_.short_number();
     }
     if (contains_nocase(t, "segnale")) {
-      known = true;
+      known = any_row_ = true;
       if (Next next = segnale(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "rallentamento")) {
-      known = true;
+      known = any_row_ = true;
       if (Next next = rallentamento(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "abbattimento")) {
-      known = true;
+      known = any_row_ = true;
       if (Next next = abbattimento(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "stazione")) {
-      known = true;
+      known = any_row_ = true;
       if (Next next = stazione(); next != Next::kRow) return next;
     }
-    if (known) {
-      any_row_ = true;
-    } else {
-      fields_.check_unknown_row(kRowKeywords, "train description");
-    }
+    if (!known) fields_.check_unknown_row(kRowKeywords, "train description");
     return Next::kRow;
   }
 
@@ -397,11 +392,11 @@ class TrainReading {
         total < 24 * 3600) {
       return;
     }
-    char clock[64];
-    std::snprintf(clock, sizeof clock, "%lld:%02lld:%02lld", static_cast<long long>(hours),
-                  static_cast<long long>(minutes), static_cast<long long>(seconds));
+    auto two_digits = [](int64_t n) { return (n >= 0 && n < 10 ? "0" : "") + std::to_string(n); };
+    const std::string clock =
+        std::to_string(hours) + ":" + two_digits(minutes) + ":" + two_digits(seconds);
     fields_.warn(model::WarningId::kStationTime, at,
-                 std::string("station time ") + clock +
+                 "station time " + clock +
                      " is no time of day (hours 0 to 23, minutes and seconds 0 to 59): it is "
                      "stored as " +
                      std::to_string(total) + " s after midnight");
@@ -423,16 +418,19 @@ class TrainReading {
 
   // The route's kilometric progressives are checked here, once both
   // descriptions are read: their start and end must be whole cells.
+  // One error however many records fail, named by the first row read that
+  // fails (the route reader notes it).
   void check_progressives() {
+    bool whole = true;
     for (int slot :
          {model::kSlotProgressiveTre, model::kSlotProgressiveDue, model::kSlotProgressiveUno}) {
       const model::ItemRecord& record = s_.item_table[static_cast<size_t>(slot)];
-      if (record.area_start % 50 != 0 || record.area_end % 50 != 0) {
-        model::ErrorSite site;
-        site.field = s_.progressive_fault;
-        model::record_error(s_, model::kProgressiveNotWhole, site);
-      }
+      if (record.area_start % 50 != 0 || record.area_end % 50 != 0) whole = false;
     }
+    if (whole) return;
+    model::ErrorSite site;
+    site.field = s_.progressive_fault;
+    model::record_error(s_, model::kProgressiveNotWhole, site);
   }
 
   model::Scenario& s_;

@@ -10,8 +10,10 @@
 // profiles and checks the kilometric progressives.
 //
 // `sign_slot` is the route half's next free sign slot: stations may not
-// reach it. Compile errors go to s.error_code / s.error_position; run-time
-// failures are thrown as platform::RuntimeFailure for memorizza_dati's trap.
+// reach it. Compile errors go to s.error_code / s.error_position with their
+// field in s.error_site, warnings to s.warnings (model/description_fields.h);
+// run-time failures are thrown as platform::RuntimeFailure for
+// memorizza_dati's trap, s.reading naming the field being read.
 #ifndef SCENARIO_TRAIN_TRAIN_READER_H_
 #define SCENARIO_TRAIN_TRAIN_READER_H_
 
