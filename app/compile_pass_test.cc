@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
@@ -62,7 +63,7 @@ TEST_F(CompilePassTest, ARunTimeFailureWhileReadingBecomesCode25AndDeletesBothDe
     write_route(c.route);
     write_train(c.train);
     memorizza_dati(s_);
-    EXPECT_EQ(s_.error_code, 25);
+    EXPECT_EQ(s_.error_code, model::kReadingFailure);
     EXPECT_FALSE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_linea.txt")));
     EXPECT_FALSE(
         platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417-.txt")));
@@ -72,7 +73,7 @@ TEST_F(CompilePassTest, ARunTimeFailureWhileReadingBecomesCode25AndDeletesBothDe
 TEST_F(CompilePassTest, AMissingRouteDescriptionDeletesNothing) {
   write_train("[generale]\r\n");
   memorizza_dati(s_);
-  EXPECT_EQ(s_.error_code, 101);
+  EXPECT_EQ(s_.error_code, model::kNoRouteDescription);
   EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417-.txt")));
 }
 
@@ -98,7 +99,7 @@ TEST_F(CompilePassTest, CompileErrorsStillWriteTheCompiledFiles) {
       "cartello_indicatore,  3000,   (A)(B)\r\ncartello_indicatore,  3010,   (C)(D)\r\n[fine]\r\n");
   write_train("[generale]\r\n[fine]\r\n");
   memorizza_percorso(s_, 1);
-  EXPECT_EQ(s_.error_code, 6);
+  EXPECT_EQ(s_.error_code, model::kSignCellTaken);
   EXPECT_EQ(s_.error_position, 3010);
   EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_linea.dat")));
   EXPECT_TRUE(platform::file_exists(platform::real_file_system(), path("BRENTALVO_TRN4417.sim")));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/compile_errors.h"
 #include "platform/runtime_failure.h"
 
 namespace finish {
@@ -125,7 +126,7 @@ std::vector<Case> cases() {
       {"NoRoomBeforeSignalIsError11",
        {{30, kWarn, 60}, {25, kSig}, {24, model::kStationStop}, {23, model::kSpeedIndicator}},
        {},
-       11,
+       model::kNoRoomSignalMark,
        1250},
       {"EverySignalWithin20CellsIsTreated",
        {{40, kWarn, 60}, {35, kSig}, {20, kSig}},
@@ -141,7 +142,7 @@ std::vector<Case> cases() {
       {"Group1WithoutRoomIsError12",
        {{8, kStart, 120}, {3, kSig}, {2, kSig}, {1, kSign}},
        {},
-       12,
+       model::kNoRoomApproachMark,
        400},
       {"StartAtCell13GetsGroup1Only", {{13, kStart, 120}}, {{8, 180}}},
       {"StartAtCell14GetsGroups1And2", {{14, kStart, 120}}, {{9, 180}, {3, 180}}},
@@ -166,7 +167,8 @@ std::vector<Case> cases() {
       {"TwoTakenCellsShiftTheMarkForward", with(kSlow100To130, {{108, kSig}, {107, kMark, 60}}),
        with(kBefore100, {{109, 180}, {117, 180}, {125, 180}})},
       {"NoRoomInsideIsError13AndEndsTheMarks",
-       with(kSlow100To130, {{107, kSig}, {108, kSig}, {109, kSign}}), kBefore100, 13, 5400},
+       with(kSlow100To130, {{107, kSig}, {108, kSig}, {109, kSign}}), kBefore100,
+       model::kNoRoomSlowMark, 5400},
       {"EndAtTheEighthCellShiftsTheMarkBack",
        {{100, kStart, 30}, {108, kEnd, 30}},
        with(kBefore100, {{107, 180}})},
@@ -184,8 +186,8 @@ std::vector<Case> cases() {
       {"TakenCellBeforeSignalShiftsTheMarkBack", with(kSlow100To130, {{135, kSig}, {134, kSign}}),
        with(kSlow100To130Marks, {{133, 180}})},
       {"NoRoomBeforeSignalIsError13AtTheEnd",
-       with(kSlow100To130, {{135, kSig}, {134, kSign}, {133, kMark, 90}}), kSlow100To130Marks, 13,
-       6500},
+       with(kSlow100To130, {{135, kSig}, {134, kSign}, {133, kMark, 90}}), kSlow100To130Marks,
+       model::kNoRoomSlowMark, 6500},
       // A fast slowdown after a slow one: no search from the slow one's end.
       {"FastSlowdownSearchesNoSignal",
        {{40, kStart, 30}, {60, kEnd, 30}, {65, kSig}, {100, kStart, 120}, {130, kEnd, 120}},
@@ -200,7 +202,7 @@ std::vector<Case> cases() {
       {"CellBeyondTheLastIsNotFree",
        {{192, kStart, 30}, {199, kSign}, {200, kSign}},
        {{187, 180}, {181, 180}, {174, 180}},
-       13,
+       model::kNoRoomSlowMark,
        10000},
       {"WarningAtCellCountMinus2IsTreated", {{198, kWarn, 60}, {195, kSig}}, {{194, 180}}},
       {"WarningAtCellCountMinus1IsNotLookedAt", {{199, kWarn, 60}, {195, kSig}}, {}},
@@ -216,7 +218,7 @@ std::vector<Case> cases() {
         {24, kSign},
         {23, kSign}},
        {},
-       11,
+       model::kNoRoomSignalMark,
        1250},
   };
 }

@@ -9,6 +9,7 @@
 
 #include "app/compile_pass.h"
 #include "finish/errore.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/files.h"
@@ -77,7 +78,8 @@ class IdentityScenarioTest : public testing::Test {
 // A signal at 0 m lies in cell round(0 / 50 + 1) = 1; its first aspect pair
 // gives value1 = 3 x 10 + 0.
 TEST_F(IdentityScenarioTest, SignalInCell1IsError1250) {
-  EXPECT_EQ(compile(train("segnale, 0, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0\r\n")), 1250);
+  EXPECT_EQ(compile(train("segnale, 0, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0\r\n")),
+            model::kIdentityValue1Taken);
   EXPECT_EQ(s_.error_code, 0);
   EXPECT_EQ(s_.cell(1).kind, model::kSignal);
   EXPECT_EQ(s_.cell(1).value1, 30);
@@ -88,7 +90,8 @@ TEST_F(IdentityScenarioTest, SignalInCell1IsError1250) {
 // A signal at 24 m still lies in cell 1 (24 / 50 + 1 = 1.48); its first pair
 // gives 0, its second value2 = 4 x 10 + 0, so 1250 passes and 1251 ends.
 TEST_F(IdentityScenarioTest, SignalInCell1WithOnlyASecondPairIsError1251) {
-  EXPECT_EQ(compile(train("segnale, 24, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0\r\n")), 1251);
+  EXPECT_EQ(compile(train("segnale, 24, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0\r\n")),
+            model::kIdentityValue2Taken);
   EXPECT_EQ(s_.error_code, 0);
   EXPECT_EQ(s_.cell(1).value1, 5121);
   EXPECT_EQ(s_.cell(1).value2, 40);
@@ -103,7 +106,7 @@ TEST_F(IdentityScenarioTest, FinishingMarkInCell1IsError1250) {
   EXPECT_EQ(compile(train("abbattimento, 100, 60\r\n"
                           "abbattimento, 150, 60\r\n"
                           "rallentamento, 350, 30, 100, 1, 0, 0\r\n")),
-            1250);
+            model::kIdentityValue1Taken);
   EXPECT_EQ(s_.error_code, 0);
   EXPECT_EQ(s_.cell(8).kind, model::kSlowdownStart);
   EXPECT_EQ(s_.cell(1).kind, model::kAbbattimento);

@@ -7,6 +7,7 @@
 
 #include "finish/errore.h"
 #include "finish/finishing_pass.h"
+#include "model/compile_errors.h"
 #include "platform/runtime_failure.h"
 
 namespace finish {
@@ -150,12 +151,12 @@ struct ErrorCase {
 
 // clang-format off
 const ErrorCase kErrors[] = {
-    {"cell 1 value1",           0,   30, 0, 0,  1250},
-    {"slot 85 word1",           610, 0,  0, 0,  1250},
-    {"negative value1",         0,   -1, 0, 0,  1250},
-    {"cell 1 value2",           0,   0,  0, 40, 1251},
-    {"slot 85 time",            0,   0,  1, 0,  1251},
-    {"1250 tested before 1251", 0,   30, 0, 40, 1250},
+    {"cell 1 value1",           0,   30, 0, 0,  model::kIdentityValue1Taken},
+    {"slot 85 word1",           610, 0,  0, 0,  model::kIdentityValue1Taken},
+    {"negative value1",         0,   -1, 0, 0,  model::kIdentityValue1Taken},
+    {"cell 1 value2",           0,   0,  0, 40, model::kIdentityValue2Taken},
+    {"slot 85 time",            0,   0,  1, 0,  model::kIdentityValue2Taken},
+    {"1250 tested before 1251", 0,   30, 0, 40, model::kIdentityValue1Taken},
 };
 // clang-format on
 
@@ -177,7 +178,7 @@ TEST(IdentityTest, TakenReservedFieldsEndThroughErrore) {
       EXPECT_EQ(e.message(), " Errore n. " + std::to_string(c.expected));
     }
 
-    if (c.expected == 1250) {
+    if (c.expected == model::kIdentityValue1Taken) {
       // Nothing stamped at all.
       EXPECT_EQ(line.item_word1, c.word1);
       EXPECT_EQ(s.track[1].value1, c.value1);
@@ -221,7 +222,7 @@ TEST(IdentityTest, FinishingMarkInCell1IsError1250) {
     stamp_identity(s);
     FAIL() << "no error";
   } catch (const ErroreEnd& e) {
-    EXPECT_EQ(e.number(), 1250);
+    EXPECT_EQ(e.number(), model::kIdentityValue1Taken);
   }
   EXPECT_EQ(s.item_table[model::kSlotLine].item_word1, 0);
 }

@@ -27,6 +27,7 @@
 #include "app/compile_pass.h"
 #include "finish/errore.h"
 #include "fuzz/fuzz_support.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
@@ -58,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     app::memorizza_percorso(s, j);
   } catch (const finish::ErroreEnd& e) {
-    FUZZ_CHECK(e.number() == 1250 || e.number() == 1251,
-               "identity error " + std::to_string(e.number()));
+    FUZZ_CHECK(
+        e.number() == model::kIdentityValue1Taken || e.number() == model::kIdentityValue2Taken,
+        "identity error " + std::to_string(e.number()));
     end = kIdentityError;
   } catch (const platform::RuntimeFailure& e) {
     // Outside reading the compile pass has no trap: a failure there ends the
@@ -71,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const int32_t code = s.error_code;
   FUZZ_CHECK(code == 0 || fuzz::is_compile_error(code), "error code " + std::to_string(code));
-  FUZZ_CHECK(code != 101, "code 101 with a route description");
+  FUZZ_CHECK(code != model::kNoRouteDescription, "code 101 with a route description");
 
   std::set<std::string> expected;
   const std::set<std::string> left = fuzz::left_in_folder(files);
@@ -79,7 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A route code (or one of the finishing pass's, which may follow it) is the
   // only way the train description stays; it is then untouched.
   const bool train_unread = fuzz::is_route_only_error(code);
-  const bool train_may_stay = train_unread || (code >= 11 && code <= 13);
+  const model::ErrorInfo* info = model::find_error(code);
+  const bool train_may_stay =
+      train_unread || (info != nullptr && info->stage == model::ErrorStage::kFinishing);
   if (has_train && left.count(train_name)) {
     FUZZ_CHECK(train_may_stay, "train description left with code " + std::to_string(code));
     FUZZ_CHECK(files.contents(fuzz::app_file(train_name)) == train_text,

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(left.empty(), "the route description (or another file) is left after reading");
     const int32_t code = s.error_code;
     if (out.read_train) {
-      FUZZ_CHECK(code == 0 || code == 15, "the train half follows code " + std::to_string(code));
+      FUZZ_CHECK(code == 0 || code == model::kBeyondTrack,
+                 "the train half follows code " + std::to_string(code));
       FUZZ_CHECK(out.sign_slot >= 0 && out.sign_slot <= model::kFirstSignSlot,
                  "sign slot " + std::to_string(out.sign_slot));
       FUZZ_CHECK(s.track_allocated && s.track_plan_allocated, "no track after a whole reading");
@@ -52,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // The plan's tail runs to point total_length - 2.
       FUZZ_CHECK(s.track_plan.cursor >= s.track_plan.last - 1, "the plan's tail is missing");
     } else {
-      FUZZ_CHECK(fuzz::is_route_only_error(code) && code != 101,
+      FUZZ_CHECK(fuzz::is_route_only_error(code) && code != model::kNoRouteDescription,
                  "the route half ends with code " + std::to_string(code));
     }
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/compile_errors.h"
 #include "platform/runtime_failure.h"
 
 namespace route {
@@ -154,7 +155,7 @@ TEST(MemoIndicatoriVMaxTest, CellRules) {
     t.track[13].kind = taken;
     t.track[13].value1 = 77;
     EXPECT_FALSE(memo_indicatori_v_max(t, 620, 90, 95, 95, 0, 0, 0, 0, 0));
-    EXPECT_EQ(t.error_code, 21);
+    EXPECT_EQ(t.error_code, model::kIndicatorCellTaken);
     EXPECT_EQ(t.track[13].kind, taken);
     EXPECT_EQ(t.track[13].value1, 77);
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
@@ -76,7 +77,7 @@ TEST_F(RouteReaderTest, AMissingDescriptionIs101AndTouchesNoFile) {
   const std::string train = platform::join_path(s_.app_path, model::train_description_name(s_));
   platform::replace_file(platform::real_file_system(), train, "[generale]\r\n");
   RouteOutcome out = read_route_description(s_);
-  EXPECT_EQ(s_.error_code, 101);
+  EXPECT_EQ(s_.error_code, model::kNoRouteDescription);
   EXPECT_FALSE(out.read_train);
   EXPECT_TRUE(platform::file_exists(platform::real_file_system(), train));
   EXPECT_FALSE(s_.track_allocated);
@@ -90,13 +91,13 @@ TEST_F(RouteReaderTest, ThePreambleEndsAtTheFirstGeneralHeading) {
     std::string_view text;
     int32_t error_code;
   } cases[] = {
-      {"[generale]\r\n", 102},  // the heading is the last field
-      {"[generale]", 102},
-      {"no heading, at all\r\n", 102},
-      {"", 102},
-      {"   ", 102},
-      {"any, preamble\r\n[GENERALE]\r\nlunghezza percorso, 0\r\n", 0},  // any case
-      {"x[generale]y\r\nLUNGHEZZA PERCORSO, 0\r\n", 0},                 // containment
+      {"[generale]\r\n", model::kNoGeneralSection},  // the heading is the last field
+      {"[generale]", model::kNoGeneralSection},
+      {"no heading, at all\r\n", model::kNoGeneralSection},
+      {"", model::kNoGeneralSection},
+      {"   ", model::kNoGeneralSection},
+      {"any, preamble\r\n[GENERALE]\r\nlunghezza percorso, 0\r\n", model::kNoError},  // any case
+      {"x[generale]y\r\nLUNGHEZZA PERCORSO, 0\r\n", model::kNoError},                 // containment
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << '"' << c.text << '"');
@@ -152,8 +153,13 @@ TEST_F(RouteReaderTest, RouteLengthSizesTheTrack) {
     int32_t error_code;
     int32_t cell_count;
   } cases[] = {
-      {0, 0, 140},         {100000, 0, 2140}, {100025, 0, 2140},  {100075, 0, 2142},
-      {1000000, 0, 20140}, {1000001, 1, 0},   {2147483647, 1, 0},
+      {0, model::kNoError, 140},
+      {100000, model::kNoError, 2140},
+      {100025, model::kNoError, 2140},
+      {100075, model::kNoError, 2142},
+      {1000000, model::kNoError, 20140},
+      {1000001, model::kRouteTooLong, 0},
+      {2147483647, model::kRouteTooLong, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.length);
@@ -367,15 +373,16 @@ TEST_F(RouteReaderTest, SignalRepetition) {
     int32_t error_code;
     int32_t one, two, count;
   } cases[] = {
-      {"ripetizione segnali 4 codici,    0    ,0", 0, 0, 0, 0},  // count 0 with value two 0
-      {"ripetizione segnali 4 codici, 0, 500", 0, 0, 500, 4},
-      {"ripetizione segnali 9 codici, 50, 100", 0, 50, 100, 9},
-      {"ripetizione segnali 94, 50, 100", 0, 50, 100, 4},  // "4" is tested first
-      {"ripetizione segnali 4 codici, 25, 500", 3, 25, 500, 0},
-      {"ripetizione segnali 4 codici, 0, 525", 4, 0, 525, 0},
-      {"ripetizione segnali 4 codici, -50, -100", 0, -50, -100, 4},
-      {"ripetizione segnali codici, 0, 0", 5, 0, 0, 0},
-      {"Ripetizione segnali 4, 25, 25", 0, 0, 0, 0},  // capital: not a row
+      // Count 0 with value two 0.
+      {"ripetizione segnali 4 codici,    0    ,0", model::kNoError, 0, 0, 0},
+      {"ripetizione segnali 4 codici, 0, 500", model::kNoError, 0, 500, 4},
+      {"ripetizione segnali 9 codici, 50, 100", model::kNoError, 50, 100, 9},
+      {"ripetizione segnali 94, 50, 100", model::kNoError, 50, 100, 4},  // "4" is tested first
+      {"ripetizione segnali 4 codici, 25, 500", model::kRepetitionFirstNotWhole, 25, 500, 0},
+      {"ripetizione segnali 4 codici, 0, 525", model::kRepetitionSecondNotWhole, 0, 525, 0},
+      {"ripetizione segnali 4 codici, -50, -100", model::kNoError, -50, -100, 4},
+      {"ripetizione segnali codici, 0, 0", model::kRepetitionNoCount, 0, 0, 0},
+      {"Ripetizione segnali 4, 25, 25", model::kNoError, 0, 0, 0},  // capital: not a row
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
@@ -539,7 +546,7 @@ TEST_F(RouteReaderTest, TheRangeTestStopsTheBodyWith15) {
     reset();
     RouteOutcome out = read_body("pendenza,  106900,   1\r\n" + std::string(row) +
                                  "\r\ncartello_indicatore,  31000,   (AFTER)\r\n");
-    EXPECT_EQ(s_.error_code, 15);
+    EXPECT_EQ(s_.error_code, model::kBeyondTrack);
     EXPECT_EQ(s_.error_position, 106950);
     EXPECT_TRUE(out.read_train);  // the train half still follows
     EXPECT_EQ(out.sign_slot, 80);
@@ -562,7 +569,7 @@ TEST_F(RouteReaderTest, RouteSigns) {
         "cartello_indicatore,  31000,   (A)\r\n"
         "cartello_indicatore,  31010,   (B)\r\n"
         "cartello_indicatore,  40000,   (C)\r\n");
-    EXPECT_EQ(s_.error_code, 6);
+    EXPECT_EQ(s_.error_code, model::kSignCellTaken);
     EXPECT_EQ(s_.error_position, 31010);
     EXPECT_FALSE(out.read_train);
     EXPECT_FALSE(route_file_left());
@@ -593,13 +600,13 @@ TEST_F(RouteReaderTest, RouteSigns) {
     read_body(
         "indicatori_vmax,  600,  90,  95,  95,  0,  ,  ,  ,  0\r\n"
         "cartello_indicatore,  600,   (X)\r\n");
-    EXPECT_EQ(s_.error_code, 6);
+    EXPECT_EQ(s_.error_code, model::kSignCellTaken);
     EXPECT_EQ(s_.error_position, 600);
     reset();
     RouteOutcome out = read_body(
         "cartello_indicatore,  600,   (X)\r\n"
         "indicatori_vmax,  610,  90,  95,  95,  0,  ,  ,  ,  0\r\n");
-    EXPECT_EQ(s_.error_code, 21);
+    EXPECT_EQ(s_.error_code, model::kIndicatorCellTaken);
     EXPECT_EQ(s_.error_position, 610);
     EXPECT_FALSE(out.read_train);
     EXPECT_FALSE(route_file_left());
@@ -654,7 +661,7 @@ TEST_F(RouteReaderTest, Curves) {
     SCOPED_TRACE(c.name);
     reset();
     RouteOutcome out = read_body(std::string(c.body) + "pendenza,  50,   1\r\n");
-    EXPECT_EQ(s_.error_code, 103);
+    EXPECT_EQ(s_.error_code, model::kBadCurve);
     EXPECT_FALSE(out.read_train);
     EXPECT_FALSE(route_file_left());
     EXPECT_GT(s_.track_plan.cursor, 2250);  // what was drawn stays

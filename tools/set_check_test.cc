@@ -14,6 +14,7 @@
 
 #include "app/compile_pass.h"
 #include "finish/errore.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/memory_file_system.h"
@@ -120,38 +121,38 @@ TEST(SetCheckTest, EverySetTheCompilerWritesPasses) {
     int error_code;
     int64_t cells;  // cell_count + 1 of the track file written
   } cases[] = {
-      {"clean", route_of_length(3000), kTrain, true, 0, 201},
-      {"clean without a line file", route_of_length(3000), kTrain, false, 0, 201},
-      {"halves to even", route_of_length(3025), kTrain, true, 0, 201},
-      {"a negative length", route_of_length(-5000), nullptr, true, 25, 41},
+      {"clean", route_of_length(3000), kTrain, true, model::kNoError, 201},
+      {"clean without a line file", route_of_length(3000), kTrain, false, model::kNoError, 201},
+      {"halves to even", route_of_length(3025), kTrain, true, model::kNoError, 201},
+      {"a negative length", route_of_length(-5000), nullptr, true, model::kReadingFailure, 41},
       {"route sign on a taken cell",
        "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
        "cartello_indicatore, 3000, (A)\r\ncartello_indicatore, 3010, (B)\r\n[fine]\r\n",
-       kTrain, true, 6, 341},
+       kTrain, true, model::kSignCellTaken, 341},
       {"a row that is not a number",
        "[generale]\r\nlunghezza percorso, 10000\r\n[pendenze]\r\npendenza, 50, 5x\r\n[fine]\r\n",
-       kTrain, true, 25, 341},
+       kTrain, true, model::kReadingFailure, 341},
       {"a row past the end",
        "[generale]\r\nlunghezza percorso, 10000\r\n[pendenze]\r\npendenza, 20000, 3\r\n[fine]\r\n",
-       kTrain, true, 15, 341},
+       kTrain, true, model::kBeyondTrack, 341},
       {"a bad signal repetition after the length",
        "[generale]\r\nlunghezza percorso, 4000\r\nripetizione segnali 4 codici, 25, "
        "0\r\n[fine]\r\n",
-       kTrain, true, 3, 221},
+       kTrain, true, model::kRepetitionFirstNotWhole, 221},
       // The second length is refused: the station file keeps it, the track
       // and the plan keep the size of the first.
       {"a length above the limit after another",
        "[generale]\r\nlunghezza percorso, 3000\r\nlunghezza percorso, 2000000000\r\n[fine]\r\n",
-       kTrain, true, 1, 201},
+       kTrain, true, model::kRouteTooLong, 201},
       {"a length that gives no track after another",
        "[generale]\r\nlunghezza percorso, 3000\r\nlunghezza percorso, -2000000000\r\n[fine]\r\n",
-       kTrain, true, 25, 201},
+       kTrain, true, model::kReadingFailure, 201},
       {"a length that gives no plan after another",
        "[generale]\r\nlunghezza percorso, 3000\r\nlunghezza percorso, -7010\r\n[fine]\r\n", kTrain,
-       true, 25, 201},
+       true, model::kReadingFailure, 201},
       {"the same without a line file",
        "[generale]\r\nlunghezza percorso, 3000\r\nlunghezza percorso, -7030\r\n[fine]\r\n", kTrain,
-       false, 25, 201},
+       false, model::kReadingFailure, 201},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

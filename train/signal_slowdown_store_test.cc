@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model/compile_errors.h"
 #include "platform/runtime_failure.h"
 
 namespace train {
@@ -95,7 +96,7 @@ TEST(MemoSegnaleTest, RefusesATakenCellAndAcceptsAMountainMarker) {
     s.track[21].kind = kind;
     model::Scenario before = s;
     EXPECT_FALSE(memo_segnale(s, 1000, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(s.error_code, 16);
+    EXPECT_EQ(s.error_code, model::kSignalCellTaken);
     EXPECT_EQ(changed_cells(before, s), std::vector<int>{}) << "kind " << int{kind};
   }
   model::Scenario s = track_of(100);
@@ -207,10 +208,10 @@ TEST(MemoRallentamentoTest, StopsAtTheFirstTakenCell) {
     std::vector<int> written;
   };
   const std::vector<Case> cases = {
-      {"warning", 77, 17, {}},
-      {"start", 101, 18, {}},
-      {"end", 107, 19, {}},
-      {"before the warning", 74, 20, {77, 101, 107}},
+      {"warning", 77, model::kWarningCellTaken, {}},
+      {"start", 101, model::kSlowdownStartTaken, {}},
+      {"end", 107, model::kSlowdownEndTaken, {}},
+      {"before the warning", 74, model::kBeforeWarningTaken, {77, 101, 107}},
   };
   for (const Case& c : cases) {
     model::Scenario s = track_of(200);
@@ -233,7 +234,7 @@ TEST(MemoRallentamentoTest, FailsAtACellBeforeTheOriginOnlyWhenItIsReached) {
   model::Scenario s = track_of(100);
   s.track[21].kind = model::kSignal;
   EXPECT_FALSE(memo_rallentamento(s, 1000, 60, -2000, 1, 0, 0));
-  EXPECT_EQ(s.error_code, 18);
+  EXPECT_EQ(s.error_code, model::kSlowdownStartTaken);
 
   model::Scenario free_start = track_of(100);
   EXPECT_THROW((void)memo_rallentamento(free_start, 1000, 60, -2000, 1, 0, 0),

@@ -392,7 +392,11 @@ class TrainReading {
         total < 24 * 3600) {
       return;
     }
-    auto two_digits = [](int64_t n) { return (n >= 0 && n < 10 ? "0" : "") + std::to_string(n); };
+    auto two_digits = [](int64_t n) {
+      std::string digits = std::to_string(n);
+      if (n >= 0 && n < 10) digits.insert(digits.begin(), '0');
+      return digits;
+    };
     const std::string clock =
         std::to_string(hours) + ":" + two_digits(minutes) + ":" + two_digits(seconds);
     fields_.warn(model::WarningId::kStationTime, at,

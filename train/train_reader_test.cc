@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/compile_errors.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
 #include "sources/builtin_texts.h"
@@ -263,7 +264,7 @@ TEST_F(TrainReaderTest, ARowBeyondTheTrackStopsTheRowsAndCompletesTheProfiles) {
     model::Scenario s = scenario(200);
     model::Scenario before = s;
     read(s, rows({"velocita,0,95", "aderenza,0,100", c.row, "sabbia,300"}));
-    EXPECT_EQ(s.error_code, 15) << c.name;
+    EXPECT_EQ(s.error_code, model::kBeyondTrack) << c.name;
     EXPECT_EQ(s.error_position, c.position) << c.name;
     EXPECT_FALSE(description_left(s)) << c.name;
     EXPECT_EQ(s.item_table[model::kSlotTrain].item_word1, 0) << c.name << ": rows went on";
@@ -290,7 +291,7 @@ TEST_F(TrainReaderTest, ARowBeyondTheTrackStopsTheRowsAndCompletesTheProfiles) {
 TEST_F(TrainReaderTest, AStationWhoseStopCellLiesPastTheTrackKeepsItsRecord) {
   model::Scenario s = scenario(200);
   read(s, rows({stazione(1000, 28, 200), stazione(9000, 8, 2000, 0, 0, "LONTANA")}));
-  EXPECT_EQ(s.error_code, 15);
+  EXPECT_EQ(s.error_code, model::kBeyondTrack);
   EXPECT_EQ(s.error_position, 9000);
   const model::ItemRecord& station = s.item_table[2];
   EXPECT_EQ(station.item_position, 9000);
@@ -427,14 +428,17 @@ TEST_F(TrainReaderTest, RefusesStationRowsWithTheirCodes) {
   };
   constexpr int32_t kKept = 1234;
   const std::vector<Case> cases = {
-      {"position not a multiple of 50", {stazione(4525, 28, 200)}, 8, 4525},
-      {"length not a multiple of 100", {stazione(4500, 28, 250)}, 9, 4500},
+      {"position not a multiple of 50", {stazione(4525, 28, 200)}, model::kStationNotWhole, 4525},
+      {"length not a multiple of 100",
+       {stazione(4500, 28, 250)},
+       model::kStationLengthNotWhole,
+       4500},
       {"area 300 m after the previous one",
        {stazione(1000, 28, 400), stazione(1700, 28, 400)},
-       22,
+       model::kStationsTooClose,
        1700},
-      {"stop cell on cell 0", {stazione(0, 12, 100)}, 24, kKept},
-      {"stop cell on cell 1", {stazione(100, 12, 0)}, 24, kKept},
+      {"stop cell on cell 0", {stazione(0, 12, 100)}, model::kStopCellTooEarly, kKept},
+      {"stop cell on cell 1", {stazione(100, 12, 0)}, model::kStopCellTooEarly, kKept},
   };
   for (const Case& c : cases) {
     model::Scenario s = scenario(200);
@@ -474,7 +478,7 @@ TEST_F(TrainReaderTest, StationsStopBeforeTheRouteSigns) {
   model::Scenario s = scenario(1500);
   s.error_position = 1234;
   read(s, stations(69), 70);
-  EXPECT_EQ(s.error_code, 10);
+  EXPECT_EQ(s.error_code, model::kTooManyStations);
   EXPECT_EQ(s.error_position, 1234);
   EXPECT_EQ(s.item_table[69].item_position, 68000);
   EXPECT_EQ(s.item_table[model::kSlotTrain].item_word1, 0);
@@ -491,7 +495,7 @@ TEST_F(TrainReaderTest, AStationNeverOverwritesARouteSign) {
   model::Scenario s = scenario(1500);
   s.item_table[1].item_name = "(GALLERIA)(Mt.1 Km.1+000)";
   read(s, "[generale]\r\n" + stazione(1000, 28, 200) + "\r\n[fine]\r\n", 0);
-  EXPECT_EQ(s.error_code, 10);
+  EXPECT_EQ(s.error_code, model::kTooManyStations);
   EXPECT_EQ(s.item_table[1].item_name, "(GALLERIA)(Mt.1 Km.1+000)");
   EXPECT_EQ(s.item_table[1].item_position, 0);
   EXPECT_FALSE(description_left(s));
@@ -533,12 +537,13 @@ TEST_F(TrainReaderTest, ATakenCellEndsTheReadingWithItsCodeAndPosition) {
     int32_t code, position;
   };
   const std::vector<Case> cases = {
-      {"abbattimento", "abbattimento,1000,3", 20, 7, 1000},
-      {"signal", "segnale,1000,1,3,0,0,0,0,0,0,0,0", 21, 16, 1000},
-      {"slowdown warning", "rallentamento,5000,60,300,1,1,0", 77, 17, 5000},
-      {"slowdown start", "rallentamento,5000,60,300,1,1,0", 101, 18, 5000},
-      {"slowdown end", "rallentamento,5000,60,300,1,1,0", 107, 19, 5000},
-      {"before the slowdown warning", "rallentamento,5000,60,300,1,1,0", 73, 20, 5000},
+      {"abbattimento", "abbattimento,1000,3", 20, model::kAbbattimentoCellTaken, 1000},
+      {"signal", "segnale,1000,1,3,0,0,0,0,0,0,0,0", 21, model::kSignalCellTaken, 1000},
+      {"slowdown warning", "rallentamento,5000,60,300,1,1,0", 77, model::kWarningCellTaken, 5000},
+      {"slowdown start", "rallentamento,5000,60,300,1,1,0", 101, model::kSlowdownStartTaken, 5000},
+      {"slowdown end", "rallentamento,5000,60,300,1,1,0", 107, model::kSlowdownEndTaken, 5000},
+      {"before the slowdown warning", "rallentamento,5000,60,300,1,1,0", 73,
+       model::kBeforeWarningTaken, 5000},
   };
   for (const Case& c : cases) {
     model::Scenario s = scenario(200);
@@ -557,12 +562,12 @@ TEST_F(TrainReaderTest, ARouteCode15DoesNotStopTheTrainRows) {
   // The route half stopped at a row beyond its track: its code and position
   // stay, and every train row is still read.
   model::Scenario s = scenario(200);
-  s.error_code = 15;
+  s.error_code = model::kBeyondTrack;
   s.error_position = 106950;
   read(s,
        rows({"velocita,0,95", "velocita,1200,140", "segnale,2450,1,4,0,0,0,0,0,0,0,0",
              "rallentamento,5000,60,300,1,1,0", "segnale,7000,2,3,0,0,0,0,0,0,0,0", "sabbia,300"}));
-  EXPECT_EQ(s.error_code, 15);
+  EXPECT_EQ(s.error_code, model::kBeyondTrack);
   EXPECT_EQ(s.error_position, 106950);
   EXPECT_EQ(s.track[50].kind, model::kSignal);
   EXPECT_EQ(s.track[101].kind, model::kSlowdownStart);
@@ -574,10 +579,10 @@ TEST_F(TrainReaderTest, ARouteCode15DoesNotStopTheTrainRows) {
 
   // A failure of the train rows still replaces it.
   model::Scenario failed = scenario(200);
-  failed.error_code = 15;
+  failed.error_code = model::kBeyondTrack;
   failed.error_position = 106950;
   read(failed, rows({"segnale,2450,1,4,0,0,0,0,0,0,0,0", "segnale,2460,1,4,0,0,0,0,0,0,0,0"}));
-  EXPECT_EQ(failed.error_code, 16);
+  EXPECT_EQ(failed.error_code, model::kSignalCellTaken);
   EXPECT_EQ(failed.error_position, 2460);
 }
 
@@ -587,21 +592,21 @@ TEST_F(TrainReaderTest, ChecksTheKilometricProgressivesLast) {
   s.error_position = 1234;
   s.item_table[model::kSlotProgressiveDue].area_end = 1025;
   read(s, rows({"sabbia,300"}));
-  EXPECT_EQ(s.error_code, 2);
+  EXPECT_EQ(s.error_code, model::kProgressiveNotWhole);
   EXPECT_EQ(s.error_position, 1234);
 
   // After a code 15 stop the check still runs, and its code takes the place of 15.
   model::Scenario stopped = scenario(200);
   stopped.item_table[model::kSlotProgressiveUno].area_start = 10;
   read(stopped, rows({"velocita,9950,50"}));
-  EXPECT_EQ(stopped.error_code, 2);
+  EXPECT_EQ(stopped.error_code, model::kProgressiveNotWhole);
   EXPECT_EQ(stopped.error_position, 9950);
 
   // A failure that ends the reading skips it.
   model::Scenario ended = scenario(200);
   ended.item_table[model::kSlotProgressiveTre].area_start = 10;
   read(ended, rows({stazione(4525, 28, 200)}));
-  EXPECT_EQ(ended.error_code, 8);
+  EXPECT_EQ(ended.error_code, model::kStationNotWhole);
 
   // Multiples of 50, negative ones included, pass.
   model::Scenario fine = scenario(200);
