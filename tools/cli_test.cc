@@ -177,13 +177,8 @@ TEST_F(BuiltinTest, TheDrawingIsXmlWithThePlanAndTheStations) {
 
 // ---- One fixture for each class of error ---------------------------------------
 
-const char kRoute[] =
-    "[generale]\r\nlunghezza percorso, 10000\r\nripetizione segnali 4 codici, 0, 0\r\n"
-    "[pendenze]\r\npendenza, 0, 5\r\n[fine]\r\n";
-const char kTrain[] =
-    "[generale]\r\nnumero vetture, 5\r\n[vel_limite]\r\nvelocita, 0, 100\r\n[stazioni]\r\n"
-    "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
-    "stazione, 5000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n[fine]\r\n";
+constexpr const char* kRoute = testing::kSmallRoute;
+constexpr const char* kTrain = testing::kSmallTrain;
 
 struct ErrorCase {
   const char* name;

@@ -17,6 +17,17 @@
 
 namespace tools::testing {
 
+// A clean description pair for the commands' tests: a route 10000 m long
+// (its track ends at 17000 m) with one gradient, and a train of five cars,
+// one speed limit and two stations. Tests change one side of it at a time.
+inline constexpr char kSmallRoute[] =
+    "[generale]\r\nlunghezza percorso, 10000\r\nripetizione segnali 4 codici, 0, 0\r\n"
+    "[pendenze]\r\npendenza, 0, 5\r\n[fine]\r\n";
+inline constexpr char kSmallTrain[] =
+    "[generale]\r\nnumero vetture, 5\r\n[vel_limite]\r\nvelocita, 0, 100\r\n[stazioni]\r\n"
+    "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
+    "stazione, 5000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n[fine]\r\n";
+
 // Route length 3000 m: cells 0 .. 200, plan points 0 .. 10000.
 inline model::Scenario small_scenario() {
   model::Scenario s;
