@@ -11,6 +11,7 @@
 #include "platform/runtime_failure.h"
 #include "tools/compile_command.h"
 #include "tools/compiled_set.h"
+#include "tools/diff.h"
 #include "tools/inspect.h"
 #include "tools/render.h"
 #include "tools/text.h"
@@ -21,11 +22,22 @@ namespace {
 
 constexpr int kUsage = 2;
 constexpr int kBadFile = 1;
+constexpr int kDiffer = 1;  // diff: the two sets differ
 
 // Refuses a name that cannot form file names, with the reason.
 CLI::Validator name_rule(const char* what) {
   return CLI::Validator([what](std::string& value) { return name_problem(what, value); }, "",
                         "name rule");
+}
+
+// --line-name and --train-code, which name the descriptions' scenario.
+void add_name_options(CLI::App* command, CompileOptions& options) {
+  command->add_option("--line-name", options.line_name, "Line name (default BRENTALVO)")
+      ->check(name_rule("line name"))
+      ->type_name("NAME");
+  command->add_option("--train-code", options.train_code, "Train code (default TRN4417)")
+      ->check(name_rule("train code"))
+      ->type_name("CODE");
 }
 
 void print_files(std::ostream& out, const std::string& folder,
@@ -101,12 +113,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   compile->add_option("--out", out_dir, "Folder for the compiled files; created when missing")
       ->required()
       ->type_name("DIR");
-  compile->add_option("--line-name", options.line_name, "Line name (default BRENTALVO)")
-      ->check(name_rule("line name"))
-      ->type_name("NAME");
-  compile->add_option("--train-code", options.train_code, "Train code (default TRN4417)")
-      ->check(name_rule("train code"))
-      ->type_name("CODE");
+  add_name_options(compile, options);
   compile->add_flag("--no-line-file", no_line_file,
                     "Build no track plan and write no line file (compile pass with j = 0)");
   compile->add_flag("--json", compile_json, "Print the outcome as one JSON object");
@@ -130,12 +137,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->required()
       ->check(CLI::Validator(CLI::ExistingFile).description(""))
       ->type_name("FILE");
-  check->add_option("--line-name", check_options.line_name, "Line name (default BRENTALVO)")
-      ->check(name_rule("line name"))
-      ->type_name("NAME");
-  check->add_option("--train-code", check_options.train_code, "Train code (default TRN4417)")
-      ->check(name_rule("train code"))
-      ->type_name("CODE");
+  add_name_options(check, check_options);
   check->add_flag("--no-line-file", check_no_line_file,
                   "Compile without a track plan (curve rows are then not read)");
   check->add_flag("--json", check_json, "Print the outcome as one JSON object");
@@ -168,16 +170,30 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->required()
       ->type_name("FILE");
 
+  // diff
+  std::string diff_a, diff_b;
+  bool diff_json_out = false;
+  CLI::App* diff = app.add_subcommand(
+      "diff",
+      "Show what changed between two compiled scenarios: the files that differ, general "
+      "values, stations and route signs by slot, cells by field as km ranges and how far the "
+      "plan moved. Exit status 0 when both hold the same compiled files, 1 when they differ.");
+  diff->add_option("DIR_A", diff_a, "Folder or one compiled file of the first scenario")
+      ->required();
+  diff->add_option("DIR_B", diff_b, "Folder or one compiled file of the second scenario")
+      ->required();
+  diff->add_flag("--json", diff_json_out, "Print one JSON object");
+
   // CLI11 would only say that a command is missing.
   auto is_command = [&](const std::string& word) {
-    for (const CLI::App* c : {builtin, compile, check, inspect, render}) {
+    for (const CLI::App* c : {builtin, compile, check, inspect, render, diff}) {
       if (c->get_name() == word) return true;
     }
     return false;
   };
   if (argc > 1 && argv[1][0] != '-' && !is_command(argv[1])) {
     err << "scenario_tool: unknown command \"" << argv[1]
-        << "\": the commands are builtin, compile, check, inspect and render\n";
+        << "\": the commands are builtin, compile, check, inspect, render and diff\n";
     return kUsage;
   }
   try {
@@ -257,6 +273,21 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       write_drawing(files, svg_file, svg);
       out << "drew " << render_path << " into " << svg_file << " (" << svg.size() << " bytes)\n";
       return 0;
+    }
+    if (diff->parsed()) {
+      try {
+        CompiledDiff d = diff_compiled(platform::real_file_system(), diff_a, diff_b);
+        if (diff_json_out) {
+          out << dump(diff_json(d)) << "\n";
+        } else {
+          print_diff(d, out);
+        }
+        return d.identical ? 0 : kDiffer;
+      } catch (const BadFile& e) {
+        // 1 says that the sets differ: a set that cannot be compared is not one.
+        err << "scenario_tool: " << e.what() << "\n";
+        return kUsage;
+      }
     }
   } catch (const BadFile& e) {
     err << "scenario_tool: " << e.what() << "\n";

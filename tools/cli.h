@@ -4,13 +4,18 @@
 //   scenario_tool compile --route FILE [--train FILE] --out DIR
 //                 [--line-name NAME] [--train-code CODE] [--no-line-file]
 //                 [--force] [--json]
+//   scenario_tool check --route FILE --train FILE [--line-name NAME]
+//                 [--train-code CODE] [--no-line-file] [--json] [--werror]
 //   scenario_tool inspect PATH [--json] [--cells]
 //   scenario_tool render PATH --svg FILE|-
+//   scenario_tool diff PATH_A PATH_B [--json]
 //
-// Exit status: 0 done; 1 compile: a compile error was recorded (the files
-// are written all the same), inspect and render: a compiled file does not fit
-// its format, or the files of a set do not belong together; 2 compile: an
-// identity error or a run-time failure (no compiled file replaced), and for
+// Exit status: 0 done; 1 compile and check: a compile error was recorded
+// (compile writes the files all the same; check, also an identity error,
+// and with --werror a warning), inspect and render: a compiled file does not
+// fit its format, or the files of a set do not belong together, diff: the
+// two sets differ; 2 compile: an identity error or a run-time failure (no
+// compiled file replaced), diff: any failure, a bad file included, and for
 // every command bad usage, a file that cannot be read or written, another
 // run holding the folder, or standard output that cannot be written.
 #ifndef SCENARIO_TOOLS_CLI_H_

@@ -1,0 +1,794 @@
+#include "tools/diff.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <utility>
+#include <variant>
+
+#include "model/scenario.h"
+#include "platform/files.h"
+#include "platform/runtime_failure.h"
+#include "tools/compiled_set.h"
+#include "tools/set_check.h"
+#include "tools/text.h"
+
+namespace tools {
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+// ---- Loading a side -------------------------------------------------------------
+
+constexpr std::array<FileKind, 3> kKinds = {FileKind::kStation, FileKind::kTrack, FileKind::kLine};
+
+size_t index_of(FileKind kind) { return static_cast<size_t>(kind); }
+
+// A side as compared: its files decoded from `bytes`, by FileKind.
+struct Side {
+  CompiledSet set;
+  std::array<std::optional<std::string>, 3> bytes;
+};
+
+ToolError cannot_read(const platform::RuntimeFailure& f) {
+  return ToolError(std::string("cannot read: ") + f.what());
+}
+
+template <class Content>
+void note_name(const std::optional<Loaded<Content>>& file, FileKind kind,
+               std::vector<std::pair<FileKind, std::string>>& names) {
+  if (file) names.emplace_back(kind, file->name);
+}
+
+Side load_side_unnamed(platform::FileSystem& fs, const std::string& path) {
+  // Which files make up the scenario, and that they belong together; then
+  // each is read once more and decoded from those bytes, so that what is
+  // shown and whether the sides are identical come from one reading. A file
+  // replaced in between is caught by the check of the set that follows.
+  std::vector<std::pair<FileKind, std::string>> names;
+  std::string folder;
+  {
+    CompiledSet found = load_compiled(fs, path, true);
+    note_name(found.station, FileKind::kStation, names);
+    note_name(found.track, FileKind::kTrack, names);
+    note_name(found.line, FileKind::kLine, names);
+    try {
+      folder = fs.kind(path) == platform::FileKind::kFolder ? path : platform::folder_of(path);
+    } catch (const platform::RuntimeFailure& f) {
+      throw cannot_read(f);
+    }
+  }
+  Side side;
+  for (const auto& [kind, name] : names) {
+    std::string bytes;
+    try {
+      bytes = fs.read_file(platform::join_path(folder, name), max_file_size(kind));
+    } catch (const platform::RuntimeFailure& f) {
+      throw cannot_read(f);
+    }
+    add_file(side.set, kind, name, bytes);
+    side.bytes[index_of(kind)] = std::move(bytes);
+  }
+  check_set(side.set);
+  return side;
+}
+
+// The side's path goes before a file's own complaint: both sides often hold
+// files of the same names.
+Side load_side(platform::FileSystem& fs, const std::string& path) {
+  try {
+    return load_side_unnamed(fs, path);
+  } catch (const SetMismatch& e) {
+    throw SetMismatch(path + ": " + e.what());
+  } catch (const BadFile& e) {
+    throw BadFile(path + ": " + e.what());
+  }
+}
+
+template <class Content>
+std::optional<FileDifference::Side> file_side(const std::optional<Loaded<Content>>& file) {
+  if (!file) return std::nullopt;
+  return FileDifference::Side{file->name, file->size};
+}
+
+std::optional<FileDifference::Side> file_side(const CompiledSet& set, FileKind kind) {
+  switch (kind) {
+    case FileKind::kStation:
+      return file_side(set.station);
+    case FileKind::kTrack:
+      return file_side(set.track);
+    case FileKind::kLine:
+      return file_side(set.line);
+  }
+  return std::nullopt;
+}
+
+// ---- Values as shown ------------------------------------------------------------
+
+// A value as read from the file: compared as it is there (names as their
+// Windows-1252 bytes), shown only afterwards. monostate: the side has none.
+using Raw = std::variant<std::monostate, int64_t, std::string>;
+
+enum class Unit {
+  kPlain,
+  kMetres,    // "3000 m"
+  kPosition,  // "8950 m (km 8+950)"
+  kPercent,
+  kSeconds,
+  kClock,        // "07:29:00"
+  kStationTime,  // a clock, or "-" for none (0)
+  kText,         // a name or sign text, quoted
+  kCellKind,     // a cell kind by its name
+};
+
+ShownValue show(const Raw& raw, Unit unit) {
+  if (std::holds_alternative<std::monostate>(raw)) return {nullptr, "no cell"};
+  if (const std::string* s = std::get_if<std::string>(&raw)) {
+    std::string utf8 = to_utf8(*s);
+    return {utf8, "\"" + utf8 + "\""};
+  }
+  const int64_t v = std::get<int64_t>(raw);
+  const std::string n = std::to_string(v);
+  switch (unit) {
+    case Unit::kMetres:
+      return {v, n + " m"};
+    case Unit::kPosition:
+      return {v, position_text(v)};
+    case Unit::kPercent:
+      return {v, n + " %"};
+    case Unit::kSeconds:
+      return {v, n + " s"};
+    case Unit::kClock:
+      return {v, clock_text(v)};
+    case Unit::kStationTime:
+      return {v, v == 0 ? "-" : clock_text(v)};
+    case Unit::kCellKind:
+      return {cell_kind_name(static_cast<int>(v)), cell_kind_name(static_cast<int>(v))};
+    case Unit::kPlain:
+    case Unit::kText:
+      break;
+  }
+  return {v, n};
+}
+
+template <class Record>
+struct Field {
+  std::string field;
+  std::string key;
+  Unit unit;
+  std::function<Raw(const Record&)> get;
+};
+
+template <class Record>
+ValueChange change_of(const Field<Record>& f, const Raw& a, const Raw& b) {
+  return ValueChange{f.field, f.key, show(a, f.unit), show(b, f.unit)};
+}
+
+// The fields of `fields` that differ between a and b.
+template <class Record>
+std::vector<ValueChange> changed_fields(const std::vector<Field<Record>>& fields, const Record& a,
+                                        const Record& b) {
+  std::vector<ValueChange> out;
+  for (const Field<Record>& f : fields) {
+    Raw ra = f.get(a), rb = f.get(b);
+    if (ra != rb) out.push_back(change_of(f, ra, rb));
+  }
+  return out;
+}
+
+Raw num(int64_t v) { return Raw{v}; }
+
+// ---- General values ---------------------------------------------------------------
+
+const model::ItemRecord& slot(const StationFile& f, int i) {
+  return f.slots[static_cast<size_t>(i)];
+}
+
+std::vector<Field<StationFile>> general_fields() {
+  using F = Field<StationFile>;
+  std::vector<F> fields;
+  const char* const names[] = {"tre", "due", "uno"};  // slots 81, 82, 83
+  for (int i = 0; i < 3; ++i) {
+    const int s = model::kSlotProgressiveTre + i;
+    const std::string n = names[i];
+    const std::string label = "progressive \"" + n + "\" ", key = "progressive_" + n + "_";
+    fields.push_back(F{label + "position", key + "position", Unit::kMetres,
+                       [s](const StationFile& f) { return num(slot(f, s).area_start); }});
+    fields.push_back(F{label + "value", key + "value", Unit::kMetres,
+                       [s](const StationFile& f) { return num(slot(f, s).area_end); }});
+    fields.push_back(F{label + "flag", key + "flag", Unit::kPlain,
+                       [s](const StationFile& f) { return num(slot(f, s).item_position); }});
+  }
+  auto g84 = [](const StationFile& f) -> const model::ItemRecord& {
+    return slot(f, model::kSlotTrainGeneral);
+  };
+  auto g85 = [](const StationFile& f) -> const model::ItemRecord& {
+    return slot(f, model::kSlotLine);
+  };
+  auto g86 = [](const StationFile& f) -> const model::ItemRecord& {
+    return slot(f, model::kSlotTrain);
+  };
+  fields.insert(
+      fields.end(),
+      {
+          F{"line length", "line_length", Unit::kMetres,
+            [=](const StationFile& f) { return num(g84(f).area_end); }},
+          F{"braked mass", "braked_mass_percent", Unit::kPercent,
+            [=](const StationFile& f) { return num(g84(f).area_start); }},
+          F{"cars", "cars", Unit::kPlain,
+            [=](const StationFile& f) { return num(g84(f).item_position); }},
+          F{"background one", "background_one", Unit::kPlain,
+            [=](const StationFile& f) { return num(g85(f).area_start); }},
+          F{"background two", "background_two", Unit::kPlain,
+            [=](const StationFile& f) { return num(g85(f).item_position); }},
+          F{"background three", "background_three", Unit::kPlain,
+            [=](const StationFile& f) { return num(g85(f).area_end); }},
+          F{"signal repetition one", "signal_repetition_one", Unit::kMetres,
+            [=](const StationFile& f) { return num(g86(f).area_start); }},
+          F{"signal repetition two", "signal_repetition_two", Unit::kMetres,
+            [=](const StationFile& f) { return num(g86(f).area_end); }},
+          F{"signal repetition code count", "signal_repetition_code_count", Unit::kPlain,
+            [=](const StationFile& f) { return num(g86(f).item_position); }},
+          F{"sand", "sand", Unit::kPlain,
+            [=](const StationFile& f) { return num(g86(f).item_word1); }},
+          F{"clock", "clock", Unit::kClock,
+            [=](const StationFile& f) {
+              const model::ItemRecord& r = g86(f);
+              return num(int64_t{r.item_word3} * 3600 + int64_t{r.item_word4} * 60 + r.item_word5);
+            }},
+          F{"line name", "line_name", Unit::kText,
+            [=](const StationFile& f) { return Raw{g85(f).item_name}; }},
+          F{"train code", "train_code", Unit::kText,
+            [=](const StationFile& f) { return Raw{g86(f).item_name}; }},
+          F{"slot 85 marker", "station_marker", Unit::kPlain,
+            [=](const StationFile& f) { return num(g85(f).item_word1); }},
+          F{"slot 85 weighted code", "weighted_code", Unit::kPlain,
+            [=](const StationFile& f) { return num(g85(f).item_time); }},
+      });
+  return fields;
+}
+
+// The identity stamps of the track file sit in cell 1; they are shown with
+// the general values, and left out of the cells.
+constexpr size_t kIdentityCell = 1;
+
+std::vector<Field<TrackFile>> track_identity_fields() {
+  using F = Field<TrackFile>;
+  auto cell = [](const TrackFile& t) {
+    return t.cells.size() > kIdentityCell ? t.cells[kIdentityCell] : model::TrackCell{};
+  };
+  return {
+      F{"cell 1 marker", "track_marker", Unit::kPlain,
+        [=](const TrackFile& t) { return num(cell(t).value1); }},
+      F{"cell 1 ordinary code", "ordinary_code", Unit::kPlain,
+        [=](const TrackFile& t) { return num(cell(t).value2); }},
+  };
+}
+
+// ---- Stations and route signs -------------------------------------------------------
+
+std::vector<Field<model::ItemRecord>> station_fields() {
+  using F = Field<model::ItemRecord>;
+  using R = model::ItemRecord;
+  return {
+      F{"name", "name", Unit::kText, [](const R& r) { return Raw{r.item_name}; }},
+      F{"kind", "kind", Unit::kPlain, [](const R& r) { return num(r.item_kind); }},
+      F{"time", "time", Unit::kStationTime, [](const R& r) { return num(r.item_time); }},
+      F{"stop time", "stop_time", Unit::kSeconds, [](const R& r) { return num(r.item_byte2); }},
+      F{"position", "position", Unit::kPosition, [](const R& r) { return num(r.item_position); }},
+      F{"area start", "area_start", Unit::kMetres, [](const R& r) { return num(r.area_start); }},
+      F{"area end", "area_end", Unit::kMetres, [](const R& r) { return num(r.area_end); }},
+      F{"flag", "flag", Unit::kPlain, [](const R& r) { return num(r.item_flag); }},
+      F{"word 1", "word1", Unit::kPlain, [](const R& r) { return num(r.item_word1); }},
+      F{"word 2", "word2", Unit::kPlain, [](const R& r) { return num(r.item_word2); }},
+      F{"word 3", "word3", Unit::kPlain, [](const R& r) { return num(r.item_word3); }},
+      F{"word 4", "word4", Unit::kPlain, [](const R& r) { return num(r.item_word4); }},
+      F{"word 5", "word5", Unit::kPlain, [](const R& r) { return num(r.item_word5); }},
+      F{"byte 1", "byte1", Unit::kPlain, [](const R& r) { return num(r.item_byte1); }},
+      F{"byte 3", "byte3", Unit::kPlain, [](const R& r) { return num(r.item_byte3); }},
+      F{"byte 4", "byte4", Unit::kPlain, [](const R& r) { return num(r.item_byte4); }},
+  };
+}
+
+// The values listed for a station that only one side has.
+std::vector<ValueChange> station_summary(const model::ItemRecord& r, bool on_a) {
+  std::vector<ValueChange> out;
+  for (const auto& f : station_fields()) {
+    if (f.key != "position" && f.key != "time") continue;
+    ShownValue v = show(f.get(r), f.unit);
+    ValueChange c{f.field, f.key, {nullptr, ""}, {nullptr, ""}};
+    (on_a ? c.a : c.b) = std::move(v);
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+template <class Slots>
+std::vector<int> union_of(const Slots& a, const Slots& b, bool downward) {
+  std::set<int> all(a.begin(), a.end());
+  all.insert(b.begin(), b.end());
+  std::vector<int> out(all.begin(), all.end());
+  if (downward) std::reverse(out.begin(), out.end());
+  return out;
+}
+
+bool holds(const std::vector<int>& slots, int s) {
+  return std::find(slots.begin(), slots.end(), s) != slots.end();
+}
+
+std::vector<ItemDifference> compare_stations(const StationFile& a, const StationFile& b) {
+  const std::vector<int> in_a = station_slots(a), in_b = station_slots(b);
+  const std::vector<Field<model::ItemRecord>> fields = station_fields();
+  std::vector<ItemDifference> out;
+  for (int s : union_of(in_a, in_b, false)) {
+    const model::ItemRecord& ra = slot(a, s);
+    const model::ItemRecord& rb = slot(b, s);
+    if (!holds(in_b, s)) {
+      out.push_back({s, to_utf8(ra.item_name), ItemChange::kRemoved, station_summary(ra, true)});
+    } else if (!holds(in_a, s)) {
+      out.push_back({s, to_utf8(rb.item_name), ItemChange::kAdded, station_summary(rb, false)});
+    } else if (std::vector<ValueChange> c = changed_fields(fields, ra, rb); !c.empty()) {
+      out.push_back({s, to_utf8(ra.item_name), ItemChange::kChanged, std::move(c)});
+    }
+  }
+  return out;
+}
+
+// Where a side's route sign stands: nothing known without a track file, no
+// cell (monostate) when its track holds no sign of the slot.
+struct SignPlaces {
+  bool known = false;
+  std::map<int, int32_t> cells;
+  Raw position(int s) const {
+    auto c = cells.find(s);
+    if (c == cells.end()) return Raw{};
+    return num(placed_position(c->second));
+  }
+};
+
+SignPlaces sign_places(const CompiledSet& set) {
+  SignPlaces p;
+  if (set.track) {
+    p.known = true;
+    p.cells = sign_cells(set.track->content);
+  }
+  return p;
+}
+
+const Field<model::ItemRecord> kSignText{
+    "text", "text", Unit::kText, [](const model::ItemRecord& r) { return Raw{r.item_name}; }};
+const char kPositionField[] = "position";
+
+std::vector<ItemDifference> compare_signs(const CompiledSet& a, const CompiledSet& b) {
+  const StationFile& fa = a.station->content;
+  const StationFile& fb = b.station->content;
+  const std::vector<int> in_a = sign_slots(fa), in_b = sign_slots(fb);
+  const SignPlaces pa = sign_places(a), pb = sign_places(b);
+  auto position_only = [](const SignPlaces& p, int s, bool on_a) {
+    std::vector<ValueChange> out;
+    if (!p.known) return out;
+    ValueChange c{kPositionField, kPositionField, {nullptr, ""}, {nullptr, ""}};
+    (on_a ? c.a : c.b) = show(p.position(s), Unit::kPosition);
+    out.push_back(std::move(c));
+    return out;
+  };
+  std::vector<ItemDifference> out;
+  for (int s : union_of(in_a, in_b, true)) {
+    const model::ItemRecord& ra = slot(fa, s);
+    const model::ItemRecord& rb = slot(fb, s);
+    if (!holds(in_b, s)) {
+      out.push_back({s, to_utf8(ra.item_name), ItemChange::kRemoved, position_only(pa, s, true)});
+      continue;
+    }
+    if (!holds(in_a, s)) {
+      out.push_back({s, to_utf8(rb.item_name), ItemChange::kAdded, position_only(pb, s, false)});
+      continue;
+    }
+    std::vector<ValueChange> c;
+    if (ra.item_name != rb.item_name) {
+      c.push_back(change_of(kSignText, Raw{ra.item_name}, Raw{rb.item_name}));
+    }
+    // Positions are compared only when both sides have a track to hold them.
+    if (pa.known && pb.known && pa.position(s) != pb.position(s)) {
+      c.push_back({kPositionField, kPositionField, show(pa.position(s), Unit::kPosition),
+                   show(pb.position(s), Unit::kPosition)});
+    }
+    if (!c.empty()) out.push_back({s, to_utf8(ra.item_name), ItemChange::kChanged, std::move(c)});
+  }
+  return out;
+}
+
+// ---- Cells --------------------------------------------------------------------------
+
+struct CellField {
+  const char* field;
+  const char* key;
+  Unit unit;
+  int64_t (*get)(const model::TrackCell&);
+  bool identity;  // holds the identity stamp in cell 1
+};
+
+const CellField kCellFields[] = {
+    {"gradient", "gradient", Unit::kPlain,
+     [](const model::TrackCell& c) { return int64_t{c.gradient_code} - 100; }, false},
+    {"speed limit", "speed_limit", Unit::kPlain,
+     [](const model::TrackCell& c) { return int64_t{c.speed_code} * 5; }, false},
+    {"adhesion", "adhesion", Unit::kPlain,
+     [](const model::TrackCell& c) { return int64_t{c.adhesion_code}; }, false},
+    {"kind", "kind", Unit::kCellKind, [](const model::TrackCell& c) { return int64_t{c.kind}; },
+     false},
+    {"value 1", "value1", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value1}; },
+     true},
+    {"value 2", "value2", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value2}; },
+     true},
+    {"value 3", "value3", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value3}; },
+     false},
+    {"value 4", "value4", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value4}; },
+     false},
+    {"signal time", "signal_time", Unit::kPlain,
+     [](const model::TrackCell& c) { return int64_t{c.signal_time}; }, false},
+    {"approach mark", "approach_mark", Unit::kPlain,
+     [](const model::TrackCell& c) { return int64_t{c.approach_mark}; }, false},
+    {"mountain type", "mountain_type", Unit::kPlain,
+     [](const model::TrackCell& c) { return int64_t{c.mountain_type}; }, false},
+};
+
+std::vector<CellRun> compare_cells(const TrackFile& a, const TrackFile& b) {
+  const size_t common = std::min(a.cells.size(), b.cells.size());
+  std::vector<CellRun> out;
+  for (const CellField& f : kCellFields) {
+    auto differs = [&](size_t i) {
+      if (f.identity && i == kIdentityCell) return false;
+      return f.get(a.cells[i]) != f.get(b.cells[i]);
+    };
+    for (size_t i = 0; i < common;) {
+      if (!differs(i)) {
+        ++i;
+        continue;
+      }
+      const int64_t first_a = f.get(a.cells[i]), first_b = f.get(b.cells[i]);
+      size_t j = i;
+      bool varying = false;
+      while (j + 1 < common && differs(j + 1)) {
+        ++j;
+        varying = varying || f.get(a.cells[j]) != first_a || f.get(b.cells[j]) != first_b;
+      }
+      out.push_back(CellRun{f.field, f.key, static_cast<int32_t>(i), static_cast<int32_t>(j),
+                            show(num(first_a), f.unit), show(num(first_b), f.unit), varying});
+      i = j + 1;
+    }
+  }
+  return out;
+}
+
+// ---- Plan ---------------------------------------------------------------------------
+
+bool computed(const LineFile& f, size_t m) {
+  return f.x[m].type != kPlanEmpty && f.y[m].type != kPlanEmpty;
+}
+
+bool same_bits(double p, double q) {
+  uint64_t bp = 0, bq = 0;
+  std::memcpy(&bp, &p, sizeof p);
+  std::memcpy(&bq, &q, sizeof q);
+  return bp == bq;
+}
+
+PlanDifference compare_plans(const LineFile& a, const LineFile& b) {
+  PlanDifference d;
+  d.a_last_point = a.last_point();
+  d.b_last_point = b.last_point();
+  const size_t common = std::min(a.x.size(), b.x.size());
+  for (size_t m = 0; m < common; ++m) {
+    const bool ca = computed(a, m), cb = computed(b, m);
+    if (ca != cb) {
+      ++d.computed_on_one_side;
+      continue;
+    }
+    if (!ca) continue;
+    const double xa = a.x[m].value, ya = a.y[m].value, xb = b.x[m].value, yb = b.y[m].value;
+    const double moved = std::hypot(xb - xa, yb - ya);
+    if (!std::isfinite(moved)) {
+      // A NaN compares unequal to itself: the same bits are the same point.
+      if (!same_bits(xa, xb) || !same_bits(ya, yb)) ++d.not_finite;
+      continue;
+    }
+    if (moved > d.largest_displacement) {
+      d.largest_displacement = moved;
+      d.at_point = static_cast<int32_t>(m);
+    }
+  }
+  return d;
+}
+
+}  // namespace
+
+CompiledDiff diff_compiled(platform::FileSystem& fs, const std::string& a, const std::string& b) {
+  CompiledDiff d;
+  d.a_path = a;
+  d.b_path = b;
+  Side sa = load_side(fs, a);
+  Side sb = load_side(fs, b);
+  for (FileKind kind : kKinds) {
+    const auto& ba = sa.bytes[index_of(kind)];
+    const auto& bb = sb.bytes[index_of(kind)];
+    if (ba.has_value() == bb.has_value() && (!ba || *ba == *bb)) continue;
+    d.files.push_back({kind, file_side(sa.set, kind), file_side(sb.set, kind)});
+  }
+  d.identical = d.files.empty();
+  // The bytes are not needed past this point; a line file may be 20 MB.
+  sa.bytes = {};
+  sb.bytes = {};
+  if (d.identical) return d;
+
+  const CompiledSet& ca = sa.set;
+  const CompiledSet& cb = sb.set;
+  if (ca.station && cb.station) {
+    d.general = changed_fields(general_fields(), ca.station->content, cb.station->content);
+    d.stations = compare_stations(ca.station->content, cb.station->content);
+    d.signs = compare_signs(ca, cb);
+  }
+  if (ca.track && cb.track) {
+    const TrackFile& ta = ca.track->content;
+    const TrackFile& tb = cb.track->content;
+    std::vector<ValueChange> stamps = changed_fields(track_identity_fields(), ta, tb);
+    d.general.insert(d.general.end(), stamps.begin(), stamps.end());
+    if (ta.cell_count() != tb.cell_count()) {
+      d.track = TrackLengths{ta.cell_count(), tb.cell_count()};
+    }
+    d.cells = compare_cells(ta, tb);
+  }
+  const bool line_differs =
+      std::any_of(d.files.begin(), d.files.end(),
+                  [](const FileDifference& f) { return f.kind == FileKind::kLine; });
+  if (ca.line && cb.line && line_differs)
+    d.plan = compare_plans(ca.line->content, cb.line->content);
+  return d;
+}
+
+// ---- Printing -------------------------------------------------------------------------
+
+namespace {
+
+const char* change_name(ItemChange c) {
+  switch (c) {
+    case ItemChange::kAdded:
+      return "added";
+    case ItemChange::kRemoved:
+      return "removed";
+    case ItemChange::kChanged:
+      break;
+  }
+  return "changed";
+}
+
+std::string file_line(const FileDifference& f, const CompiledDiff& d) {
+  const std::string label = kind_label(f.kind);
+  auto what_is_lost = [&]() -> std::string {
+    switch (f.kind) {
+      case FileKind::kStation:
+        return "general values, stations and route signs are not compared";
+      case FileKind::kTrack:
+        return "cells are not compared";
+      case FileKind::kLine:
+        break;
+    }
+    return "the plan is not compared";
+  };
+  if (!f.b)
+    return label + " " + to_utf8(f.a->name) + " only in " + d.a_path + ": " + what_is_lost();
+  if (!f.a)
+    return label + " " + to_utf8(f.b->name) + " only in " + d.b_path + ": " + what_is_lost();
+  if (f.a->name == f.b->name) {
+    return label + " " + to_utf8(f.a->name) + " differs (" + std::to_string(f.a->size) + " -> " +
+           std::to_string(f.b->size) + " bytes)";
+  }
+  return label + " differs: " + to_utf8(f.a->name) + " (" + std::to_string(f.a->size) +
+         " bytes) -> " + to_utf8(f.b->name) + " (" + std::to_string(f.b->size) + " bytes)";
+}
+
+std::string change_text(const ValueChange& c) {
+  return c.field + " " + c.a.text + " -> " + c.b.text;
+}
+
+std::string item_line(const char* what, const ItemDifference& item) {
+  std::string line = std::string(what) + " " + std::to_string(item.slot) + " \"" + item.name + "\"";
+  if (item.change != ItemChange::kChanged) line += std::string(" ") + change_name(item.change);
+  std::string sep = ": ";
+  for (const ValueChange& c : item.fields) {
+    line += sep;
+    sep = ", ";
+    switch (item.change) {
+      case ItemChange::kChanged:
+        line += change_text(c);
+        break;
+      case ItemChange::kAdded:
+        line += c.field + " " + c.b.text;
+        break;
+      case ItemChange::kRemoved:
+        line += c.field + " " + c.a.text;
+        break;
+    }
+  }
+  return line;
+}
+
+std::string cells_text(int32_t count) {
+  return "cells 0 .. " + std::to_string(count) + " (" + std::to_string(int64_t{count} * 50) + " m)";
+}
+
+std::string run_line(const CellRun& r) {
+  std::string line = r.field + " " + km_text(int64_t{r.first_cell} * 50);
+  if (r.last_cell != r.first_cell) line += " - " + km_text(int64_t{r.last_cell} * 50);
+  line += ": ";
+  if (r.varying) {
+    line += "varying over " + std::to_string(r.last_cell - r.first_cell + 1) + " cells, first ";
+  }
+  return line + r.a.text + " -> " + r.b.text;
+}
+
+std::string fixed3(double v) {
+  std::ostringstream s;
+  s.setf(std::ios::fixed);
+  s.precision(3);
+  s << v;
+  return s.str();
+}
+
+std::vector<std::string> plan_lines(const PlanDifference& p) {
+  std::vector<std::string> lines;
+  if (p.a_last_point != p.b_last_point) {
+    lines.push_back("points 0 .. " + std::to_string(p.a_last_point) + " -> 0 .. " +
+                    std::to_string(p.b_last_point) + "; points 0 .. " +
+                    std::to_string(std::min(p.a_last_point, p.b_last_point)) + " compared");
+  }
+  if (p.largest_displacement > 0) {
+    lines.push_back("largest displacement " + fixed3(p.largest_displacement) + " m, at " +
+                    km_text(p.at_point));
+  } else {
+    lines.push_back("no point computed in both plans moved");
+  }
+  if (p.computed_on_one_side > 0) {
+    lines.push_back(std::to_string(p.computed_on_one_side) + " points computed in one plan only");
+  }
+  if (p.not_finite > 0) {
+    lines.push_back(std::to_string(p.not_finite) +
+                    " points differ where a coordinate is not a finite number");
+  }
+  return lines;
+}
+
+// Prints a section's heading and at most `limit` of its lines.
+void print_section(std::ostream& out, const char* heading, const std::vector<std::string>& first,
+                   const std::vector<std::string>& lines, size_t limit) {
+  if (first.empty() && lines.empty()) return;
+  out << heading << "\n";
+  for (const std::string& l : first) out << "  " << l << "\n";
+  const size_t shown = std::min(limit, lines.size());
+  for (size_t i = 0; i < shown; ++i) out << "  " << lines[i] << "\n";
+  if (shown < lines.size()) out << "  ... and " << lines.size() - shown << " more\n";
+}
+
+template <class T, class F>
+std::vector<std::string> lines_of(const std::vector<T>& items, F line) {
+  std::vector<std::string> out;
+  out.reserve(items.size());
+  for (const T& i : items) out.push_back(line(i));
+  return out;
+}
+
+json value_json(const ValueChange& c) {
+  return json{{"field", c.key},
+              {"a", c.a.value},
+              {"b", c.b.value},
+              {"a_text", c.a.text},
+              {"b_text", c.b.text}};
+}
+
+json file_side_json(const std::optional<FileDifference::Side>& s) {
+  if (!s) return nullptr;
+  return json{{"name", to_utf8(s->name)}, {"size", s->size}};
+}
+
+json item_json(const ItemDifference& item, const char* name_key) {
+  json fields = json::array();
+  for (const ValueChange& c : item.fields) fields.push_back(value_json(c));
+  return json{{"slot", item.slot},
+              {name_key, item.name},
+              {"change", change_name(item.change)},
+              {"fields", fields}};
+}
+
+json run_json(const CellRun& r) {
+  return json{{"field", r.key},
+              {"first_cell", r.first_cell},
+              {"last_cell", r.last_cell},
+              {"from_metres", int64_t{r.first_cell} * 50},
+              {"to_metres", int64_t{r.last_cell} * 50},
+              {"cells", r.last_cell - r.first_cell + 1},
+              {"a", r.a.value},
+              {"b", r.b.value},
+              {"varying", r.varying}};
+}
+
+// A section cut to `limit` entries; what was left out is counted.
+template <class T, class F>
+json bounded(const std::vector<T>& items, size_t limit, json& left_out, const char* name,
+             F to_json) {
+  json a = json::array();
+  const size_t shown = std::min(limit, items.size());
+  for (size_t i = 0; i < shown; ++i) a.push_back(to_json(items[i]));
+  left_out[name] = items.size() - shown;
+  return a;
+}
+
+}  // namespace
+
+void print_diff(const CompiledDiff& d, std::ostream& out, size_t limit) {
+  if (d.identical) {
+    out << "no difference: " << d.a_path << " and " << d.b_path
+        << " hold the same compiled files\n";
+    return;
+  }
+  print_section(out, "files", {},
+                lines_of(d.files, [&](const FileDifference& f) { return file_line(f, d); }), limit);
+  print_section(
+      out, "general values", {},
+      lines_of(d.general,
+               [](const ValueChange& c) { return c.field + ": " + c.a.text + " -> " + c.b.text; }),
+      limit);
+  print_section(
+      out, "stations", {},
+      lines_of(d.stations, [](const ItemDifference& i) { return item_line("station", i); }), limit);
+  print_section(
+      out, "route signs", {},
+      lines_of(d.signs, [](const ItemDifference& i) { return item_line("route sign", i); }), limit);
+  std::vector<std::string> track;
+  if (d.track) {
+    track.push_back("track " + cells_text(d.track->a_cell_count) + " -> " +
+                    cells_text(d.track->b_cell_count) + "; cells 0 .. " +
+                    std::to_string(std::min(d.track->a_cell_count, d.track->b_cell_count)) +
+                    " compared");
+  }
+  print_section(out, "cells", track, lines_of(d.cells, run_line), limit);
+  if (d.plan) print_section(out, "plan", {}, plan_lines(*d.plan), limit);
+}
+
+json diff_json(const CompiledDiff& d, size_t limit) {
+  json left_out = json::object();
+  json j{{"a", d.a_path}, {"b", d.b_path}, {"identical", d.identical}};
+  j["files"] = bounded(d.files, limit, left_out, "files", [](const FileDifference& f) {
+    return json{
+        {"kind", kind_label(f.kind)}, {"a", file_side_json(f.a)}, {"b", file_side_json(f.b)}};
+  });
+  j["general"] = bounded(d.general, limit, left_out, "general", value_json);
+  j["stations"] = bounded(d.stations, limit, left_out, "stations",
+                          [](const ItemDifference& i) { return item_json(i, "name"); });
+  j["route_signs"] = bounded(d.signs, limit, left_out, "route_signs",
+                             [](const ItemDifference& i) { return item_json(i, "text"); });
+  j["track"] = d.track ? json{{"a_cell_count", d.track->a_cell_count},
+                              {"b_cell_count", d.track->b_cell_count}}
+                       : json(nullptr);
+  j["cells"] = bounded(d.cells, limit, left_out, "cells", run_json);
+  if (d.plan) {
+    const PlanDifference& p = *d.plan;
+    j["plan"] = json{{"a_last_point", p.a_last_point},
+                     {"b_last_point", p.b_last_point},
+                     {"largest_displacement", p.largest_displacement},
+                     {"at_point", p.largest_displacement > 0 ? json(p.at_point) : json(nullptr)},
+                     {"computed_on_one_side", p.computed_on_one_side},
+                     {"not_finite", p.not_finite}};
+  } else {
+    j["plan"] = nullptr;
+  }
+  j["left_out"] = left_out;
+  return j;
+}
+
+}  // namespace tools
