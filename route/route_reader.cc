@@ -170,10 +170,16 @@ bool RouteReading::general_section() {
       }
     }
     model::ItemRecord& line = s_.item_table[model::kSlotLine];
-    const bool sfondo = contains(t, "sfondo");
-    if (sfondo && contains(t, "uno")) known = true, line.area_start = in_.number();
-    if (sfondo && contains(t, "due")) known = true, line.item_position = in_.number();
-    if (sfondo && contains(t, "tre")) known = true, line.area_end = in_.number();
+    const std::pair<int32_t model::ItemRecord::*, const char*> backgrounds[] = {
+        {&model::ItemRecord::area_start, "uno"},
+        {&model::ItemRecord::item_position, "due"},
+        {&model::ItemRecord::area_end, "tre"}};
+    for (const auto& [field, word] : backgrounds) {
+      if (contains(t, "sfondo") && contains(t, word)) {
+        known = true;
+        line.*field = in_.number();
+      }
+    }
     if (contains(t, "segnali") && contains(t, "ripetizione")) {
       known = true;
       if (!signal_repetition(s_.reading_row)) return false;
