@@ -30,6 +30,7 @@
 #include <string>
 #include <utility>
 
+#include "model/cell_values.h"
 #include "model/compile_errors.h"
 #include "model/description_fields.h"
 #include "platform/cp1252.h"
@@ -294,7 +295,7 @@ BodyEnd RouteReading::route_body() {
       const int32_t g = in_.number();
       if (!in_range(p, at)) return BodyEnd::kRangeStop;
       in_.check_low_bits(in_.place(), "gradient " + std::to_string(g), g,
-                         int32_t{platform::low8(int64_t{g} + 100)} - 100);
+                         model::gradient_of(model::gradient_code_of(g)));
       gradient(p, g, at);
     }
     if (contains_nocase(t, "curva")) {
@@ -385,7 +386,7 @@ void RouteReading::gradient(int32_t p, int32_t g, const FieldPlace& at) {
 }
 
 void RouteReading::write_gradient_at_cursor() {
-  s_.cell(gradient_cursor_).gradient_code = platform::low8(int64_t{current_gradient_} + 100);
+  s_.cell(gradient_cursor_).gradient_code = model::gradient_code_of(current_gradient_);
   // The cursor stops at the last cell: rows behind it advance it one cell each.
   if (gradient_cursor_ < s_.cell_count) ++gradient_cursor_;
 }

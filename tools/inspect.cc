@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
-#include <map>
 #include <sstream>
 #include <vector>
 
+#include "finish/identity.h"
 #include "model/scenario.h"
 #include "tools/text.h"
 
@@ -69,173 +68,123 @@ std::string metres(double v) {
 
 // ---- Station file -------------------------------------------------------------
 
-const char* const kProgressiveNames[] = {"tre", "due", "uno"};  // slots 81, 82, 83
-
-const model::ItemRecord& slot(const StationFile& f, int i) {
-  return f.slots[static_cast<size_t>(i)];
+json station_json(const model::StationView& s) {
+  return json{{"slot", s.slot},
+              {"name", to_utf8(s.name)},
+              {"kind", s.kind},
+              {"area_start", s.area_start},
+              {"area_end", s.area_end},
+              {"position", s.position},
+              {"flag", s.flag},
+              {"words", s.words},
+              {"bytes", s.bytes},
+              {"time", s.departure_time},
+              {"time_text", s.departure_text()},
+              {"stop_time", s.stop_time}};
 }
 
-json station_json(const StationFile& f, int i) {
-  const model::ItemRecord& r = slot(f, i);
-  return json{{"slot", i},
-              {"name", to_utf8(r.item_name)},
-              {"kind", r.item_kind},
-              {"area_start", r.area_start},
-              {"area_end", r.area_end},
-              {"position", r.item_position},
-              {"flag", r.item_flag},
-              {"words", {r.item_word1, r.item_word2, r.item_word3, r.item_word4, r.item_word5}},
-              {"bytes", {r.item_byte1, r.item_byte2, r.item_byte3, r.item_byte4}},
-              {"time", r.item_time},
-              {"time_text", clock_text(r.item_time)},
-              {"stop_time", r.item_byte2}};
-}
-
-struct StationIdentity {
-  bool marker_ok = false;
-  IdentityCodes expected;
-  bool weighted_ok = false;
-  bool file_name_ok = false;
-};
-
-StationIdentity station_identity(const Loaded<StationFile>& st) {
-  const model::ItemRecord& line = slot(st.content, model::kSlotLine);
-  const model::ItemRecord& train = slot(st.content, model::kSlotTrain);
-  StationIdentity id;
-  id.marker_ok = line.item_word1 == 610;
-  id.expected = identity_codes(line.item_name, train.item_name);
-  id.weighted_ok = line.item_time == id.expected.weighted;
-  id.file_name_ok = st.name == line.item_name + "_" + train.item_name + ".sim";
-  return id;
-}
-
-json general_json(const StationFile& f) {
+json general_json(const model::GeneralValues& g) {
   json progressive = json::array();
-  for (int i = 0; i < 3; ++i) {
-    const model::ItemRecord& r = slot(f, model::kSlotProgressiveTre + i);
-    progressive.push_back({{"slot", model::kSlotProgressiveTre + i},
-                           {"record", kProgressiveNames[i]},
-                           {"position", r.area_start},
-                           {"value", r.area_end},
-                           {"flag", r.item_position}});
+  for (const model::ProgressiveRecord& r : g.progressives) {
+    progressive.push_back({{"slot", r.slot},
+                           {"record", r.keyword},
+                           {"position", r.position},
+                           {"value", r.value},
+                           {"flag", r.flag}});
   }
-  const model::ItemRecord& g84 = slot(f, model::kSlotTrainGeneral);
-  const model::ItemRecord& g85 = slot(f, model::kSlotLine);
-  const model::ItemRecord& g86 = slot(f, model::kSlotTrain);
   return json{{"progressive", progressive},
-              {"braked_mass_percent", g84.area_start},
-              {"line_length", g84.area_end},
-              {"cars", g84.item_position},
+              {"braked_mass_percent", g.train_general.braked_mass_percent},
+              {"line_length", g.train_general.line_length},
+              {"cars", g.train_general.cars},
               {"background",
-               {{"one", g85.area_start}, {"two", g85.item_position}, {"three", g85.area_end}}},
-              {"line_name", to_utf8(g85.item_name)},
+               {{"one", g.line.background_one},
+                {"two", g.line.background_two},
+                {"three", g.line.background_three}}},
+              {"line_name", to_utf8(g.line.line_name)},
               {"signal_repetition",
-               {{"one", g86.area_start}, {"two", g86.area_end}, {"code_count", g86.item_position}}},
-              {"train_code", to_utf8(g86.item_name)},
-              {"sand", g86.item_word1},
-              {"clock", clock_text(int64_t{g86.item_word3} * 3600 + int64_t{g86.item_word4} * 60 +
-                                   g86.item_word5)}};
+               {{"one", g.train.signal_repetition_one},
+                {"two", g.train.signal_repetition_two},
+                {"code_count", g.train.code_count}}},
+              {"train_code", to_utf8(g.train.train_code)},
+              {"sand", g.train.sand},
+              {"clock", model::clock_text(g.train.clock())}};
 }
 
-json station_file_json(const CompiledSet& set) {
-  const Loaded<StationFile>& st = *set.station;
-  const StationFile& f = st.content;
-  StationIdentity id = station_identity(st);
-  const model::ItemRecord& g85 = slot(f, model::kSlotLine);
-
+json station_file_json(const StationFileView& v) {
   json stations = json::array();
-  for (int i : station_slots(f)) stations.push_back(station_json(f, i));
-
-  std::map<int, int32_t> cells;
-  if (set.track) cells = sign_cells(set.track->content);
+  for (const model::StationView& s : v.stations) stations.push_back(station_json(s));
   json signs = json::array();
-  for (int i : sign_slots(f)) {
-    json sign{{"slot", i},
-              {"text", to_utf8(slot(f, i).item_name)},
-              {"cell", nullptr},
-              {"position", nullptr}};
-    if (auto c = cells.find(i); c != cells.end()) {
-      sign["cell"] = c->second;
-      sign["position"] = placed_position(c->second);
-    }
-    signs.push_back(sign);
+  for (const RouteSignView& s : v.signs) {
+    signs.push_back({{"slot", s.slot},
+                     {"text", to_utf8(s.text)},
+                     {"cell", s.cell ? json(*s.cell) : json(nullptr)},
+                     {"position", s.position ? json(*s.position) : json(nullptr)}});
   }
-  return json{{"name", to_utf8(st.name)},
-              {"size", st.size},
-              {"general", general_json(f)},
+  const StationIdentity& id = v.identity;
+  return json{{"name", to_utf8(v.name)},
+              {"size", v.size},
+              {"general", general_json(v.general)},
               {"identity",
-               {{"marker", g85.item_word1},
+               {{"marker", id.marker},
                 {"marker_ok", id.marker_ok},
-                {"weighted_code", g85.item_time},
-                {"expected_weighted_code", id.expected.weighted},
-                {"weighted_code_ok", id.weighted_ok},
-                {"names_match_file_name", id.file_name_ok}}},
+                {"weighted_code", id.weighted_code},
+                {"expected_weighted_code", id.expected_weighted_code},
+                {"weighted_code_ok", id.weighted_code_ok},
+                {"names_match_file_name", id.names_match_file_name}}},
               {"stations", stations},
               {"signs", signs}};
 }
 
-void print_station_file(const CompiledSet& set, std::ostream& out) {
-  const Loaded<StationFile>& st = *set.station;
-  const StationFile& f = st.content;
-  const model::ItemRecord& g84 = slot(f, model::kSlotTrainGeneral);
-  const model::ItemRecord& g85 = slot(f, model::kSlotLine);
-  const model::ItemRecord& g86 = slot(f, model::kSlotTrain);
-  StationIdentity id = station_identity(st);
-  std::string names = to_utf8(g85.item_name) + " / " + to_utf8(g86.item_name);
+void print_station_file(const StationFileView& v, std::ostream& out) {
+  const model::GeneralValues& g = v.general;
+  const StationIdentity& id = v.identity;
+  std::string names = to_utf8(g.line.line_name) + " / " + to_utf8(g.train.train_code);
 
-  out << "station file " << to_utf8(st.name) << ": " << st.size << " bytes, " << model::kItemSlots
+  out << "station file " << to_utf8(v.name) << ": " << v.size << " bytes, " << model::kItemSlots
       << " slots\n";
   out << "  general slots\n";
-  for (int i = 0; i < 3; ++i) {
-    const model::ItemRecord& r = slot(f, model::kSlotProgressiveTre + i);
-    out << "    " << model::kSlotProgressiveTre + i << "  progressive \"" << kProgressiveNames[i]
-        << "\": position " << r.area_start << " m, value " << r.area_end << " m, flag "
-        << r.item_position << "\n";
+  for (const model::ProgressiveRecord& r : g.progressives) {
+    out << "    " << r.slot << "  progressive \"" << r.keyword << "\": position " << r.position
+        << " m, value " << r.value << " m, flag " << r.flag << "\n";
   }
-  out << "    84  braked mass " << g84.area_start << " %, line length " << g84.area_end
-      << " m, cars " << g84.item_position << "\n";
-  out << "    85  backgrounds one " << g85.area_start << ", two " << g85.item_position << ", three "
-      << g85.area_end << "; line name " << to_utf8(g85.item_name) << "\n";
-  out << "    86  signal repetition " << g86.area_start << " m and " << g86.area_end
-      << " m, code count " << g86.item_position << "; train code " << to_utf8(g86.item_name)
-      << "; sand " << g86.item_word1 << "; clock "
-      << clock_text(int64_t{g86.item_word3} * 3600 + int64_t{g86.item_word4} * 60 + g86.item_word5)
-      << "\n";
+  out << "    " << model::kSlotTrainGeneral << "  braked mass "
+      << g.train_general.braked_mass_percent << " %, line length " << g.train_general.line_length
+      << " m, cars " << g.train_general.cars << "\n";
+  out << "    " << model::kSlotLine << "  backgrounds one " << g.line.background_one << ", two "
+      << g.line.background_two << ", three " << g.line.background_three << "; line name "
+      << to_utf8(g.line.line_name) << "\n";
+  out << "    " << model::kSlotTrain << "  signal repetition " << g.train.signal_repetition_one
+      << " m and " << g.train.signal_repetition_two << " m, code count " << g.train.code_count
+      << "; train code " << to_utf8(g.train.train_code) << "; sand " << g.train.sand << "; clock "
+      << model::clock_text(g.train.clock()) << "\n";
   out << "  identity stamps\n";
-  out << "    slot 85 marker " << g85.item_word1 << (id.marker_ok ? " (ok)" : " (expected 610)")
-      << "\n";
-  out << "    slot 85 weighted code " << g85.item_time
-      << (id.weighted_ok
+  out << "    slot 85 marker " << id.marker
+      << (id.marker_ok ? " (ok)" : " (expected " + str(finish::kStationFileMarker) + ")") << "\n";
+  out << "    slot 85 weighted code " << id.weighted_code
+      << (id.weighted_code_ok
               ? " (matches " + names + ")"
-              : " (does not match " + names + ": expected " + str(id.expected.weighted) + ")")
+              : " (does not match " + names + ": expected " + str(id.expected_weighted_code) + ")")
       << "\n";
-  out << "    file name " << (id.file_name_ok ? "matches" : "does not match") << " the names "
-      << names << "\n";
+  out << "    file name " << (id.names_match_file_name ? "matches" : "does not match")
+      << " the names " << names << "\n";
 
-  std::vector<int> stations = station_slots(f);
-  out << "  stations: " << stations.size() << "\n";
-  if (!stations.empty()) {
+  out << "  stations: " << v.stations.size() << "\n";
+  if (!v.stations.empty()) {
     Table t({"slot", "name", "kind", "area (m)", "position (m)", "time", "stop (s)"}, {1, 3});
-    for (int i : stations) {
-      const model::ItemRecord& r = slot(f, i);
-      t.add({str(i), to_utf8(r.item_name), str(r.item_kind),
-             str(r.area_start) + " .. " + str(r.area_end), str(r.item_position),
-             r.item_time == 0 ? "-" : clock_text(r.item_time), str(r.item_byte2)});
+    for (const model::StationView& s : v.stations) {
+      t.add({str(s.slot), to_utf8(s.name), str(s.kind),
+             str(s.area_start) + " .. " + str(s.area_end), str(s.position),
+             s.has_departure_time() ? s.departure_text() : "-", str(s.stop_time)});
     }
     t.print(out, "    ");
   }
 
-  std::vector<int> signs = sign_slots(f);
-  std::map<int, int32_t> cells;
-  if (set.track) cells = sign_cells(set.track->content);
-  out << "  route signs: " << signs.size() << "\n";
-  if (!signs.empty()) {
+  out << "  route signs: " << v.signs.size() << "\n";
+  if (!v.signs.empty()) {
     Table t({"slot", "cell", "position (m)", "text"}, {3});
-    for (int i : signs) {
-      auto c = cells.find(i);
-      bool known = c != cells.end();
-      t.add({str(i), known ? str(c->second) : "?", known ? str(placed_position(c->second)) : "?",
-             to_utf8(slot(f, i).item_name)});
+    for (const RouteSignView& s : v.signs) {
+      t.add({str(s.slot), s.cell ? str(*s.cell) : "?", s.position ? str(*s.position) : "?",
+             to_utf8(s.text)});
     }
     t.print(out, "    ");
   }
@@ -243,159 +192,99 @@ void print_station_file(const CompiledSet& set, std::ostream& out) {
 
 // ---- Track file ---------------------------------------------------------------
 
-struct TrackIdentity {
-  int16_t marker = 0;
-  int16_t code = 0;
-  std::optional<Names> names;
-  IdentityCodes expected;
-};
-
-TrackIdentity track_identity(const CompiledSet& set) {
-  const TrackFile& t = set.track->content;
-  TrackIdentity id;
-  id.marker = t.cells[1].value1;
-  id.code = t.cells[1].value2;
-  id.names = names_for_track(set);
-  if (id.names) id.expected = identity_codes(id.names->line, id.names->train);
-  return id;
-}
-
-std::map<int, int64_t> kind_counts(const TrackFile& t) {
-  std::map<int, int64_t> counts;
-  for (const model::TrackCell& c : t.cells) ++counts[c.kind];
-  return counts;
-}
-
-json cell_json(const model::TrackCell& c, size_t i) {
+json cell_json(const CellView& c, size_t i) {
   return json{{"cell", i},
-              {"metres", int64_t(i) * 50},
+              {"metres", int64_t(i) * model::kCellLength},
               {"kind", c.kind},
-              {"values", {c.value1, c.value2, c.value3, c.value4}},
+              {"values", c.values},
               {"signal_time", c.signal_time},
               {"approach_mark", c.approach_mark},
               {"mountain_type", c.mountain_type},
-              {"speed", int{c.speed_code} * 5},
-              {"gradient", int{c.gradient_code} - 100},
-              {"adhesion", c.adhesion_code}};
+              {"speed", c.speed_limit},
+              {"gradient", c.gradient},
+              {"adhesion", c.adhesion}};
 }
 
-json track_file_json(const CompiledSet& set, bool cells) {
-  const Loaded<TrackFile>& tr = *set.track;
-  TrackIdentity id = track_identity(set);
+json track_file_json(const TrackFileView& v, bool cells) {
+  const TrackIdentity& id = v.identity;
   json kinds = json::array();
-  for (auto [kind, count] : kind_counts(tr.content)) {
+  for (auto [kind, count] : v.kind_counts) {
     kinds.push_back({{"kind", kind}, {"name", cell_kind_name(kind)}, {"count", count}});
   }
-  json j{{"name", to_utf8(tr.name)},
-         {"size", tr.size},
-         {"cell_count", tr.content.cell_count()},
+  json j{{"name", to_utf8(v.name)},
+         {"size", v.size},
+         {"cell_count", v.cell_count},
          {"identity",
           {{"marker", id.marker},
-           {"marker_ok", id.marker == 5121},
-           {"ordinary_code", id.code},
+           {"marker_ok", id.marker_ok},
+           {"ordinary_code", id.ordinary_code},
            {"names", id.names ? json(id.names->shown) : json(nullptr)},
-           {"expected_ordinary_code", id.names ? json(id.expected.ordinary) : json(nullptr)},
-           {"ordinary_code_ok", id.names && id.expected.ordinary == id.code}}},
+           {"expected_ordinary_code", id.names ? json(id.expected_ordinary_code) : json(nullptr)},
+           {"ordinary_code_ok", id.ordinary_code_ok}}},
          {"kinds", kinds}};
   if (cells) {
     json list = json::array();
-    for (size_t i = 0; i < tr.content.cells.size(); ++i) {
-      list.push_back(cell_json(tr.content.cells[i], i));
-    }
+    for (size_t i = 0; i < v.cells.size(); ++i) list.push_back(cell_json(v.cells[i], i));
     j["cells"] = std::move(list);
   }
   return j;
 }
 
-void print_track_file(const CompiledSet& set, bool cells, std::ostream& out) {
-  const Loaded<TrackFile>& tr = *set.track;
-  const TrackFile& t = tr.content;
-  TrackIdentity id = track_identity(set);
-  out << "track file " << to_utf8(tr.name) << ": " << tr.size << " bytes, cells 0 .. "
-      << t.cell_count() << " (" << int64_t{t.cell_count()} * 50 << " m)\n";
+void print_track_file(const TrackFileView& v, bool cells, std::ostream& out) {
+  const TrackIdentity& id = v.identity;
+  out << "track file " << to_utf8(v.name) << ": " << v.size << " bytes, cells 0 .. " << v.cell_count
+      << " (" << int64_t{v.cell_count} * model::kCellLength << " m)\n";
   out << "  identity stamps\n";
-  out << "    cell 1 marker " << id.marker << (id.marker == 5121 ? " (ok)" : " (expected 5121)")
-      << "\n";
-  out << "    cell 1 ordinary code " << id.code;
+  out << "    cell 1 marker " << id.marker
+      << (id.marker_ok ? " (ok)" : " (expected " + str(finish::kTrackFileMarker) + ")") << "\n";
+  out << "    cell 1 ordinary code " << id.ordinary_code;
   if (!id.names) {
     out << " (no names to check it against)\n";
   } else {
     const std::string& names = id.names->shown;
-    out << (id.expected.ordinary == id.code
-                ? " (matches " + names + ")"
-                : " (does not match " + names + ": expected " + str(id.expected.ordinary) + ")")
+    out << (id.ordinary_code_ok ? " (matches " + names + ")"
+                                : " (does not match " + names + ": expected " +
+                                      str(id.expected_ordinary_code) + ")")
         << "\n";
   }
   out << "  cells per kind\n";
   Table k({"kind", "name", "cells"}, {1});
-  for (auto [kind, count] : kind_counts(t)) k.add({str(kind), cell_kind_name(kind), str(count)});
+  for (auto [kind, count] : v.kind_counts) k.add({str(kind), cell_kind_name(kind), str(count)});
   k.print(out, "    ");
   if (!cells) return;
   out << "  cells\n";
   Table c({"cell", "metres", "kind", "", "value1", "value2", "value3", "value4", "signal t",
            "approach", "mountain", "speed", "gradient", "adhesion"},
           {3});
-  for (size_t i = 0; i < t.cells.size(); ++i) {
-    const model::TrackCell& x = t.cells[i];
-    c.add({str(int64_t(i)), str(int64_t(i) * 50), str(x.kind), cell_kind_name(x.kind),
-           str(x.value1), str(x.value2), str(x.value3), str(x.value4), str(x.signal_time),
-           str(x.approach_mark), str(x.mountain_type), str(int{x.speed_code} * 5),
-           str(int{x.gradient_code} - 100), str(x.adhesion_code)});
+  for (size_t i = 0; i < v.cells.size(); ++i) {
+    const CellView& x = v.cells[i];
+    c.add({str(int64_t(i)), str(int64_t(i) * model::kCellLength), str(x.kind),
+           cell_kind_name(x.kind), str(x.values[0]), str(x.values[1]), str(x.values[2]),
+           str(x.values[3]), str(x.signal_time), str(x.approach_mark), str(x.mountain_type),
+           str(x.speed_limit), str(x.gradient), str(x.adhesion)});
   }
   c.print(out, "    ");
 }
 
 // ---- Line file ----------------------------------------------------------------
 
-struct PlanExtent {
-  int64_t computed = 0;  // points with both x and y
-  double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
-  double end_x = 0, end_y = 0;
-  double length = 0;  // along the computed points
-};
-
-PlanExtent plan_extent(const LineFile& f) {
-  PlanExtent e;
-  bool first = true;
-  double px = 0, py = 0;
-  for (size_t m = 0; m < f.x.size(); ++m) {
-    if (f.x[m].type == kPlanEmpty || f.y[m].type == kPlanEmpty) continue;
-    double x = f.x[m].value, y = f.y[m].value;
-    if (first) {
-      e.min_x = e.max_x = x;
-      e.min_y = e.max_y = y;
-      first = false;
-    } else {
-      e.length += std::hypot(x - px, y - py);
-    }
-    e.min_x = std::min(e.min_x, x);
-    e.max_x = std::max(e.max_x, x);
-    e.min_y = std::min(e.min_y, y);
-    e.max_y = std::max(e.max_y, y);
-    px = e.end_x = x;
-    py = e.end_y = y;
-    ++e.computed;
-  }
-  return e;
-}
-
-json line_file_json(const Loaded<LineFile>& ln) {
-  PlanExtent e = plan_extent(ln.content);
+json line_file_json(const LineFileView& v) {
+  const PlanExtent& e = v.extent;
   return json{
-      {"name", to_utf8(ln.name)},
-      {"size", ln.size},
-      {"points", ln.content.x.size()},
-      {"computed_points", e.computed},
+      {"name", to_utf8(v.name)},
+      {"size", v.size},
+      {"points", int64_t{v.last_point} + 1},
+      {"computed_points", v.points.size()},
       {"extent", {{"min_x", e.min_x}, {"max_x", e.max_x}, {"min_y", e.min_y}, {"max_y", e.max_y}}},
       {"end", {{"x", e.end_x}, {"y", e.end_y}}},
       {"plan_length", e.length}};
 }
 
-void print_line_file(const Loaded<LineFile>& ln, std::ostream& out) {
-  PlanExtent e = plan_extent(ln.content);
-  out << "line file " << to_utf8(ln.name) << ": " << ln.size << " bytes, points 0 .. "
-      << ln.content.last_point() << ", " << e.computed << " computed\n";
-  if (e.computed == 0) return;
+void print_line_file(const LineFileView& v, std::ostream& out) {
+  const PlanExtent& e = v.extent;
+  out << "line file " << to_utf8(v.name) << ": " << v.size << " bytes, points 0 .. " << v.last_point
+      << ", " << v.points.size() << " computed\n";
+  if (v.points.empty()) return;
   out << "  extent: x " << metres(e.min_x) << " .. " << metres(e.max_x) << " m, y "
       << metres(e.min_y) << " .. " << metres(e.max_y) << " m\n";
   out << "  last computed point: (" << metres(e.end_x) << ", " << metres(e.end_y)
@@ -404,39 +293,48 @@ void print_line_file(const Loaded<LineFile>& ln, std::ostream& out) {
 
 }  // namespace
 
-void print_inspection(const CompiledSet& set, bool cells, std::ostream& out) {
+void print_inspection(const ScenarioView& view, bool cells, std::ostream& out) {
   bool first = true;
   auto gap = [&] {
     if (!first) out << "\n";
     first = false;
   };
-  if (set.station) {
+  if (view.station) {
     gap();
-    print_station_file(set, out);
+    print_station_file(*view.station, out);
   }
-  if (set.track) {
+  if (view.track) {
     gap();
-    print_track_file(set, cells, out);
+    print_track_file(*view.track, cells, out);
   }
-  if (set.line) {
+  if (view.line) {
     gap();
-    print_line_file(*set.line, out);
+    print_line_file(*view.line, out);
   }
 }
 
+json inspection_json(const ScenarioView& view, bool cells) {
+  return json{{"station_file", view.station ? station_file_json(*view.station) : json(nullptr)},
+              {"track_file", view.track ? track_file_json(*view.track, cells) : json(nullptr)},
+              {"line_file", view.line ? line_file_json(*view.line) : json(nullptr)}};
+}
+
+void print_inspection(const CompiledSet& set, bool cells, std::ostream& out) {
+  print_inspection(view_of(set), cells, out);
+}
+
 json inspection_json(const CompiledSet& set, bool cells) {
-  return json{{"station_file", set.station ? station_file_json(set) : json(nullptr)},
-              {"track_file", set.track ? track_file_json(set, cells) : json(nullptr)},
-              {"line_file", set.line ? line_file_json(*set.line) : json(nullptr)}};
+  return inspection_json(view_of(set), cells);
 }
 
 std::string inspect_bytes(FileKind kind, std::string_view bytes) {
   CompiledSet set;
   add_file(set, kind, "input", bytes);
+  const ScenarioView view = view_of(set);
   std::ostringstream text;
-  print_inspection(set, true, text);
+  print_inspection(view, true, text);
   // The JSON is built and serialised too, so that a fuzzer reaches it.
-  std::string j = inspection_json(set, true).dump(-1, ' ', false, json::error_handler_t::replace);
+  std::string j = inspection_json(view, true).dump(-1, ' ', false, json::error_handler_t::replace);
   return text.str() + j;
 }
 

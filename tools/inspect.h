@@ -2,6 +2,9 @@
 // program: the general slots 81-86 with the identity stamps checked against
 // the names, the stations, the route signs, a count of cells per kind (or,
 // with `cells`, one line per cell) and the extent of the track plan.
+//
+// Both are printed from the decoded view of the files (tools/scenario_view.h);
+// the overloads that take a CompiledSet decode it first.
 #ifndef SCENARIO_TOOLS_INSPECT_H_
 #define SCENARIO_TOOLS_INSPECT_H_
 
@@ -11,8 +14,12 @@
 #include <string_view>
 
 #include "tools/compiled_set.h"
+#include "tools/scenario_view.h"
 
 namespace tools {
+
+void print_inspection(const ScenarioView& view, bool cells, std::ostream& out);
+nlohmann::ordered_json inspection_json(const ScenarioView& view, bool cells);
 
 void print_inspection(const CompiledSet& set, bool cells, std::ostream& out);
 nlohmann::ordered_json inspection_json(const CompiledSet& set, bool cells);

@@ -84,6 +84,66 @@ TEST(InspectTest, AFolderShowsItsScenario) {
   }
 }
 
+// Every general value distinct from every other, so that a value shown under
+// another's name shows. The three progressive records are given in the
+// order the route reader leaves them: "tre" with the greatest position.
+TEST(InspectTest, GeneralSlotsAreShownUnderTheirNames) {
+  model::Scenario s = small_scenario();
+  struct Progressive {
+    int slot;
+    int32_t position, value, flag;
+  };
+  const Progressive progressives[] = {
+      {81, 30000, 30150, 7}, {82, 20000, 20250, 8}, {83, 10000, 10350, 9}};
+  for (const Progressive& p : progressives) {
+    model::ItemRecord& r = s.item_table[static_cast<size_t>(p.slot)];
+    r.area_start = p.position;
+    r.area_end = p.value;
+    r.item_position = p.flag;
+  }
+  s.item_table[85].area_start = 11;
+  s.item_table[85].item_position = 22;
+  s.item_table[85].area_end = 33;
+  s.item_table[86].area_start = 400;
+  s.item_table[86].area_end = 650;
+  s.item_table[86].item_position = 9;
+  TempFolder dir("general");
+  write_compiled(s, dir.path());
+  CompiledSet set = load_compiled(dir.path(), false);
+
+  std::ostringstream text;
+  print_inspection(set, false, text);
+  for (const char* line : {
+           "    81  progressive \"tre\": position 30000 m, value 30150 m, flag 7\n",
+           "    82  progressive \"due\": position 20000 m, value 20250 m, flag 8\n",
+           "    83  progressive \"uno\": position 10000 m, value 10350 m, flag 9\n",
+           "    84  braked mass 115 %, line length 3000 m, cars 5\n",
+           "    85  backgrounds one 11, two 22, three 33; line name LINEA\n",
+           "    86  signal repetition 400 m and 650 m, code count 9; train code TR1; sand 300; "
+           "clock 07:28:30\n",
+       }) {
+    EXPECT_NE(text.str().find(line), std::string::npos) << line << "\n" << text.str();
+  }
+
+  const nlohmann::ordered_json g = inspection_json(set, false)["station_file"]["general"];
+  const char* const records[] = {"tre", "due", "uno"};
+  ASSERT_EQ(g["progressive"].size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    const nlohmann::ordered_json& r = g["progressive"][i];
+    EXPECT_EQ(r["slot"], progressives[i].slot);
+    EXPECT_EQ(r["record"], records[i]);
+    EXPECT_EQ(r["position"], progressives[i].position);
+    EXPECT_EQ(r["value"], progressives[i].value);
+    EXPECT_EQ(r["flag"], progressives[i].flag);
+  }
+  EXPECT_EQ(g["background"], nlohmann::ordered_json({{"one", 11}, {"two", 22}, {"three", 33}}));
+  EXPECT_EQ(g["signal_repetition"],
+            nlohmann::ordered_json({{"one", 400}, {"two", 650}, {"code_count", 9}}));
+  EXPECT_EQ(g["braked_mass_percent"], 115);
+  EXPECT_EQ(g["cars"], 5);
+  EXPECT_EQ(g["sand"], 300);
+}
+
 TEST(InspectTest, CellsOneLineEach) {
   TempFolder dir("cells");
   model::Scenario s = small_scenario();

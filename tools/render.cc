@@ -111,20 +111,13 @@ struct Station {
   std::string name;  // UTF-8
 };
 
-std::vector<Station> stations_of(const CompiledSet& set) {
+std::vector<Station> stations_of(const ScenarioView& view) {
   std::vector<Station> list;
-  if (!set.station) return list;
-  for (int slot : station_slots(set.station->content)) {
-    const model::ItemRecord& r = set.station->content.slots[static_cast<size_t>(slot)];
-    list.push_back({r.item_position, label_text(r.item_name)});
+  if (!view.station) return list;
+  for (const model::StationView& s : view.station->stations) {
+    list.push_back({s.position, label_text(s.name)});
   }
   return list;
-}
-
-// The metres along the profiles: cells 0 .. n - 1, where the last three
-// cells are left out (they receive gradients and speeds only from rows).
-int64_t profile_cells(const std::vector<model::TrackCell>& cells) {
-  return std::max<int64_t>(static_cast<int64_t>(cells.size()) - 3, 1);
 }
 
 // The pixel column of the profiles that shows `metres` of `extent`.
@@ -134,17 +127,12 @@ int64_t profile_column(double metres, double extent) {
 
 // The signals drawn on the plan and the profile: every one, or past
 // kMaxProfileMarks the first of each pixel column of the profile.
-std::vector<int32_t> signal_positions(const CompiledSet& set) {
+std::vector<int32_t> signal_positions(const ScenarioView& view) {
   std::vector<int32_t> list;
-  if (!set.track) return list;
-  const auto& cells = set.track->content.cells;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (cells[i].kind == model::kSignal) {
-      list.push_back(static_cast<int32_t>(placed_position(static_cast<int64_t>(i))));
-    }
-  }
+  if (!view.track) return list;
+  for (const SignalView& s : view.track->signals) list.push_back(static_cast<int32_t>(s.position));
   if (list.size() <= kMaxProfileMarks) return list;
-  const double extent = static_cast<double>(profile_cells(cells)) * 50;
+  const double extent = static_cast<double>(view.track->profile_length());
   std::vector<int32_t> thinned;
   int64_t last_column = -1;
   for (int32_t p : list) {
@@ -250,38 +238,40 @@ void place_labels(std::vector<Label>& labels, const std::vector<std::pair<double
   }
 }
 
-bool usable(const LineFile& f, int64_t m) {
-  if (m < 0 || m >= static_cast<int64_t>(f.x.size())) return false;
-  const PlanValue& x = f.x[static_cast<size_t>(m)];
-  const PlanValue& y = f.y[static_cast<size_t>(m)];
-  return x.type != kPlanEmpty && y.type != kPlanEmpty && std::isfinite(x.value) &&
-         std::isfinite(y.value);
+// A damaged file may hold plan values that are not finite: those points are
+// not drawn.
+bool drawable(const PlanPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// The point of metre `m` when it is stored and drawable.
+const PlanPoint* drawable_at(const LineFileView& line, int64_t m) {
+  const PlanPoint* p = line.at(m);
+  return p != nullptr && drawable(*p) ? p : nullptr;
 }
 
-// The points of the plan that are drawn, in order: every usable one up to
-// kPlanPointsDrawnWhole of them. Past that, the usable points are cut into
-// kPlanBuckets runs of consecutive points, and each run gives its first and
-// last point and those with the least and greatest x and y: the line keeps
-// its shape and its extent at the picture's resolution with at most
-// 6 x kPlanBuckets points. The route's last point `boundary` is always kept.
-std::vector<int64_t> plan_points_to_draw(const LineFile& f, int64_t usable_count,
-                                         int64_t boundary) {
-  std::vector<int64_t> kept;
-  const int64_t n = static_cast<int64_t>(f.x.size());
-  if (usable_count <= kPlanPointsDrawnWhole) {
-    for (int64_t m = 0; m < n; ++m) {
-      if (usable(f, m)) kept.push_back(m);
+// The points of the plan that are drawn, in order, as indexes into its
+// points: every drawable one up to kPlanPointsDrawnWhole of them. Past that,
+// the drawable points are cut into kPlanBuckets runs of consecutive points,
+// and each run gives its first and last point and those with the least and
+// greatest x and y: the line keeps its shape and its extent at the picture's
+// resolution with at most 6 x kPlanBuckets points. The point of the route's
+// last metre `boundary` is always kept.
+std::vector<size_t> plan_points_to_draw(const LineFileView& line, int64_t drawable_count,
+                                        int64_t boundary) {
+  std::vector<size_t> kept;
+  const std::vector<PlanPoint>& points = line.points;
+  if (drawable_count <= kPlanPointsDrawnWhole) {
+    for (size_t i = 0; i < points.size(); ++i) {
+      if (drawable(points[i])) kept.push_back(i);
     }
     return kept;
   }
-  auto x_of = [&](int64_t m) { return f.x[static_cast<size_t>(m)].value; };
-  auto y_of = [&](int64_t m) { return f.y[static_cast<size_t>(m)].value; };
+  constexpr size_t kNone = static_cast<size_t>(-1);
   struct Run {
-    int64_t first = -1, last = -1, min_x = -1, max_x = -1, min_y = -1, max_y = -1;
+    size_t first = kNone, last = kNone, min_x = kNone, max_x = kNone, min_y = kNone, max_y = kNone;
   } run;
   auto flush = [&] {
-    if (run.first < 0) return;
-    int64_t picks[] = {run.first, run.min_x, run.max_x, run.min_y, run.max_y, run.last};
+    if (run.first == kNone) return;
+    size_t picks[] = {run.first, run.min_x, run.max_x, run.min_y, run.max_y, run.last};
     std::sort(std::begin(picks), std::end(picks));
     for (size_t i = 0; i < 6; ++i) {
       if (i == 0 || picks[i] != picks[i - 1]) kept.push_back(picks[i]);
@@ -289,52 +279,52 @@ std::vector<int64_t> plan_points_to_draw(const LineFile& f, int64_t usable_count
     run = Run{};
   };
   int64_t bucket = -1, ordinal = 0;
-  for (int64_t m = 0; m < n; ++m) {
-    if (!usable(f, m)) continue;
-    const int64_t b = ordinal++ * kPlanBuckets / usable_count;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const PlanPoint& p = points[i];
+    if (!drawable(p)) continue;
+    const int64_t b = ordinal++ * kPlanBuckets / drawable_count;
     if (b != bucket) {
       flush();
       bucket = b;
     }
-    if (m == boundary) {
+    if (p.metre == boundary) {
       flush();
-      kept.push_back(m);
+      kept.push_back(i);
       continue;
     }
-    if (run.first < 0) run.first = run.min_x = run.max_x = run.min_y = run.max_y = m;
-    if (x_of(m) < x_of(run.min_x)) run.min_x = m;
-    if (x_of(m) > x_of(run.max_x)) run.max_x = m;
-    if (y_of(m) < y_of(run.min_y)) run.min_y = m;
-    if (y_of(m) > y_of(run.max_y)) run.max_y = m;
-    run.last = m;
+    if (run.first == kNone) run.first = run.min_x = run.max_x = run.min_y = run.max_y = i;
+    if (p.x < points[run.min_x].x) run.min_x = i;
+    if (p.x > points[run.max_x].x) run.max_x = i;
+    if (p.y < points[run.min_y].y) run.min_y = i;
+    if (p.y > points[run.max_y].y) run.max_y = i;
+    run.last = i;
   }
   flush();
   return kept;
 }
 
 // Draws the plan from `top`; returns the bottom of what it drew.
-double draw_plan(Svg& svg, const CompiledSet& set, double top) {
+double draw_plan(Svg& svg, const ScenarioView& view, double top) {
   svg.text(kLeft, top, "Plan of the line (seen from above; north is up)",
            "font-size=\"16\" font-weight=\"bold\"");
   top += 20;
-  if (!set.line) {
+  if (!view.line) {
     svg.text(kLeft, top + 20, "no line file: the plan is not drawn", kLabel);
     return top + 40;
   }
-  const LineFile& f = set.line->content;
+  const LineFileView& line = *view.line;
   double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
   int64_t count = 0;
-  for (int64_t m = 0; m < static_cast<int64_t>(f.x.size()); ++m) {
-    if (!usable(f, m)) continue;
-    double x = f.x[static_cast<size_t>(m)].value, y = f.y[static_cast<size_t>(m)].value;
+  for (const PlanPoint& p : line.points) {
+    if (!drawable(p)) continue;
     if (count++ == 0) {
-      min_x = max_x = x;
-      min_y = max_y = y;
+      min_x = max_x = p.x;
+      min_y = max_y = p.y;
     }
-    min_x = std::min(min_x, x);
-    max_x = std::max(max_x, x);
-    min_y = std::min(min_y, y);
-    max_y = std::max(max_y, y);
+    min_x = std::min(min_x, p.x);
+    max_x = std::max(max_x, p.x);
+    min_y = std::min(min_y, p.y);
+    max_y = std::max(max_y, p.y);
   }
   if (count < 2) {
     svg.text(kLeft, top + 20, "the line file holds no computed point: nothing to draw", kLabel);
@@ -373,16 +363,16 @@ double draw_plan(Svg& svg, const CompiledSet& set, double top) {
 
   // The line itself, at the picture's resolution (plan_points_to_draw).
   // Past the route's length the spare track is drawn apart, dashed.
-  int32_t line_length =
-      set.station ? set.station->content.slots[model::kSlotTrainGeneral].area_end : 0;
+  const int32_t line_length = view.line_length();
   // A point written as the one before it is left out.
   std::string route_d, spare_d, last_route_point, last_spare_point;
   std::vector<std::pair<double, double>> drawn;
-  for (int64_t m : plan_points_to_draw(f, count, line_length > 0 ? line_length : -1)) {
-    double x = px(f.x[static_cast<size_t>(m)].value), y = py(f.y[static_cast<size_t>(m)].value);
+  for (size_t i : plan_points_to_draw(line, count, line_length > 0 ? line_length : -1)) {
+    const PlanPoint& p = line.points[i];
+    double x = px(p.x), y = py(p.y);
     drawn.emplace_back(x, y);
     std::string point = num(x) + " " + num(y);
-    if (line_length > 0 && m > line_length) {
+    if (line_length > 0 && p.metre > line_length) {
       // The spare track continues from the route's last point.
       if (spare_d.empty() && !last_route_point.empty()) {
         spare_d = "M" + last_route_point;
@@ -404,16 +394,16 @@ double draw_plan(Svg& svg, const CompiledSet& set, double top) {
              "stroke-dasharray=\"6 4\" stroke-opacity=\"0.6\"");
   }
 
-  for (int32_t p : signal_positions(set)) {
-    if (!usable(f, p)) continue;
-    double x = px(f.x[static_cast<size_t>(p)].value), y = py(f.y[static_cast<size_t>(p)].value);
-    svg.rect(x - 2.5, y - 2.5, 5, 5, "fill=\"#c0392b\"");
+  for (int32_t m : signal_positions(view)) {
+    const PlanPoint* p = drawable_at(line, m);
+    if (p == nullptr) continue;
+    svg.rect(px(p->x) - 2.5, py(p->y) - 2.5, 5, 5, "fill=\"#c0392b\"");
   }
   std::vector<Label> labels;
-  for (const Station& s : stations_of(set)) {
-    if (!usable(f, s.position)) continue;
-    labels.push_back({px(f.x[static_cast<size_t>(s.position)].value),
-                      py(f.y[static_cast<size_t>(s.position)].value), s.name});
+  for (const Station& s : stations_of(view)) {
+    const PlanPoint* p = drawable_at(line, s.position);
+    if (p == nullptr) continue;
+    labels.push_back({px(p->x), py(p->y), s.name});
   }
   place_labels(labels, drawn, Box{left, top, left + width, top + height});
   for (const Label& l : labels) {
@@ -467,23 +457,21 @@ void km_axis(Svg& svg, double extent, double bottom, const std::string& title) {
   svg.text(kLeft + kPlotWidth / 2, bottom + 35, title, kLabel + " text-anchor=\"middle\"");
 }
 
-double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
+double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
   svg.text(kLeft, top, "Profile along the line", "font-size=\"16\" font-weight=\"bold\"");
   top += 10;
-  if (!set.track) {
+  if (!view.track) {
     svg.text(kLeft, top + 20, "no track file: the profile is not drawn", kLabel);
     return top + 40;
   }
-  const std::vector<model::TrackCell>& cells = set.track->content.cells;
-  // The last three cells receive gradients and speeds only from rows: the
-  // profile stops before them.
-  int64_t n = profile_cells(cells);
-  double extent = static_cast<double>(n) * 50;
+  const TrackFileView& track = *view.track;
+  const std::vector<CellView>& cells = track.cells;
+  const int64_t n = track.profile_cells;
+  const double extent = static_cast<double>(track.profile_length());
   auto x_of = [&](double metres) {
     return kLeft + std::clamp(metres, 0.0, extent) / extent * kPlotWidth;
   };
-  int32_t line_length =
-      set.station ? set.station->content.slots[model::kSlotTrainGeneral].area_end : 0;
+  const int32_t line_length = view.line_length();
 
   // Station names, slanted, over both panels.
   double band_bottom = top + kStationBand;
@@ -492,7 +480,7 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   double speed_top = elev_bottom + 60;
   double speed_bottom = speed_top + kSpeedHeight;
   // Names closer than a line of text are moved right, with a short leader.
-  std::vector<Station> stations = stations_of(set);
+  std::vector<Station> stations = stations_of(view);
   std::stable_sort(stations.begin(), stations.end(),
                    [](const Station& a, const Station& b) { return a.position < b.position; });
   double next_free = -1e9;
@@ -508,33 +496,23 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
                  num(band_bottom - 6) + ")\"");
   }
 
-  // Elevation, integrated from the cells' gradients (per mille over 50 m).
-  std::vector<double> elevation(static_cast<size_t>(n) + 1, 0);
-  for (int64_t c = 0; c < n; ++c) {
-    double gradient = int{cells[static_cast<size_t>(c)].gradient_code} - 100;
-    elevation[static_cast<size_t>(c) + 1] = elevation[static_cast<size_t>(c)] + gradient * 0.05;
-  }
+  const std::vector<double>& elevation = track.elevation;
   auto [lo_it, hi_it] = std::minmax_element(elevation.begin(), elevation.end());
   double lo = *lo_it, hi = *hi_it;
   double margin = std::max((hi - lo) * 0.08, 5.0);
   Axis ea{lo - margin, hi + margin, elev_top, kElevationHeight};
   svg.rect(kLeft, elev_top, kPlotWidth, kElevationHeight, "fill=\"#fff\"");
   value_axis(svg, ea, "elevation (m, from 0 at the origin)");
-  // Mountain stretches: runs of cells with a mountain type.
+  // Mountain stretches, those along the profile.
   struct Stretch {
     double x1, x2;
-    uint8_t type;
+    int type;
   };
   std::vector<Stretch> stretches;
-  for (int64_t c = 0; c < n;) {
-    uint8_t type = cells[static_cast<size_t>(c)].mountain_type;
-    int64_t e = c;
-    while (e + 1 < n && cells[static_cast<size_t>(e) + 1].mountain_type == type) ++e;
-    if (type != 0) {
-      stretches.push_back(
-          {x_of(static_cast<double>(c) * 50), x_of(static_cast<double>(e + 1) * 50), type});
-    }
-    c = e + 1;
+  for (const MountainStretchView& m : track.mountain_stretches) {
+    if (m.first_cell >= n) break;
+    stretches.push_back(
+        {x_of(static_cast<double>(m.start)), x_of(static_cast<double>(m.end)), m.type});
   }
   const std::string mountain_style = "fill=\"#a0522d\" fill-opacity=\"0.18\" class=\"mountain\"";
   // Past kMaxProfileMarks stretches, those that meet in a pixel column are
@@ -572,7 +550,8 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   Vertices line;
   line.reserve(static_cast<size_t>(n) + 1);
   for (int64_t c = 0; c <= n; ++c) {
-    line.emplace_back(x_of(static_cast<double>(c) * 50), ea.y(elevation[static_cast<size_t>(c)]));
+    line.emplace_back(x_of(static_cast<double>(c * model::kCellLength)),
+                      ea.y(elevation[static_cast<size_t>(c)]));
   }
   svg.path(path_of(at_resolution(std::move(line))),
            "id=\"elevation\" fill=\"none\" stroke=\"#2e7d32\" stroke-width=\"1.8\"");
@@ -582,57 +561,41 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   // Speed limit steps and slowdowns.
   double top_speed = 0;
   for (int64_t c = 0; c < n; ++c) {
-    top_speed =
-        std::max(top_speed, static_cast<double>(cells[static_cast<size_t>(c)].speed_code) * 5);
+    top_speed = std::max(top_speed, static_cast<double>(cells[static_cast<size_t>(c)].speed_limit));
   }
-  struct Slowdown {
-    int64_t start, end;
-    double speed;
-  };
-  std::vector<Slowdown> slowdowns;
-  for (size_t c = 0; c < cells.size(); ++c) {
-    if (cells[c].kind != model::kSlowdownStart) continue;
-    size_t e = c;
-    for (size_t k = c + 1; k < cells.size(); ++k) {
-      if (cells[k].kind == model::kSlowdownStart) break;
-      if (cells[k].kind == model::kSlowdownEnd) {
-        e = k;
-        break;
-      }
-    }
-    slowdowns.push_back(
-        {static_cast<int64_t>(c), static_cast<int64_t>(e), static_cast<double>(cells[c].value1)});
-    top_speed = std::max(top_speed, static_cast<double>(cells[c].value1));
+  std::vector<SlowdownView> slowdowns = track.slowdowns;
+  for (const SlowdownView& s : slowdowns) {
+    top_speed = std::max(top_speed, static_cast<double>(s.speed));
   }
   Axis sa{0, std::max(20.0, std::ceil(top_speed * 1.15 / 20) * 20), speed_top, kSpeedHeight};
   svg.rect(kLeft, speed_top, kPlotWidth, kSpeedHeight, "fill=\"#fff\"");
   value_axis(svg, sa, "speed (km/h)");
   if (slowdowns.size() > kMaxProfileMarks) {
     // The first slowdown that starts in each pixel column.
-    std::vector<Slowdown> thinned;
+    std::vector<SlowdownView> thinned;
     int64_t last_column = -1;
-    for (const Slowdown& s : slowdowns) {
-      int64_t column = profile_column(static_cast<double>(placed_position(s.start)), extent);
+    for (const SlowdownView& s : slowdowns) {
+      int64_t column = profile_column(static_cast<double>(s.start), extent);
       if (column == last_column) continue;
       last_column = column;
       thinned.push_back(s);
     }
     slowdowns = std::move(thinned);
   }
-  for (const Slowdown& s : slowdowns) {
-    double x1 = x_of(static_cast<double>(placed_position(s.start)));
-    double x2 = std::max(x_of(static_cast<double>(placed_position(s.end))), x1 + 2);
-    double y = sa.y(std::clamp(s.speed, sa.lo, sa.hi));
+  for (const SlowdownView& s : slowdowns) {
+    double x1 = x_of(static_cast<double>(s.start));
+    double x2 = std::max(x_of(static_cast<double>(s.end)), x1 + 2);
+    double y = sa.y(std::clamp(static_cast<double>(s.speed), sa.lo, sa.hi));
     svg.rect(x1, y, x2 - x1, speed_top + kSpeedHeight - y,
              "fill=\"#c0392b\" fill-opacity=\"0.25\" stroke=\"#c0392b\" class=\"slowdown\"");
-    svg.text((x1 + x2) / 2, y - 4, std::to_string(static_cast<int>(s.speed)),
+    svg.text((x1 + x2) / 2, y - 4, std::to_string(s.speed),
              "font-size=\"10\" fill=\"#c0392b\" text-anchor=\"middle\"");
   }
   Vertices steps;
   int prev = -1;
   for (int64_t c = 0; c < n; ++c) {
-    int v = cells[static_cast<size_t>(c)].speed_code * 5;
-    double x = x_of(static_cast<double>(c) * 50);
+    int v = cells[static_cast<size_t>(c)].speed_limit;
+    double x = x_of(static_cast<double>(c * model::kCellLength));
     if (c == 0) {
       steps.emplace_back(x, sa.y(v));
     } else if (v != prev) {
@@ -644,7 +607,7 @@ double draw_profiles(Svg& svg, const CompiledSet& set, double top) {
   steps.emplace_back(x_of(extent), sa.y(prev));
   svg.path(path_of(at_resolution(std::move(steps))),
            "id=\"speed\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.8\"");
-  for (int32_t p : signal_positions(set)) {
+  for (int32_t p : signal_positions(view)) {
     double x = x_of(p);
     svg.line(x, speed_bottom - 8, x, speed_bottom, "stroke=\"#c0392b\" stroke-width=\"1.5\"");
   }
@@ -707,20 +670,21 @@ std::string xml_escape(const std::string& text) {
   return out;
 }
 
-std::string render_svg(const CompiledSet& set) {
-  if (!set.track && !set.line) {
+std::string render_svg(const CompiledSet& set) { return render_svg(view_of(set)); }
+
+std::string render_svg(const ScenarioView& view) {
+  if (!view.track && !view.line) {
     throw ToolError("nothing to draw: the drawing needs a track file or a line file");
   }
   std::string title = "Compiled scenario";
-  if (set.station) {
-    const auto& slots = set.station->content.slots;
-    title += " " + label_text(slots[model::kSlotLine].item_name) + " / " +
-             label_text(slots[model::kSlotTrain].item_name);
+  if (view.station) {
+    const model::GeneralValues& g = view.station->general;
+    title += " " + label_text(g.line.line_name) + " / " + label_text(g.train.train_code);
   }
   Svg body;
   body.text(kLeft, 32, title, "font-size=\"20\" font-weight=\"bold\"");
-  double bottom = draw_plan(body, set, 70);
-  bottom = draw_profiles(body, set, bottom + 40);
+  double bottom = draw_plan(body, view, 70);
+  bottom = draw_profiles(body, view, bottom + 40);
   double height = bottom + 20;
 
   std::string svg(kDrawingProlog);

@@ -32,6 +32,7 @@
 
 #include "platform/file_system.h"
 #include "tools/compiled_set.h"
+#include "tools/scenario_view.h"
 
 namespace tools {
 
@@ -46,8 +47,10 @@ inline constexpr std::string_view kDrawingProlog =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!-- Drawn by scenario_tool render: a later render may replace this file. -->\n";
 
-// The page as UTF-8 SVG, at most kMaxSvgSize bytes. REQUIRES: a track file
-// or a line file in `set` (else throws ToolError).
+// The page as UTF-8 SVG, at most kMaxSvgSize bytes, drawn from the decoded
+// view of the files (tools/scenario_view.h). REQUIRES: a track file or a
+// line file in the set (else throws ToolError).
+std::string render_svg(const ScenarioView& view);
 std::string render_svg(const CompiledSet& set);
 
 // Throws ToolError, saying why, unless a drawing may be written to `path`:

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "platform/memory_file_system.h"
@@ -81,6 +82,141 @@ TEST(RenderTest, DrawsThePlanAndTheProfiles) {
   }
   EXPECT_EQ(mountains, 1);
   EXPECT_EQ(slowdowns, 1);
+}
+
+// ---- Reading values back off the drawing -----------------------------------------
+
+double attr(const XmlElement& e, const std::string& name) {
+  return std::stod(e.attributes.at(name));
+}
+
+bool has(const XmlElement& e, const std::string& name, const std::string& value) {
+  auto a = e.attributes.find(name);
+  return a != e.attributes.end() && a->second == value;
+}
+
+// One panel of the profiles as a reader of the page sees it: its frame, and
+// its value axis from the labelled grid lines.
+struct Panel {
+  double left = 0, top = 0, width = 0, height = 0;
+  std::vector<std::pair<double, double>> grid;  // (y, labelled value)
+
+  double bottom() const { return top + height; }
+  // The value at height y, by the first and last grid lines.
+  double value_at(double y) const {
+    const auto& [y0, v0] = grid.front();
+    const auto& [y1, v1] = grid.back();
+    return v0 + (y - y0) * (v1 - v0) / (y1 - y0);
+  }
+};
+
+// The elevation panel, then the speed panel: the two frames drawn without a
+// fill, each with the grid lines across it and the labels left of them.
+std::vector<Panel> profile_panels(const XmlElement& root) {
+  std::vector<Panel> panels;
+  for (const XmlElement* r : root.all("rect")) {
+    if (!has(*r, "fill", "none") || !has(*r, "stroke", "#333")) continue;
+    Panel p{attr(*r, "x"), attr(*r, "y"), attr(*r, "width"), attr(*r, "height"), {}};
+    std::vector<double> lines, values;
+    for (const XmlElement* l : root.all("line")) {
+      const double y = attr(*l, "y1");
+      if (has(*l, "stroke", "#ddd") && attr(*l, "x1") == p.left && y == attr(*l, "y2") &&
+          y >= p.top && y <= p.bottom()) {
+        lines.push_back(y);
+      }
+    }
+    for (const XmlElement* t : root.all("text")) {
+      const double y = attr(*t, "y");
+      if (has(*t, "text-anchor", "end") && attr(*t, "x") < p.left && y >= p.top &&
+          y <= p.bottom() + 5) {
+        values.push_back(std::stod(t->text));
+      }
+    }
+    EXPECT_EQ(lines.size(), values.size());
+    EXPECT_GE(lines.size(), 2u);
+    for (size_t i = 0; i < std::min(lines.size(), values.size()); ++i) {
+      p.grid.emplace_back(lines[i], values[i]);
+    }
+    panels.push_back(std::move(p));
+  }
+  return panels;
+}
+
+// The x of a kilometre label ("5.0") under a panel.
+double km_x(const XmlElement& root, const Panel& panel, const std::string& label) {
+  for (const XmlElement* t : root.all("text")) {
+    const double y = attr(*t, "y");
+    if (has(*t, "text-anchor", "middle") && t->text == label && y > panel.bottom() &&
+        y < panel.bottom() + 25) {
+      return attr(*t, "x");
+    }
+  }
+  ADD_FAILURE() << "no kilometre label " << label;
+  return 0;
+}
+
+std::vector<std::pair<double, double>> vertices(const std::string& d) {
+  std::vector<std::pair<double, double>> v;
+  std::istringstream in(d);
+  char command;
+  double x, y;
+  while (in >> command >> x >> y) v.emplace_back(x, y);
+  return v;
+}
+
+// The height of a line at x: of its vertex there, or of its level step over x.
+double y_of_line(const std::vector<std::pair<double, double>>& v, double x) {
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (std::abs(v[i].first - x) < 0.01) return v[i].second;
+    if (i + 1 < v.size() && v[i].first < x && x < v[i + 1].first &&
+        v[i].second == v[i + 1].second) {
+      return v[i].second;
+    }
+  }
+  ADD_FAILURE() << "the line does not pass over x " << x;
+  return 0;
+}
+
+// Read off the page against its own axes: the elevation at a kilometre is
+// the sum of gradient x 50 m over the cells before it (+10 per mille to
+// 5 km, -10 after), the speed line sits at the limit in force (95 km/h to
+// 1.2 km, 140 km/h after).
+TEST(RenderTest, TheProfilesShowTheirValuesOnTheirAxes) {
+  auto xml = parse_xml(render_svg(set_of(small_scenario())));
+  ASSERT_EQ(xml.error, "");
+  const std::vector<Panel> panels = profile_panels(*xml.root);
+  ASSERT_EQ(panels.size(), 2u);
+  const Panel& elevation = panels[0];
+  const Panel& speed = panels[1];
+
+  const auto line = vertices(by_id(*xml.root, "path", "elevation")->attributes.at("d"));
+  struct Height {
+    const char* km;
+    double metres;
+  };
+  const Height heights[] = {{"0", 0},    {"0.5", 5},  {"2.0", 20},
+                            {"5.0", 50}, {"7.5", 25}, {"9.5", 5}};
+  for (const Height& h : heights) {
+    const double x = km_x(*xml.root, elevation, h.km);
+    EXPECT_NEAR(elevation.value_at(y_of_line(line, x)), h.metres, 0.1) << "km " << h.km;
+  }
+
+  const auto steps = vertices(by_id(*xml.root, "path", "speed")->attributes.at("d"));
+  struct Limit {
+    const char* km;
+    double kmh;
+  };
+  const Limit limits[] = {{"0.5", 95}, {"1.0", 95}, {"1.5", 140}, {"5.0", 140}, {"9.5", 140}};
+  for (const Limit& l : limits) {
+    const double x = km_x(*xml.root, speed, l.km);
+    EXPECT_NEAR(speed.value_at(y_of_line(steps, x)), l.kmh, 0.5) << "km " << l.km;
+  }
+  // The slowdown's top edge stands at its 30 km/h.
+  for (const XmlElement* r : xml.root->all("rect")) {
+    if (has(*r, "class", "slowdown")) {
+      EXPECT_NEAR(speed.value_at(attr(*r, "y")), 30, 0.5);
+    }
+  }
 }
 
 TEST(RenderTest, MissingFilesAreLeftOutWithANote) {

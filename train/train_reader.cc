@@ -36,8 +36,10 @@
 #include <string>
 #include <string_view>
 
+#include "model/cell_values.h"
 #include "model/compile_errors.h"
 #include "model/description_fields.h"
+#include "model/item_views.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
@@ -197,10 +199,6 @@ class TrainReading {
     return Next::kEndStage;
   }
 
-  static uint8_t speed_code(int32_t limit) {
-    return platform::to_byte(platform::round_to_int32(limit / 5.0));
-  }
-
   // A speed or adhesion row at cell w: the value in force goes into the cells
   // from `next` up to the cell before w, and into at least one cell even when
   // `next` has already reached w; never past the last cell.
@@ -220,8 +218,9 @@ class TrainReading {
     const int32_t v = fields_.number();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     // The speed code is checked only where a cell receives it.
-    fill_up_to(round_cell(p / 50.0), next_speed_cell_,
-               [this](model::TrackCell& c) { c.speed_code = speed_code(speed_in_force_); });
+    fill_up_to(round_cell(p / 50.0), next_speed_cell_, [this](model::TrackCell& c) {
+      c.speed_code = model::speed_code_of(speed_in_force_);
+    });
     speed_in_force_ = v;
     return Next::kRow;
   }
@@ -231,8 +230,9 @@ class TrainReading {
     const FieldPlace at = fields_.place();
     const int32_t a = fields_.number();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
-    fields_.check_low_bits(fields_.place(), "adhesion " + std::to_string(a), a, platform::low8(a));
-    const uint8_t code = platform::low8(adhesion_in_force_);
+    fields_.check_low_bits(fields_.place(), "adhesion " + std::to_string(a), a,
+                           model::adhesion_of(model::adhesion_code_of(a)));
+    const uint8_t code = model::adhesion_code_of(adhesion_in_force_);
     fill_up_to(round_cell(p / 50.0), next_adhesion_cell_,
                [code](model::TrackCell& c) { c.adhesion_code = code; });
     adhesion_in_force_ = a;
@@ -328,7 +328,7 @@ class TrainReading {
     const int64_t minutes = fields_.number();
     const int64_t seconds = fields_.number();
     check_station_time(time_at, hours, minutes, seconds);
-    station.item_time = platform::to_int32((hours * 60 + minutes) * 60 + seconds);
+    station.item_time = model::item_time_of(hours, minutes, seconds);
     station.item_name = fields_.text();
 
     // The station area, from the kind.
@@ -387,7 +387,7 @@ class TrainReading {
   // Hours, minutes and seconds that a clock cannot show: the time is stored
   // all the same, as seconds since midnight.
   void check_station_time(const FieldPlace& at, int64_t hours, int64_t minutes, int64_t seconds) {
-    const int64_t total = (hours * 60 + minutes) * 60 + seconds;
+    const int64_t total = model::seconds_since_midnight(hours, minutes, seconds);
     if (minutes >= 0 && minutes < 60 && seconds >= 0 && seconds < 60 && hours >= 0 &&
         total < 24 * 3600) {
       return;
@@ -411,11 +411,11 @@ class TrainReading {
     // The values in force run on to cell n - 3; each fill writes at least one
     // cell, and never past cell n (a fill stopped at n at the latest).
     do {
-      s_.cell(next_speed_cell_).speed_code = speed_code(speed_in_force_);
+      s_.cell(next_speed_cell_).speed_code = model::speed_code_of(speed_in_force_);
       ++next_speed_cell_;
     } while (next_speed_cell_ < n_ - 2);
     do {
-      s_.cell(next_adhesion_cell_).adhesion_code = platform::low8(adhesion_in_force_);
+      s_.cell(next_adhesion_cell_).adhesion_code = model::adhesion_code_of(adhesion_in_force_);
       ++next_adhesion_cell_;
     } while (next_adhesion_cell_ < n_ - 2);
   }
