@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/cell_values.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 
@@ -32,7 +33,7 @@ namespace tools {
 // kCellLength metres and one plan point per metre.
 inline constexpr int64_t kMaxRouteLength = 1000000;
 inline constexpr int64_t kSpareTrack = 7000;
-inline constexpr int64_t kCellLength = 50;
+inline constexpr int64_t kCellLength = model::kCellLength;
 // The longest track: route and spare, metres 0 .. kMaxTotalLength.
 inline constexpr int64_t kMaxTotalLength = kMaxRouteLength + kSpareTrack;
 // round(kMaxTotalLength / 50): cells 0 .. 20140.

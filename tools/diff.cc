@@ -11,6 +11,7 @@
 #include <utility>
 #include <variant>
 
+#include "model/item_views.h"
 #include "model/scenario.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
@@ -145,9 +146,9 @@ ShownValue show(const Raw& raw, Unit unit) {
     case Unit::kSeconds:
       return {v, n + " s"};
     case Unit::kClock:
-      return {v, clock_text(v)};
+      return {v, model::clock_text(v)};
     case Unit::kStationTime:
-      return {v, v == 0 ? "-" : clock_text(v)};
+      return {v, v == 0 ? "-" : model::clock_text(v)};
     case Unit::kCellKind:
       return {cell_kind_name(static_cast<int>(v)), cell_kind_name(static_cast<int>(v))};
     case Unit::kPlain:

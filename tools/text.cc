@@ -56,17 +56,6 @@ std::string position_text(int64_t metres) {
   return std::to_string(metres) + " m (" + km_text(metres) + ")";
 }
 
-std::string clock_text(int64_t seconds) {
-  std::string sign = seconds < 0 ? "-" : "";
-  uint64_t t = seconds < 0 ? 0 - static_cast<uint64_t>(seconds) : static_cast<uint64_t>(seconds);
-  auto two = [](uint64_t v) {
-    std::string digits = std::to_string(v);
-    if (v < 10) digits.insert(digits.begin(), '0');
-    return digits;
-  };
-  return sign + two(t / 3600) + ":" + two(t / 60 % 60) + ":" + two(t % 60);
-}
-
 bool is_valid_name(std::string_view name) {
   if (name.empty() || name.size() > kMaxNameLength) return false;
   for (char c : name) {

@@ -24,9 +24,6 @@ std::string km_text(int64_t metres);
 // "31010 m (km 31+010)".
 std::string position_text(int64_t metres);
 
-// "07:29:00" for 26940 s; hours past 24 are kept, a negative time gets "-".
-std::string clock_text(int64_t seconds);
-
 // Line names and train codes form file names: 1 to 32 characters, each an
 // ASCII letter, a digit or "_".
 inline constexpr size_t kMaxNameLength = 32;

@@ -17,14 +17,6 @@ TEST(TextTest, PositionsAsMetresAndKilometres) {
   EXPECT_EQ(position_text(31010), "31010 m (km 31+010)");
 }
 
-TEST(TextTest, ClockTimes) {
-  EXPECT_EQ(clock_text((7 * 60 + 29) * 60), "07:29:00");
-  EXPECT_EQ(clock_text((9 * 60 + 50) * 60 + 5), "09:50:05");
-  EXPECT_EQ(clock_text(0), "00:00:00");
-  EXPECT_EQ(clock_text(30 * 3600), "30:00:00");
-  EXPECT_EQ(clock_text(-61), "-00:01:01");
-}
-
 TEST(TextTest, NameRule) {
   struct Case {
     std::string name;
