@@ -8,13 +8,16 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/interrupt.h"
 #include "platform/runtime_failure.h"
 #include "tools/compile_command.h"
 #include "tools/compiled_set.h"
 #include "tools/diff.h"
+#include "tools/html_preview.h"
 #include "tools/inspect.h"
 #include "tools/render.h"
 #include "tools/text.h"
+#include "tools/watch.h"
 
 namespace tools {
 
@@ -155,11 +158,12 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   inspect->add_flag("--cells", cells, "List every cell of the track file");
 
   // render
-  std::string render_path, svg_file;
+  std::string render_path, svg_file, html_file;
   CLI::App* render = app.add_subcommand(
       "render",
-      "Draw the compiled scenario as one SVG page: the plan of the line, and under it "
-      "the elevation and speed profiles.");
+      "Draw the compiled scenario: as one SVG page for print (the plan of the line, and under "
+      "it the elevation and speed profiles), or as one HTML page to explore in a browser "
+      "(zoom, pan, search, every item's values on hover). Give --svg, --html or both.");
   render->add_option("PATH", render_path, "Folder or one compiled file of the scenario")
       ->required();
   render
@@ -167,8 +171,42 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
                    "SVG file to write, or - for standard output. An existing file is replaced "
                    "only when it is an earlier drawing of render; names of descriptions and "
                    "compiled files (*_linea.txt, *-.txt, *.sim, *.dat) are refused")
-      ->required()
       ->type_name("FILE");
+  render
+      ->add_option("--html", html_file,
+                   "HTML file to write, or - for standard output: one self-contained page, "
+                   "nothing fetched. Replaced on the same terms as --svg")
+      ->type_name("FILE");
+
+  // watch
+  WatchOptions watch_options;
+  std::string watch_route, watch_train, watch_out;
+  CLI::App* watch = app.add_subcommand(
+      "watch",
+      "Compile a route and a train description into DIR, serve the compiled scenario as a "
+      "live HTML preview on 127.0.0.1, and compile again whenever either description is "
+      "saved: the open page redraws by itself and lists the diagnostics; a description that "
+      "fails keeps the last good picture, with the error over it. Ctrl-C ends it.");
+  watch->add_option("--route", watch_route, "Route description")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->type_name("FILE");
+  watch->add_option("--train", watch_train, "Train description")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->type_name("FILE");
+  watch->add_option("--out", watch_out, "Folder for the compiled files; created when missing")
+      ->required()
+      ->type_name("DIR");
+  watch
+      ->add_option(
+          "--port", watch_options.port,
+          "Port on 127.0.0.1 (default " + std::to_string(kDefaultWatchPort) + "; 0: any free port)")
+      ->check(CLI::Range(0, 65535))
+      ->type_name("N");
+  add_name_options(watch, watch_options.compile);
+  watch->add_flag("--force", watch_options.compile.force,
+                  "Replace compiled files in DIR that another scenario's names gave");
 
   // diff
   std::string diff_a, diff_b;
@@ -186,14 +224,14 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   // CLI11 would only say that a command is missing.
   auto is_command = [&](const std::string& word) {
-    for (const CLI::App* c : {builtin, compile, check, inspect, render, diff}) {
+    for (const CLI::App* c : {builtin, compile, check, inspect, render, watch, diff}) {
       if (c->get_name() == word) return true;
     }
     return false;
   };
   if (argc > 1 && argv[1][0] != '-' && !is_command(argv[1])) {
     err << "scenario_tool: unknown command \"" << argv[1]
-        << "\": the commands are builtin, compile, check, inspect, render and diff\n";
+        << "\": the commands are builtin, compile, check, inspect, render, watch and diff\n";
     return kUsage;
   }
   try {
@@ -262,17 +300,56 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
     }
     if (render->parsed()) {
       platform::FileSystem& files = platform::real_file_system();
-      const bool to_standard_output = svg_file == "-";
+      if (svg_file.empty() && html_file.empty())
+        throw ToolError("render needs --svg FILE, --html FILE or both");
+      if (svg_file == html_file)
+        throw ToolError("--svg and --html name the same file \"" + svg_file + "\"");
+      const bool svg_out = svg_file == "-", html_out = html_file == "-";
       // Refused before anything is read: nothing is drawn for nothing.
-      if (!to_standard_output) check_drawing_target(files, svg_file);
-      std::string svg = render_svg(load_compiled(files, render_path, true));
-      if (to_standard_output) {
-        out << svg;
-        return 0;
+      if (!svg_file.empty() && !svg_out) check_drawing_target(files, svg_file);
+      if (!html_file.empty() && !html_out) check_preview_target(files, html_file);
+      const CompiledSet set = load_compiled(files, render_path, true);
+      // What goes to standard output is the drawing alone.
+      const bool quiet = svg_out || html_out;
+      if (!svg_file.empty()) {
+        const std::string svg = render_svg(set);
+        if (svg_out) {
+          out << svg;
+        } else {
+          write_drawing(files, svg_file, svg);
+          if (!quiet)
+            out << "drew " << render_path << " into " << svg_file << " (" << svg.size()
+                << " bytes)\n";
+        }
       }
-      write_drawing(files, svg_file, svg);
-      out << "drew " << render_path << " into " << svg_file << " (" << svg.size() << " bytes)\n";
+      if (!html_file.empty()) {
+        PreviewOptions preview;
+        preview.title = render_path;
+        const std::string html = render_html(set, preview);
+        if (html_out) {
+          out << html;
+        } else {
+          write_preview(files, html_file, html);
+          if (!quiet)
+            out << "drew " << render_path << " into " << html_file << " (" << html.size()
+                << " bytes)\n";
+        }
+      }
       return 0;
+    }
+    if (watch->parsed()) {
+#ifdef SCENARIO_HAS_WATCH
+      watch_options.compile.route = watch_route;
+      watch_options.compile.train = watch_train;
+      watch_options.compile.out = watch_out;
+      platform::InterruptFlag interrupt;
+      return run_watch(
+          watch_options, [&] { return interrupt.raised(); }, out);
+#else
+      throw ToolError(
+          "watch is not part of this build: it needs cpp-httplib, which the "
+          "Linux build has");
+#endif
     }
     if (diff->parsed()) {
       try {

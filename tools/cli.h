@@ -7,7 +7,9 @@
 //   scenario_tool check --route FILE --train FILE [--line-name NAME]
 //                 [--train-code CODE] [--no-line-file] [--json] [--werror]
 //   scenario_tool inspect PATH [--json] [--cells]
-//   scenario_tool render PATH --svg FILE|-
+//   scenario_tool render PATH [--svg FILE|-] [--html FILE|-]
+//   scenario_tool watch --route FILE --train FILE --out DIR [--port N]
+//                 [--line-name NAME] [--train-code CODE] [--force]
 //   scenario_tool diff PATH_A PATH_B [--json]
 //
 // Exit status: 0 done; 1 compile and check: a compile error was recorded
@@ -17,7 +19,8 @@
 // two sets differ; 2 compile: an identity error or a run-time failure (no
 // compiled file replaced), diff: any failure, a bad file included, and for
 // every command bad usage, a file that cannot be read or written, another
-// run holding the folder, or standard output that cannot be written.
+// run holding the folder, or standard output that cannot be written. watch
+// runs until Ctrl-C and then ends with 0 (2 when its port cannot be had).
 #ifndef SCENARIO_TOOLS_CLI_H_
 #define SCENARIO_TOOLS_CLI_H_
 

@@ -17,6 +17,7 @@
 #include "model/compiled_files.h"
 #include "tools/cli.h"
 #include "tools/compiled_reader.h"
+#include "tools/html_preview.h"
 #include "tools/render.h"
 #include "tools/test_scenario.h"
 #include "tools/tool_run.h"
@@ -209,54 +210,66 @@ TEST(CliSetsTest, CraftedHugeFilesAreRefusedFastInLittleMemory) {
 // ---- Where the drawing goes -------------------------------------------------------
 
 TEST(CliSetsTest, RenderNeverReplacesWhatItDidNotDraw) {
-  TempFolder dir("target");
-  model::Scenario s = small_scenario();
-  write_compiled(s, dir.path());
-  write_file(dir.path() / "LINEA_linea.txt", "[generale]\r\n");
-  write_file(dir.path() / "LINEA_TR1-.txt", "[generale]\r\n");
-  write_file(dir.path() / "notes.html", "<html>mine</html>");
-  const std::string station = read_file(dir.path() / "LINEA_TR1.sim");
-  auto render_to = [&](const std::string& name) {
-    return tool({"render", dir.path().string(), "--svg", (dir.path() / name).string()});
+  struct Format {
+    const char* option;
+    const char* name;         // of its own drawing
+    std::string_view prolog;  // that begins every drawing
+    const char* not_ours;     // the refusal of another file
   };
-  for (const char* name :
-       {"LINEA_TR1.sim", "LINEA_TR1.dat", "LINEA_linea.txt", "LINEA_TR1-.txt", "notes.html"}) {
-    SCOPED_TRACE(name);
-    std::string before = read_file(dir.path() / name);
-    ToolRun r = render_to(name);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find(std::string(name == std::string("notes.html")
-                                         ? " exists and is not a drawing of scenario_tool render"
-                                         : ": refused: a name ending in")),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(read_file(dir.path() / name), before);
-  }
-  EXPECT_EQ(read_file(dir.path() / "LINEA_TR1.sim"), station);
+  for (const Format& format :
+       {Format{"--svg", "drawing.svg", kDrawingProlog, " exists and is not a drawing of "},
+        Format{"--html", "page.html", kPreviewProlog, " exists and is not a page of "}}) {
+    SCOPED_TRACE(format.option);
+    TempFolder dir("target");
+    model::Scenario s = small_scenario();
+    write_compiled(s, dir.path());
+    write_file(dir.path() / "LINEA_linea.txt", "[generale]\r\n");
+    write_file(dir.path() / "LINEA_TR1-.txt", "[generale]\r\n");
+    write_file(dir.path() / "notes.html", "<html>mine</html>");
+    const std::string station = read_file(dir.path() / "LINEA_TR1.sim");
+    auto render_to = [&](const std::string& name) {
+      return tool({"render", dir.path().string(), format.option, (dir.path() / name).string()});
+    };
+    for (const char* name :
+         {"LINEA_TR1.sim", "LINEA_TR1.dat", "LINEA_linea.txt", "LINEA_TR1-.txt", "notes.html"}) {
+      SCOPED_TRACE(name);
+      std::string before = read_file(dir.path() / name);
+      ToolRun r = render_to(name);
+      EXPECT_EQ(r.status, 2);
+      EXPECT_EQ(r.out, "");
+      EXPECT_NE(r.err.find(name == std::string("notes.html") ? format.not_ours
+                                                             : ": refused: a name ending in"),
+                std::string::npos)
+          << r.err;
+      EXPECT_EQ(read_file(dir.path() / name), before);
+    }
+    EXPECT_EQ(read_file(dir.path() / "LINEA_TR1.sim"), station);
 
-  // Its own drawing, then over it.
-  ToolRun first = render_to("drawing.svg");
-  ASSERT_EQ(first.status, 0) << first.err;
-  std::string svg = read_file(dir.path() / "drawing.svg");
-  EXPECT_EQ(svg.rfind(kDrawingProlog, 0), 0u);
-  EXPECT_EQ(testing::parse_xml(svg).error, "");
-  write_file(dir.path() / "drawing.svg", svg + "<!-- edited -->\n");
-  ToolRun again = render_to("drawing.svg");
-  ASSERT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(read_file(dir.path() / "drawing.svg"), svg);
-  // Standard output: the same bytes, and nothing else.
-  ToolRun piped = tool({"render", dir.path().string(), "--svg", "-"});
-  ASSERT_EQ(piped.status, 0);
-  EXPECT_EQ(piped.out, svg);
-  EXPECT_EQ(piped.err, "");
-  // No temporary left behind.
-  size_t entries = 0;
-  for (const auto& e : fs::directory_iterator(dir.path())) {
-    EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos);
-    ++entries;
+    // Its own drawing, then over it.
+    ToolRun first = render_to(format.name);
+    ASSERT_EQ(first.status, 0) << first.err;
+    std::string drawing = read_file(dir.path() / format.name);
+    EXPECT_EQ(drawing.rfind(format.prolog, 0), 0u);
+    if (format.option == std::string("--svg")) {
+      EXPECT_EQ(testing::parse_xml(drawing).error, "");
+    }
+    write_file(dir.path() / format.name, drawing + "<!-- edited -->\n");
+    ToolRun again = render_to(format.name);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(read_file(dir.path() / format.name), drawing);
+    // Standard output: the same bytes, and nothing else.
+    ToolRun piped = tool({"render", dir.path().string(), format.option, "-"});
+    ASSERT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.out, drawing);
+    EXPECT_EQ(piped.err, "");
+    // No temporary left behind.
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos);
+      ++entries;
+    }
+    EXPECT_EQ(entries, 7u);
   }
-  EXPECT_EQ(entries, 7u);
 }
 
 }  // namespace

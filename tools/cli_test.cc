@@ -422,7 +422,9 @@ TEST(CompileTest, BadNamesAndArgumentsAreRefusedBeforeAnythingIsWritten) {
       {{"inspect"}, "PATH is required"},
       {{"inspect", (dir.path() / "none").string()}, "no such file or folder"},
       {{"inspect", route.string()}, "not a compiled file name"},
-      {{"render", dir.path().string()}, "--svg is required"},
+      {{"render", dir.path().string()}, "render needs --svg FILE, --html FILE or both"},
+      {{"render", dir.path().string(), "--svg", out + ".svg", "--html", out + ".svg"},
+       "name the same file"},
       {{"render", dir.path().string(), "--svg", out + ".svg"}, "holds no compiled file"},
   };
   Untouched untouched({route, train});

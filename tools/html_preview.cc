@@ -406,6 +406,8 @@ std::string render_html(const ScenarioView& view, const PreviewOptions& options)
   std::string page(kPreviewProlog);
   page += "<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  // No icon: else the browser asks the live server for /favicon.ico.
+  page += "<link rel=\"icon\" href=\"data:,\">\n";
   page += "<title>" + title + "</title>\n<style>\n";
   page += preview_style();
   page += "</style>\n</head>\n<body data-live=\"";
