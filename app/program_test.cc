@@ -104,6 +104,39 @@ TEST_F(ProgramTest, ABuiltInRunLeavesTheDocumentsAndTheCompiledFiles) {
   EXPECT_TRUE(slurp(bin / "BRENTALVO_TRN4417.dat") == track);
 }
 
+TEST_F(ProgramTest, WithArgumentsItOnlyAnswersAndWritesNothing) {
+  struct Case {
+    std::string args;
+    int status;
+    std::string out_has, err_has;
+  };
+  const Case cases[] = {
+      {"--help", 0, "usage: scenario_compiler\n", ""},
+      {"-h", 0, "It takes no arguments.", ""},
+      {"--version", 0, "scenario_compiler 1.", ""},
+      {"--verbose", 2, "", "unknown argument \"--verbose\": it takes none"},
+      {"route.txt train.txt", 2, "", "2 arguments given: it takes none"},
+      {"--help --version", 2, "", "2 arguments given"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    ProcessRun r = run(SCENARIO_COMPILER, c.args);
+    EXPECT_EQ(r.status, c.status);
+    if (c.out_has.empty()) {
+      EXPECT_EQ(r.out, "");
+    } else {
+      EXPECT_NE(r.out.find(c.out_has), std::string::npos) << r.out;
+    }
+    if (c.err_has.empty()) {
+      EXPECT_EQ(r.err, "");
+    } else {
+      EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("usage: scenario_compiler"), std::string::npos);
+    }
+    EXPECT_TRUE(names_in(dir_ / "bin").empty());
+  }
+}
+
 TEST_F(ProgramTest, AFileThatCannotBeWrittenEndsTheProgramWithAReport) {
   // A folder in the place of the route description: its writer cannot create it.
   fs::create_directory(dir_ / "bin" / "BRENTALVO_linea.txt");

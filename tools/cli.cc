@@ -1,12 +1,17 @@
 #include "tools/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/version.h"
+#include "model/description_fields.h"
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "platform/runtime_failure.h"
@@ -54,6 +59,34 @@ void print_files(std::ostream& out, const std::string& folder,
   }
 }
 
+// "did you mean ...?" lines for the options of argv that the command named
+// by argv[1] (or the tool itself) does not have, where one of its own is
+// within two edits.
+std::string option_suggestions(CLI::App& app, int argc, const char* const* argv) {
+  CLI::App* command = &app;
+  for (CLI::App* c : app.get_subcommands({})) {
+    if (c->get_name() == argv[1]) command = c;
+  }
+  std::vector<std::string> names;
+  for (const CLI::Option* o : command->get_options()) {
+    for (const std::string& n : o->get_lnames()) names.push_back("--" + n);
+  }
+  std::vector<std::string_view> views(names.begin(), names.end());
+  std::string lines;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word =
+        std::string_view(argv[i]).substr(0, std::string_view(argv[i]).find('='));
+    if (!word.starts_with("--") || std::find(names.begin(), names.end(), word) != names.end()) {
+      continue;
+    }
+    const std::string_view near = model::nearest_keyword(word, views);
+    if (!near.empty()) {
+      lines += "\"" + std::string(word) + "\": did you mean \"" + std::string(near) + "\"?\n";
+    }
+  }
+  return lines;
+}
+
 std::string dump(const nlohmann::ordered_json& j) {
   return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
@@ -86,6 +119,8 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       "compile your own, inspect and draw the compiled files.",
       "scenario_tool"};
   app.require_subcommand(1, 1);
+  app.set_version_flag("--version", std::string("scenario_tool ") + app::kVersion,
+                       "Print the version and exit");
 
   // builtin
   std::string builtin_dir;
@@ -105,14 +140,14 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       "compile",
       "Compile a route description and a train description with the compiler's own "
       "compile pass and write the compiled files into DIR.");
-  CLI::Option* route_opt =
-      compile->add_option("--route", route, "Route description; without it there is none")
-          ->check(CLI::Validator(CLI::ExistingFile).description(""))
-          ->type_name("FILE");
-  CLI::Option* train_opt =
-      compile->add_option("--train", train, "Train description; without it there is none")
-          ->check(CLI::Validator(CLI::ExistingFile).description(""))
-          ->type_name("FILE");
+  compile->add_option("--route", route, "Route description")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->type_name("FILE");
+  compile->add_option("--train", train, "Train description")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->type_name("FILE");
   compile->add_option("--out", out_dir, "Folder for the compiled files; created when missing")
       ->required()
       ->type_name("DIR");
@@ -223,15 +258,20 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   diff->add_flag("--json", diff_json_out, "Print one JSON object");
 
   // CLI11 would only say that a command is missing.
-  auto is_command = [&](const std::string& word) {
-    for (const CLI::App* c : {builtin, compile, check, inspect, render, watch, diff}) {
-      if (c->get_name() == word) return true;
+  // CLI11 would only say that a command is missing, or that an option was
+  // not expected: the tool names the one meant, when one is close.
+  std::vector<std::string_view> command_names;
+  for (const CLI::App* c : app.get_subcommands({})) command_names.push_back(c->get_name());
+  if (argc > 1 && argv[1][0] != '-' &&
+      std::find(command_names.begin(), command_names.end(), argv[1]) == command_names.end()) {
+    err << "scenario_tool: unknown command \"" << argv[1] << "\"";
+    const std::string_view near = model::nearest_keyword(argv[1], command_names);
+    if (!near.empty()) err << "; did you mean \"" << near << "\"?";
+    err << "\nthe commands are";
+    for (size_t i = 0; i < command_names.size(); ++i) {
+      err << (i == 0 ? " " : i + 1 == command_names.size() ? " and " : ", ") << command_names[i];
     }
-    return false;
-  };
-  if (argc > 1 && argv[1][0] != '-' && !is_command(argv[1])) {
-    err << "scenario_tool: unknown command \"" << argv[1]
-        << "\": the commands are builtin, compile, check, inspect, render, watch and diff\n";
+    err << "\n";
     return kUsage;
   }
   try {
@@ -239,8 +279,9 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success))
       return app.exit(e, out, err);
-    err << "scenario_tool: " << e.what() << "\n"
-        << "run \"scenario_tool --help\" or \"scenario_tool COMMAND --help\" for usage\n";
+    err << "scenario_tool: " << e.what() << "\n";
+    if (argc > 1) err << option_suggestions(app, argc, argv);
+    err << "run \"scenario_tool --help\" or \"scenario_tool COMMAND --help\" for usage\n";
     return kUsage;
   }
 
@@ -250,8 +291,8 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       return 0;
     }
     if (compile->parsed()) {
-      if (route_opt->count() > 0) options.route = route;
-      if (train_opt->count() > 0) options.train = train;
+      options.route = route;
+      options.train = train;
       options.out = out_dir;
       options.line_file = !no_line_file;
       CompileReport report = compile_descriptions(options);

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/version.h"
 #include "model/compile_errors.h"
 #include "tools/test_scenario.h"
 #include "tools/tool_run.h"
@@ -227,8 +228,6 @@ const ErrorCase kErrorCases[] = {
      "stazione, 0, 300, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n[fine]\r\n",
      1, 25, 0, "compile_error", 0, "train", 3, 14,
      "error 25: the description could not be read here: a value does not fit its field"},
-    {"no train description", kRoute, nullptr, 1, 25, 0, "compile_error", 0, nullptr, 0, 0,
-     "error 25: no train description was given"},
     {"finishing pass", kRoute,
      "[generale]\r\n[rallentamenti]\r\nrallentamento, 5000, 30, 100, 1, 0, 0\r\n[segnali]\r\n"
      "segnale, 4750, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\nsegnale, 4700, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n"
@@ -240,13 +239,11 @@ const ErrorCase kErrorCases[] = {
      "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
      "cartello_indicatore, 0, (ORIGINE)\r\n[fine]\r\n",
      kTrain, 2, 0, 0, "identity_error", 1250, nullptr, 0, 0, "error 1250: identity error: cell 1"},
-    {"no route description", nullptr, kTrain, 2, 101, 0, "runtime_failure", 0, nullptr, 0, 0,
-     "error 101: no route description: the file is missing; then the compile stopped with a "
-     "run-time failure 9"},
     {"route length refused", "[generale]\r\nlunghezza percorso, 1000001\r\n[fine]\r\n", kTrain, 2,
      1, 0, "runtime_failure", 0, "route", 2, 21,
      "error 1: route length is above the limit of 1000000 m (1000001 m); then the compile "
-     "stopped"},
+     "stopped with a failure: no track was built, as the route description gave no accepted "
+     "route length; no compiled file was replaced"},
 };
 
 TEST(CompileTest, OneFixturePerClassOfError) {
@@ -413,11 +410,19 @@ TEST(CompileTest, BadNamesAndArgumentsAreRefusedBeforeAnythingIsWritten) {
       {with({"--bogus"}), "bogus"},
       {with({"--json", "extra"}), "extra"},
       {{"compile", "--route", route.string(), "--train", train.string()}, "--out is required"},
+      {{"compile", "--train", train.string(), "--out", out}, "--route is required"},
+      {{"compile", "--route", route.string(), "--out", out}, "--train is required"},
       {{"compile", "--route", (dir.path() / "none.txt").string(), "--out", out}, "none.txt"},
-      {{"compile", "--route", route.string(), "--out", (dir.path() / "a file").string()},
+      {{"compile", "--route", route.string(), "--train", train.string(), "--out",
+        (dir.path() / "a file").string()},
        "is a file, not a folder"},
       {{}, "A subcommand is required"},
       {{"translate"}, "translate"},
+      {{"compil"}, "unknown command \"compil\"; did you mean \"compile\"?"},
+      {{"compile", "--rout", route.string(), "--train", train.string(), "--out", out},
+       "\"--rout\": did you mean \"--route\"?"},
+      {{"render", dir.path().string(), "--svgg=" + out + ".svg"},
+       "\"--svgg\": did you mean \"--svg\"?"},
       {{"builtin"}, "DIR is required"},
       {{"inspect"}, "PATH is required"},
       {{"inspect", (dir.path() / "none").string()}, "no such file or folder"},
@@ -456,8 +461,10 @@ TEST(CompileTest, BuiltinKeepsExistingFilesUnlessForced) {
   EXPECT_NE(read_file(route), "my edits");
 }
 
-TEST(CompileTest, EveryCommandHasHelp) {
-  for (const char* command : {"builtin", "compile", "inspect", "render"}) {
+TEST(CompileTest, EveryCommandHasHelpAndTheToolAVersion) {
+  const char* const commands[] = {"builtin", "compile", "check", "inspect",
+                                  "render",  "watch",   "diff"};
+  for (const char* command : commands) {
     ToolRun r = tool({command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_NE(r.out.find(std::string("Usage: scenario_tool ") + command), std::string::npos)
@@ -465,9 +472,14 @@ TEST(CompileTest, EveryCommandHasHelp) {
   }
   ToolRun r = tool({"--help"});
   EXPECT_EQ(r.status, 0);
-  for (const char* command : {"builtin", "compile", "inspect", "render"}) {
-    EXPECT_NE(r.out.find(command), std::string::npos);
+  for (const char* command : commands) {
+    EXPECT_NE(r.out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
   }
+  // What is needed says so.
+  EXPECT_NE(tool({"compile", "--help"}).out.find("--route FILE REQUIRED"), std::string::npos);
+  ToolRun version = tool({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("scenario_tool ") + app::kVersion + "\n");
 }
 
 TEST(CompileTest, AFileThatDoesNotFitIsRefused) {

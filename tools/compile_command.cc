@@ -82,11 +82,13 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
   } catch (const platform::RuntimeFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
     if (f.number() == platform::kSubscriptOutOfRange) {
-      report.stop = "run-time failure " + std::to_string(f.number()) + " (" + f.what() + ")";
-      if (!s.track_allocated) {
-        report.stop +=
-            ": no track was built, as the route description gave no accepted route length";
-      }
+      // In the author's words: the pass reached past the track it had.
+      report.stop = !s.track_allocated
+                        ? "failure: no track was built, as the route description gave no "
+                          "accepted route length"
+                        : "failure: a value reached past the end of the track (run-time "
+                          "failure " +
+                              std::to_string(f.number()) + ")";
     } else {
       // Past the reading, only the compiled files' writing touches a file.
       report.stop = "failure writing the compiled files: " + f.detail();
