@@ -17,28 +17,44 @@ namespace {
 constexpr std::string_view kPadding = "bbddffhhjjllnnpprrttvvxxzz";
 constexpr size_t kIdentityLength = 25;
 
-// Leaves the train code and the line name of the item table, joined in lower
-// case and padded, in input_token; returns its first 25 characters.
+// The train code and the line name joined in lower case, then the padding.
+std::string padded_identity(std::string_view line_name, std::string_view train_code) {
+  return platform::to_lower(std::string(train_code) + std::string(line_name)) +
+         std::string(kPadding);
+}
+
+int16_t ordinary_of(std::string_view padded) {
+  int32_t sum = 0;
+  for (char c : padded.substr(0, kIdentityLength)) sum += platform::char_code(c);
+  return static_cast<int16_t>(sum);  // at most 25 x 255 = 6375
+}
+
+int32_t weighted_of(std::string_view padded) {
+  int32_t sum = 0;
+  int32_t weight = 1;
+  for (char c : padded.substr(0, kIdentityLength)) sum += weight++ * platform::char_code(c);
+  return sum;  // at most 325 x 255 = 82875
+}
+
+// Leaves the padded identity of the item table's names in input_token.
 std::string_view identity_string(model::Scenario& s) {
-  s.input_token = platform::to_lower(s.item_table[model::kSlotTrain].item_name +
-                                     s.item_table[model::kSlotLine].item_name);
-  s.input_token += kPadding;
-  return std::string_view(s.input_token).substr(0, kIdentityLength);
+  s.input_token = padded_identity(s.item_table[model::kSlotLine].item_name,
+                                  s.item_table[model::kSlotTrain].item_name);
+  return s.input_token;
 }
 
 }  // namespace
 
-int16_t codice_gara_og(model::Scenario& s) {
-  int32_t sum = 0;
-  for (char c : identity_string(s)) sum += platform::char_code(c);
-  return static_cast<int16_t>(sum);  // at most 25 x 255 = 6375
+int16_t codice_gara_og(model::Scenario& s) { return ordinary_of(identity_string(s)); }
+
+int32_t codice_gara_st(model::Scenario& s) { return weighted_of(identity_string(s)); }
+
+int16_t ordinary_code(std::string_view line_name, std::string_view train_code) {
+  return ordinary_of(padded_identity(line_name, train_code));
 }
 
-int32_t codice_gara_st(model::Scenario& s) {
-  int32_t sum = 0;
-  int32_t weight = 1;
-  for (char c : identity_string(s)) sum += weight++ * platform::char_code(c);
-  return sum;  // at most 325 x 255 = 82875
+int32_t weighted_code(std::string_view line_name, std::string_view train_code) {
+  return weighted_of(padded_identity(line_name, train_code));
 }
 
 void stamp_identity(model::Scenario& s) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "model/scenario.h"
 
@@ -25,6 +26,11 @@ inline constexpr int16_t kTrackFileMarker = 5121;
 // Both write their working string into s.input_token.
 int16_t codice_gara_og(model::Scenario& s);
 int32_t codice_gara_st(model::Scenario& s);
+
+// The same codes of two names, without a model (for readers of compiled
+// files).
+int16_t ordinary_code(std::string_view line_name, std::string_view train_code);
+int32_t weighted_code(std::string_view line_name, std::string_view train_code);
 
 // REQUIRES: the track exists (else RuntimeFailure). May end through errore.
 void stamp_identity(model::Scenario& s);

@@ -8,6 +8,7 @@
 #include "app/form_load.h"
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
+#include "platform/byte_writer.h"
 #include "platform/files.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
@@ -181,11 +182,13 @@ void check_line_file(std::string_view bytes, const model::TrackPlan& plan) {
       const unsigned type = static_cast<unsigned char>(bytes[at]) |
                             static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
       at += 2;
-      unsigned expected = !plan.computed(static_cast<int32_t>(m)) ? 0 : m < 2 ? 2 : 5;
+      const unsigned expected = !plan.computed(static_cast<int32_t>(m)) ? platform::kVariantEmpty
+                                : m < 2                                 ? platform::kVariantInt16
+                                                                        : platform::kVariantDouble;
       FUZZ_CHECK(type == expected, "line file point " + std::to_string(m) + " has type " +
                                        std::to_string(type) + ", expected " +
                                        std::to_string(expected));
-      at += type == 2 ? 2 : type == 5 ? 8 : 0;
+      at += type == platform::kVariantInt16 ? 2 : type == platform::kVariantDouble ? 8 : 0;
     }
   }
   FUZZ_CHECK(at == bytes.size(), "line file has " + std::to_string(bytes.size()) +
@@ -202,11 +205,9 @@ void check_route_signs(const model::Scenario& s) {
     FUZZ_CHECK(slots.insert(c.value1).second,
                "two route sign cells name slot " + std::to_string(c.value1));
     const model::ItemRecord& r = s.item_table[static_cast<size_t>(c.value1)];
-    const bool only_text = r.item_kind == 0 && r.area_start == 0 && r.area_end == 0 &&
-                           r.item_position == 0 && r.item_flag == 0 && r.item_word1 == 0 &&
-                           r.item_word2 == 0 && r.item_word3 == 0 && r.item_word4 == 0 &&
-                           r.item_word5 == 0 && r.item_byte1 == 0 && r.item_byte2 == 0 &&
-                           r.item_byte3 == 0 && r.item_byte4 == 0 && r.item_time == 0;
+    model::ItemRecord text_alone;
+    text_alone.item_name = r.item_name;
+    const bool only_text = r == text_alone;
     FUZZ_CHECK(only_text, "route sign slot " + std::to_string(c.value1) +
                               " holds more than a text: another record took it");
   }

@@ -79,6 +79,9 @@ struct ItemRecord {
   uint8_t item_byte3 = 0;
   uint8_t item_byte4 = 0;
   int32_t item_time = 0;  // seconds since midnight
+
+  // Field by field: a record equal to ItemRecord{} is an empty slot.
+  bool operator==(const ItemRecord&) const = default;
 };
 
 // Slots of the item table. Stations fill slots upward from 1, route signs

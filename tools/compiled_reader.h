@@ -22,6 +22,7 @@
 #include "model/cell_values.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
+#include "platform/byte_writer.h"
 
 namespace tools {
 
@@ -80,8 +81,11 @@ struct TrackFile {
   int32_t cell_count() const { return static_cast<int32_t>(cells.size()) - 1; }
 };
 
-// One tagged value of the line file.
-enum PlanValueType : uint16_t { kPlanEmpty = 0, kPlanInt16 = 2, kPlanDouble = 5 };
+// One tagged value of the line file, its tag as the byte writer writes it.
+using PlanValueType = platform::VariantType;
+inline constexpr PlanValueType kPlanEmpty = platform::kVariantEmpty;
+inline constexpr PlanValueType kPlanInt16 = platform::kVariantInt16;
+inline constexpr PlanValueType kPlanDouble = platform::kVariantDouble;
 struct PlanValue {
   PlanValueType type = kPlanEmpty;
   double value = 0;  // the integer or the double; 0 when empty

@@ -125,12 +125,7 @@ std::string list(const std::set<std::string>& names) {
   return out;
 }
 
-bool is_empty_record(const model::ItemRecord& r) {
-  return r.item_kind == 0 && r.area_start == 0 && r.area_end == 0 && r.item_position == 0 &&
-         r.item_flag == 0 && r.item_name.empty() && r.item_word1 == 0 && r.item_word2 == 0 &&
-         r.item_word3 == 0 && r.item_word4 == 0 && r.item_word5 == 0 && r.item_byte1 == 0 &&
-         r.item_byte2 == 0 && r.item_byte3 == 0 && r.item_byte4 == 0 && r.item_time == 0;
-}
+bool is_empty_record(const model::ItemRecord& r) { return r == model::ItemRecord{}; }
 
 bool is_sign_record(const model::ItemRecord& r) {
   model::ItemRecord others = r;
@@ -285,13 +280,8 @@ std::map<int, int32_t> sign_cells(const TrackFile& track) {
 }
 
 IdentityCodes identity_codes(const std::string& line_name, const std::string& train_code) {
-  model::Scenario s;
-  s.item_table[model::kSlotLine].item_name = line_name;
-  s.item_table[model::kSlotTrain].item_name = train_code;
-  IdentityCodes codes;
-  codes.ordinary = finish::codice_gara_og(s);
-  codes.weighted = finish::codice_gara_st(s);
-  return codes;
+  return {finish::ordinary_code(line_name, train_code),
+          finish::weighted_code(line_name, train_code)};
 }
 
 std::optional<Names> names_for_track(const CompiledSet& set) {
