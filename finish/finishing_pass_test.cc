@@ -259,11 +259,12 @@ TEST(FinishingPassTest, MissingTrackIsARuntimeFailure) {
   }
 }
 
-TEST(FinishingPassTest, MinimoKeepsTheFirstOnATie) {
+TEST(FinishingPassTest, MinimoIsTheLesserOfTwo) {
   EXPECT_EQ(minimo(180, 200), 180);
+  EXPECT_EQ(minimo(200, 180), 180);
   EXPECT_EQ(minimo(180, 150), 150);
-  EXPECT_EQ(minimo(180, 180), 180);
   EXPECT_EQ(minimo(180, -200), -200);
+  EXPECT_EQ(minimo(-32768, 32767), -32768);
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ struct TrackCell {
   uint8_t adhesion_code = 0;
 
   bool is_free() const { return kind == kEmpty || kind == kMountainMarker; }
+  bool operator==(const TrackCell&) const = default;
 };
 static_assert(sizeof(TrackCell) == 16);
 

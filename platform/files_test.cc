@@ -235,7 +235,13 @@ INSTANTIATE_TEST_SUITE_P(BothFileSystems, FilesTest, testing::Bool(),
                          });
 
 TEST(PathsTest, JoinAndFolderUseThePlatformSeparator) {
-  EXPECT_EQ(join_path("/a/b", "c.txt"), std::string("/a/b") + path_separator() + "c.txt");
+#ifdef _WIN32
+  EXPECT_EQ(join_path("C:\\a\\b", "c.txt"), "C:\\a\\b\\c.txt");
+#else
+  EXPECT_EQ(join_path("/a/b", "c.txt"), "/a/b/c.txt");
+#endif
+  // A joined path comes apart again.
+  EXPECT_EQ(folder_of(join_path("/a/b", "c.txt")), "/a/b");
   EXPECT_EQ(folder_of("/a/b/c.txt"), "/a/b");
   EXPECT_EQ(folder_of("C:\\a\\c.txt"), "C:\\a");
   EXPECT_EQ(folder_of("c.txt"), ".");

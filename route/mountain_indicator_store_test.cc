@@ -71,6 +71,15 @@ TEST(MemoMontagnaTest, TypesMarkersAndCells) {
     EXPECT_EQ(covered(s).markers, (std::vector<int>{1067, 1071, 1075, 1079}));
   }
   {
+    SCOPED_TRACE("a gap of exactly 150 m joins (type 3), of 151 m does not");
+    model::Scenario s = scenario_with_track();
+    memo_montagna(s, 10000, 10500, 1);
+    memo_montagna(s, 10650, 11000, 2);
+    EXPECT_EQ(s.track[213].mountain_type, 3);
+    memo_montagna(s, 11151, 11500, 2);
+    EXPECT_EQ(s.track[223].mountain_type, 2);
+  }
+  {
     SCOPED_TRACE("type 11 marks with type 1; type 10 never marks");
     model::Scenario s = scenario_with_track();
     memo_montagna(s, 1000, 1400, 11);

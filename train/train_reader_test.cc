@@ -267,6 +267,11 @@ TEST_F(TrainReaderTest, ARowBeyondTheTrackStopsTheRowsAndCompletesTheProfiles) {
     EXPECT_EQ(s.error_code, model::kBeyondTrack) << c.name;
     EXPECT_EQ(s.error_position, c.position) << c.name;
     EXPECT_FALSE(description_left(s)) << c.name;
+    // No row after the faulty one was read, and it stored no record but a
+    // station's own (kept, see below).
+    auto items = s.item_table;
+    if (std::string_view(c.name).starts_with("stazione")) items[1] = before.item_table[1];
+    EXPECT_TRUE(items == before.item_table) << c.name;
     EXPECT_EQ(s.item_table[model::kSlotTrain].item_word1, 0) << c.name << ": rows went on";
     for (int i = 0; i <= 197; ++i) {
       ASSERT_EQ(s.track[i].speed_code, 19) << c.name << " cell " << i;
@@ -348,6 +353,11 @@ TEST_F(TrainReaderTest, MarksTheOriginStationAsItsRowSays) {
   EXPECT_EQ(s.track[2].approach_mark, 83);
   EXPECT_EQ(s.track[1].approach_mark, 0);
   EXPECT_EQ(s.track[1].kind, 0);
+  // Nothing else changed: cells 0 and 1, and those past the stop cell.
+  for (int i : {0, 1}) EXPECT_TRUE(s.track[i] == before.track[i]) << "cell " << i;
+  for (size_t i = 6; i < s.track.size(); ++i) {
+    ASSERT_TRUE(s.track[i] == before.track[i]) << "cell " << i;
+  }
 }
 
 TEST_F(TrainReaderTest, ComputesTheAreaAndCellsByKind) {
