@@ -19,9 +19,8 @@ using model::kWarningDistance;
 
 }  // namespace
 
-bool memo_segnale(model::Scenario& s, int32_t posizione, int32_t sx, int32_t s1, int32_t s2,
-                  int32_t s3, int32_t rapp, int32_t dx, int32_t d1, int32_t d2, int32_t d3,
-                  int32_t tempo) {
+bool memo_segnale(model::Scenario& s, const SignalRow& row) {
+  const auto& [posizione, sx, s1, s2, s3, rapp, dx, d1, d2, d3, row_tempo] = row;
   const int32_t i = cell_after(posizione);
   model::TrackCell& signal = s.cell(i);
   if (!signal.is_free()) {
@@ -36,7 +35,7 @@ bool memo_segnale(model::Scenario& s, int32_t posizione, int32_t sx, int32_t s1,
   signal.value3 = platform::low16(int64_t{s3} * 10 + d3);
 
   // A signal time of 1 to 100 is raised to 101; 0 and the rest stay.
-  if (tempo >= 1 && tempo <= 100) tempo = 101;
+  const int32_t tempo = row_tempo >= 1 && row_tempo <= 100 ? 101 : row_tempo;
   signal.signal_time = sx == 2 ? platform::low8(tempo) : 0;
 
   // Approach marks every other cell before the signal; near the origin the
@@ -49,9 +48,11 @@ bool memo_segnale(model::Scenario& s, int32_t posizione, int32_t sx, int32_t s1,
   return true;
 }
 
-bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l, int32_t f_tt,
-                        int32_t f_ta, int32_t d_v) {
+bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row) {
+  const auto& [x, v, l, f_tt, row_f_ta, d_v] = row;
   const bool warned = x > kWarningFrom;
+  // No warning, so nothing before it either.
+  const int32_t f_ta = warned ? row_f_ta : 0;
   int32_t w = 0;
   if (warned) {
     w = cell_after(int64_t{x} - kWarningDistance);
@@ -59,8 +60,6 @@ bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l, int
       s.error_code = model::kWarningCellTaken;
       return false;
     }
-  } else {
-    f_ta = 0;  // no warning, so nothing before it either
   }
   const int32_t start = cell_after(x);
   if (!s.cell(start).is_free()) {

@@ -21,6 +21,27 @@
 
 namespace train {
 
+// A "segnale" row: its eleven numbers by their names. `sx` and `dx` code the
+// left and right parts of the signal, s1..s3 and d1..d3 the aspects of each,
+// `rapp` a further code and `tempo` a time.
+struct SignalRow {
+  int32_t posizione = 0;  // metres
+  int32_t sx = 0, s1 = 0, s2 = 0, s3 = 0;
+  int32_t rapp = 0;
+  int32_t dx = 0, d1 = 0, d2 = 0, d3 = 0;
+  int32_t tempo = 0;
+};
+
+// A "rallentamento" row: its six numbers by their names.
+struct SlowdownRow {
+  int32_t x = 0;     // start, metres
+  int32_t v = 0;     // speed, km/h
+  int32_t l = 0;     // length, metres
+  int32_t f_tt = 0;  // flag
+  int32_t f_ta = 0;  // flag: four cells before the warning cell
+  int32_t d_v = 0;   // value
+};
+
 // A signal at `posizione` (m). Its cell i becomes kind 1 with
 //   value1 = s1*10 + d1, value2 = s2*10 + d2, value3 = s3*10 + d3,
 //   value4 = rapp*10 + sx*3 + dx,
@@ -31,9 +52,7 @@ namespace train {
 // are dropped, so a signal near the origin still stands.
 // Returns false with error 16, writing nothing, when cell i is taken.
 // REQUIRES: cell i lies at or before cell_count (the reader's range test).
-[[nodiscard]] bool memo_segnale(model::Scenario& s, int32_t posizione, int32_t sx, int32_t s1,
-                                int32_t s2, int32_t s3, int32_t rapp, int32_t dx, int32_t d1,
-                                int32_t d2, int32_t d3, int32_t tempo);
+[[nodiscard]] bool memo_segnale(model::Scenario& s, const SignalRow& row);
 
 // A slowdown to speed `v` from `x` (m) for `l` m:
 //   end cell   round((x + l) / 50 + 1): kind 2, value1 v, value3 f_tt;
@@ -50,8 +69,7 @@ namespace train {
 // before the warning are tested last (error 20); the warning, start and end
 // cells then stay written.
 // REQUIRES: the end cell lies at or before cell_count (the reader's range test).
-[[nodiscard]] bool memo_rallentamento(model::Scenario& s, int32_t x, int32_t v, int32_t l,
-                                      int32_t f_tt, int32_t f_ta, int32_t d_v);
+[[nodiscard]] bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row);
 
 }  // namespace train
 

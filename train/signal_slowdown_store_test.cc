@@ -39,7 +39,7 @@ TEST(MemoSegnaleTest, PacksTheRowIntoItsCellAndMarksTheApproach) {
   model::Scenario s = track_of(2140);
   model::Scenario before = s;
   // "segnale,   26350,   1, 3, 4,  0, 0,    0,  0,0,0, 0"
-  ASSERT_TRUE(memo_segnale(s, 26350, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0));
+  ASSERT_TRUE(memo_segnale(s, {26350, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0}));
   const model::TrackCell& c = s.track[528];
   EXPECT_EQ(c.kind, model::kSignal);
   EXPECT_EQ(c.value1, 30);
@@ -58,7 +58,7 @@ TEST(MemoSegnaleTest, PacksTheRowIntoItsCellAndMarksTheApproach) {
 TEST(MemoSegnaleTest, PacksEveryCodeByTensAndKeepsTheLowBits) {
   model::Scenario s = track_of(100);
   // sx 2, dx 1, rapp 3: value4 = 37 and approach marks 71 .. 74.
-  ASSERT_TRUE(memo_segnale(s, 2000, 2, 5, 4, 3, 3, 1, 9, 8, 7, 0));
+  ASSERT_TRUE(memo_segnale(s, {2000, 2, 5, 4, 3, 3, 1, 9, 8, 7, 0}));
   const model::TrackCell& c = s.track[41];
   EXPECT_EQ(c.value1, 59);
   EXPECT_EQ(c.value2, 48);
@@ -68,7 +68,7 @@ TEST(MemoSegnaleTest, PacksEveryCodeByTensAndKeepsTheLowBits) {
   EXPECT_EQ(s.track[33].approach_mark, 74);
 
   // Values past 16 bits and marks past 8 bits wrap.
-  ASSERT_TRUE(memo_segnale(s, 4000, 10, 4000, 0, 0, 0, 0, 5, 0, 0, 0));
+  ASSERT_TRUE(memo_segnale(s, {4000, 10, 4000, 0, 0, 0, 0, 5, 0, 0, 0}));
   EXPECT_EQ(s.track[81].value1, static_cast<int16_t>(40005 - 65536));
   EXPECT_EQ(s.track[79].approach_mark, (30 * 10 + 1) % 256);
 }
@@ -84,7 +84,7 @@ TEST(MemoSegnaleTest, KeepsTheSignalTimeOnlyForSxTwo) {
   };
   for (const Case& c : cases) {
     model::Scenario s = track_of(100);
-    ASSERT_TRUE(memo_segnale(s, 1000, c.sx, 3, 0, 0, 0, 0, 0, 0, 0, c.tempo));
+    ASSERT_TRUE(memo_segnale(s, {1000, c.sx, 3, 0, 0, 0, 0, 0, 0, 0, c.tempo}));
     EXPECT_EQ(s.track[21].signal_time, c.expected) << "sx " << c.sx << " tempo " << c.tempo;
   }
 }
@@ -95,14 +95,14 @@ TEST(MemoSegnaleTest, RefusesATakenCellAndAcceptsAMountainMarker) {
     model::Scenario s = track_of(100);
     s.track[21].kind = kind;
     model::Scenario before = s;
-    EXPECT_FALSE(memo_segnale(s, 1000, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_FALSE(memo_segnale(s, {1000, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(s.error_code, model::kSignalCellTaken);
     EXPECT_EQ(changed_cells(before, s), std::vector<int>{}) << "kind " << int{kind};
   }
   model::Scenario s = track_of(100);
   s.track[21].kind = model::kMountainMarker;
   s.track[21].mountain_type = 2;
-  EXPECT_TRUE(memo_segnale(s, 1000, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0));
+  EXPECT_TRUE(memo_segnale(s, {1000, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(s.track[21].kind, model::kSignal);
   EXPECT_EQ(s.track[21].mountain_type, 2);
   EXPECT_EQ(s.error_code, 0);
@@ -124,7 +124,7 @@ TEST(MemoSegnaleTest, RoundsHalvesToEvenAndDropsMarksBeforeTheOrigin) {
   for (const Case& c : cases) {
     model::Scenario s = track_of(100);
     model::Scenario before = s;
-    ASSERT_TRUE(memo_segnale(s, c.posizione, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0)) << c.posizione;
+    ASSERT_TRUE(memo_segnale(s, {c.posizione, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0})) << c.posizione;
     EXPECT_EQ(s.track[static_cast<size_t>(c.signal_cell)].kind, model::kSignal) << c.posizione;
     std::vector<int> expected = c.marked;
     expected.push_back(c.signal_cell);
@@ -133,14 +133,15 @@ TEST(MemoSegnaleTest, RoundsHalvesToEvenAndDropsMarksBeforeTheOrigin) {
   }
   // A signal cell before cell 0 is a reading failure.
   model::Scenario s = track_of(100);
-  EXPECT_THROW((void)memo_segnale(s, -100, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0), platform::RuntimeFailure);
+  EXPECT_THROW((void)memo_segnale(s, {-100, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0}),
+               platform::RuntimeFailure);
 }
 
 TEST(MemoRallentamentoTest, LaysTheBuiltInSlowdownWithAndWithoutItsFourCells) {
   // "rallentamento,   89050,    30,  300, 1,  1,  0"
   model::Scenario s = track_of(2140);
   model::Scenario before = s;
-  ASSERT_TRUE(memo_rallentamento(s, 89050, 30, 300, 1, 1, 0));
+  ASSERT_TRUE(memo_rallentamento(s, {89050, 30, 300, 1, 1, 0}));
   EXPECT_EQ(changed_cells(before, s), (std::vector<int>{1754, 1755, 1756, 1757, 1758, 1782, 1788}));
   EXPECT_EQ(s.track[1758].kind, model::kSlowdownWarning);
   EXPECT_EQ(s.track[1782].kind, model::kSlowdownStart);
@@ -160,13 +161,13 @@ TEST(MemoRallentamentoTest, LaysTheBuiltInSlowdownWithAndWithoutItsFourCells) {
   }
 
   model::Scenario without = track_of(2140);
-  ASSERT_TRUE(memo_rallentamento(without, 89050, 30, 300, 1, 0, 0));
+  ASSERT_TRUE(memo_rallentamento(without, {89050, 30, 300, 1, 0, 0}));
   EXPECT_EQ(changed_cells(before, without), (std::vector<int>{1758, 1782, 1788}));
 }
 
 TEST(MemoRallentamentoTest, CarriesDvIntoEveryCellWhenItIsNotZero) {
   model::Scenario s = track_of(2140);
-  ASSERT_TRUE(memo_rallentamento(s, 89050, 30, 300, 7, 1, 9));
+  ASSERT_TRUE(memo_rallentamento(s, {89050, 30, 300, 7, 1, 9}));
   for (int c : {1758, 1782, 1788}) EXPECT_EQ(s.track[c].value2, 9) << c;
   EXPECT_EQ(s.track[1782].value3, 7);
   for (int n = 0; n < 4; ++n) EXPECT_EQ(s.track[static_cast<size_t>(1757 - n)].value2, n + 1);
@@ -186,14 +187,14 @@ TEST(MemoRallentamentoTest, WarnsOnlyBeyond1500Metres) {
   for (const Case& c : cases) {
     model::Scenario s = track_of(100);
     model::Scenario before = s;
-    ASSERT_TRUE(memo_rallentamento(s, c.x, 60, c.l, 1, 1, 0)) << c.x;
+    ASSERT_TRUE(memo_rallentamento(s, {c.x, 60, c.l, 1, 1, 0})) << c.x;
     EXPECT_EQ(changed_cells(before, s), c.cells) << c.x;
     if (c.warning >= 0) {
       EXPECT_EQ(s.track[static_cast<size_t>(c.warning)].kind, model::kSlowdownWarning);
     }
   }
   model::Scenario s = track_of(100);
-  ASSERT_TRUE(memo_rallentamento(s, 1000, 60, 0, 1, 0, 0));
+  ASSERT_TRUE(memo_rallentamento(s, {1000, 60, 0, 1, 0, 0}));
   EXPECT_EQ(s.track[21].kind, model::kSlowdownStart);
   EXPECT_EQ(s.track[21].value1, 60);
   EXPECT_EQ(s.track[21].value3, 1);
@@ -217,14 +218,14 @@ TEST(MemoRallentamentoTest, StopsAtTheFirstTakenCell) {
     model::Scenario s = track_of(200);
     s.track[static_cast<size_t>(c.taken)].kind = model::kSignal;
     model::Scenario before = s;
-    EXPECT_FALSE(memo_rallentamento(s, 5000, 60, 300, 1, 1, 0)) << c.name;
+    EXPECT_FALSE(memo_rallentamento(s, {5000, 60, 300, 1, 1, 0})) << c.name;
     EXPECT_EQ(s.error_code, c.code) << c.name;
     EXPECT_EQ(changed_cells(before, s), c.written) << c.name;
   }
   // Mountain markers are free.
   model::Scenario s = track_of(200);
   for (int c : {73, 74, 75, 76, 77, 101, 107}) s.track[c].kind = model::kMountainMarker;
-  EXPECT_TRUE(memo_rallentamento(s, 5000, 60, 300, 1, 1, 0));
+  EXPECT_TRUE(memo_rallentamento(s, {5000, 60, 300, 1, 1, 0}));
   EXPECT_EQ(s.track[74].kind, model::kBeforeWarning);
   EXPECT_EQ(s.error_code, 0);
 }
@@ -233,14 +234,14 @@ TEST(MemoRallentamentoTest, FailsAtACellBeforeTheOriginOnlyWhenItIsReached) {
   // The start cell is tested before the end cell is looked at.
   model::Scenario s = track_of(100);
   s.track[21].kind = model::kSignal;
-  EXPECT_FALSE(memo_rallentamento(s, 1000, 60, -2000, 1, 0, 0));
+  EXPECT_FALSE(memo_rallentamento(s, {1000, 60, -2000, 1, 0, 0}));
   EXPECT_EQ(s.error_code, model::kSlowdownStartTaken);
 
   model::Scenario free_start = track_of(100);
-  EXPECT_THROW((void)memo_rallentamento(free_start, 1000, 60, -2000, 1, 0, 0),
+  EXPECT_THROW((void)memo_rallentamento(free_start, {1000, 60, -2000, 1, 0, 0}),
                platform::RuntimeFailure);
   model::Scenario before_origin = track_of(100);
-  EXPECT_THROW((void)memo_rallentamento(before_origin, -200, 60, 100, 1, 0, 0),
+  EXPECT_THROW((void)memo_rallentamento(before_origin, {-200, 60, 100, 1, 0, 0}),
                platform::RuntimeFailure);
 }
 

@@ -240,39 +240,36 @@ class TrainReading {
   }
 
   Next segnale() {
-    int32_t v[11];
-    v[0] = fields_.number();
+    SignalRow row;
+    row.posizione = fields_.number();
     const FieldPlace at = fields_.place();
-    for (int i = 1; i < 11; ++i) v[i] = fields_.number();
-    const int32_t posizione = v[0];
-    if (beyond_track(posizione, model::kRowRoom)) return stop_beyond_track(posizione, at);
+    for (int32_t* field : {&row.sx, &row.s1, &row.s2, &row.s3, &row.rapp, &row.dx, &row.d1, &row.d2,
+                           &row.d3, &row.tempo}) {
+      *field = fields_.number();
+    }
+    if (beyond_track(row.posizione, model::kRowRoom)) return stop_beyond_track(row.posizione, at);
     // A signal time is kept only when sx is 2, in a byte.
-    const int32_t sx = v[1], tempo = v[10];
-    if (sx == 2 && (tempo < 0 || tempo > 255)) {
-      fields_.check_low_bits(fields_.place(), "signal time " + std::to_string(tempo), tempo,
-                             platform::low8(tempo));
+    if (row.sx == 2 && (row.tempo < 0 || row.tempo > 255)) {
+      fields_.check_low_bits(fields_.place(), "signal time " + std::to_string(row.tempo), row.tempo,
+                             platform::low8(row.tempo));
     }
     // Only the call's own failure ends the reading: a code 15 left by the
     // route stays in error_code and must not stop the train's rows.
-    if (!memo_segnale(s_, posizione, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10])) {
-      return end_stage(s_.error_code, posizione, at);
-    }
+    if (!memo_segnale(s_, row)) return end_stage(s_.error_code, row.posizione, at);
     return Next::kRow;
   }
 
   Next rallentamento() {
-    int32_t v[6];
-    v[0] = fields_.number();
+    SlowdownRow row;
+    row.x = fields_.number();
     const FieldPlace at = fields_.place();
-    for (int i = 1; i < 6; ++i) v[i] = fields_.number();
-    const int32_t x = v[0];
-    const int32_t l = v[2];
-    if (beyond_track(x, model::kRowRoom)) return stop_beyond_track(x, at);
-    // Its end cell round((x + l) / 50 + 1) must lie on the track too.
-    if (beyond_track(int64_t{x} + l, 50)) return stop_beyond_track(x, at);
-    if (!memo_rallentamento(s_, x, v[1], l, v[3], v[4], v[5])) {
-      return end_stage(s_.error_code, x, at);
+    for (int32_t* field : {&row.v, &row.l, &row.f_tt, &row.f_ta, &row.d_v}) {
+      *field = fields_.number();
     }
+    if (beyond_track(row.x, model::kRowRoom)) return stop_beyond_track(row.x, at);
+    // Its end cell round((x + l) / 50 + 1) must lie on the track too.
+    if (beyond_track(int64_t{row.x} + row.l, 50)) return stop_beyond_track(row.x, at);
+    if (!memo_rallentamento(s_, row)) return end_stage(s_.error_code, row.x, at);
     return Next::kRow;
   }
 
@@ -313,6 +310,8 @@ class TrainReading {
     const int32_t length = fields_.number();
     if (length % 100 != 0) return end_stage(model::kStationLengthNotWhole, pos, fields_.place());
 
+    // Fields 4 to 17, each stored as it is read: a row cut short keeps in
+    // its record what it gave, and the station file shows it.
     station.item_flag = fields_.byte_number();
     station.item_byte4 = fields_.byte_number();
     station.item_byte3 = fields_.byte_number();
@@ -322,7 +321,7 @@ class TrainReading {
     station.item_word3 = fields_.short_number();
     station.item_word4 = fields_.short_number();
     station.item_word5 = fields_.short_number();
-    station.item_byte2 = fields_.byte_number();
+    station.item_byte2 = fields_.byte_number();  // the stop time, seconds
     const int64_t hours = fields_.number();
     const FieldPlace time_at = fields_.place();
     const int64_t minutes = fields_.number();

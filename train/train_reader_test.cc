@@ -169,6 +169,22 @@ TEST_F(TrainReaderTest, TellsTheModelWhereReadingStopped) {
   EXPECT_EQ(s.reading, (model::FieldPlace{model::Description::kTrain, 4, 8}));
   // What was stored before the failure stays.
   EXPECT_EQ(s.item_table[model::kSlotTrain].item_word3, 7);
+
+  // Also within a row: a station row cut short keeps in its record the
+  // fields it gave, which the station file then holds.
+  model::Scenario cut = scenario();
+  EXPECT_THROW(read(cut, rows({"stazione,5000,1,400,7,3,1,12,13,9,70000"})),
+               platform::RuntimeFailure);
+  const model::ItemRecord& station = cut.item_table[1];
+  EXPECT_EQ(station.item_position, 5000);
+  EXPECT_EQ(station.item_kind, 1);
+  EXPECT_EQ(station.item_flag, 7);
+  EXPECT_EQ(station.item_byte4, 3);
+  EXPECT_EQ(station.item_byte3, 1);
+  EXPECT_EQ(station.item_word1, 12);
+  EXPECT_EQ(station.item_word2, 13);
+  EXPECT_EQ(station.item_byte1, 9);
+  EXPECT_EQ(station.item_word3, 0);  // 70000 does not fit: the read failed
 }
 
 TEST_F(TrainReaderTest, StoresTheLow16BitsOfAbbattimentoAndThe8BitsOfAdhesion) {
