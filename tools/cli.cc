@@ -153,7 +153,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->type_name("DIR");
   add_name_options(compile, options);
   compile->add_flag("--no-line-file", no_line_file,
-                    "Build no track plan and write no line file (compile pass with j = 0)");
+                    "Build no track plan and write no line file");
   compile->add_flag("--json", compile_json, "Print the outcome as one JSON object");
   compile->add_flag("--force", options.force,
                     "Replace compiled files in DIR that another scenario's names gave");

@@ -142,11 +142,11 @@ class TrainReading {
     }
     if (contains_nocase(t, "velocit")) {
       known = any_row_ = true;
-      if (Next next = velocita(); next != Next::kRow) return next;
+      if (Next next = speed_limit_row(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "aderenza")) {
       known = any_row_ = true;
-      if (Next next = aderenza(); next != Next::kRow) return next;
+      if (Next next = adhesion_row(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "orologio")) {
       known = any_row_ = true;
@@ -161,19 +161,19 @@ class TrainReading {
     }
     if (contains_nocase(t, "segnale")) {
       known = any_row_ = true;
-      if (Next next = segnale(); next != Next::kRow) return next;
+      if (Next next = signal_row(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "rallentamento")) {
       known = any_row_ = true;
-      if (Next next = rallentamento(); next != Next::kRow) return next;
+      if (Next next = slowdown_row(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "abbattimento")) {
       known = any_row_ = true;
-      if (Next next = abbattimento(); next != Next::kRow) return next;
+      if (Next next = abbattimento_row(); next != Next::kRow) return next;
     }
     if (contains_nocase(t, "stazione")) {
       known = any_row_ = true;
-      if (Next next = stazione(); next != Next::kRow) return next;
+      if (Next next = station_row(); next != Next::kRow) return next;
     }
     if (!known) fields_.check_unknown_row(kRowKeywords, "train description");
     return Next::kRow;
@@ -212,7 +212,7 @@ class TrainReading {
     } while (next < w);
   }
 
-  Next velocita() {
+  Next speed_limit_row() {
     const int32_t p = fields_.number();
     const FieldPlace at = fields_.place();
     const int32_t v = fields_.number();
@@ -225,7 +225,7 @@ class TrainReading {
     return Next::kRow;
   }
 
-  Next aderenza() {
+  Next adhesion_row() {
     const int32_t p = fields_.number();
     const FieldPlace at = fields_.place();
     const int32_t a = fields_.number();
@@ -239,7 +239,7 @@ class TrainReading {
     return Next::kRow;
   }
 
-  Next segnale() {
+  Next signal_row() {
     SignalRow row;
     row.posizione = fields_.number();
     const FieldPlace at = fields_.place();
@@ -259,7 +259,7 @@ class TrainReading {
     return Next::kRow;
   }
 
-  Next rallentamento() {
+  Next slowdown_row() {
     SlowdownRow row;
     row.x = fields_.number();
     const FieldPlace at = fields_.place();
@@ -273,7 +273,7 @@ class TrainReading {
     return Next::kRow;
   }
 
-  Next abbattimento() {
+  Next abbattimento_row() {
     const int32_t p = fields_.number();
     const FieldPlace at = fields_.place();
     const int32_t n = fields_.number();
@@ -293,7 +293,7 @@ class TrainReading {
     return Next::kRow;
   }
 
-  Next stazione() {
+  Next station_row() {
     const int k = next_station_slot_;
     // Eighty route signs take slot 1 too: a station there would overwrite a
     // sign's text, so it is refused before anything of it is stored.
