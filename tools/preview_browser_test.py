@@ -59,6 +59,24 @@ def main():
                 check(tooltip.is_displayed() and station["time_text"] in tooltip.text,
                       "hovering %s shows its time %s" % (station["name"], station["time_text"]))
 
+            # Every other kind of mark tells its values too: the first of
+            # each, pointed at where it is drawn.
+            words = {"sign": "route sign", "signal": "signal", "slowdown": "slowdown",
+                     "indicator": "speed indicator", "mountain": "mountain stretch",
+                     "cell": "cell"}
+            for kind, word in words.items():
+                text = driver.execute_script(
+                    "const e = document.querySelector('[data-kind=\"' + arguments[0] + '\"]');"
+                    "if (!e) return null;"
+                    "const b = e.getBoundingClientRect();"
+                    "e.dispatchEvent(new PointerEvent('pointermove', {bubbles: true,"
+                    " clientX: b.left + b.width / 2, clientY: b.top + b.height / 2}));"
+                    "const t = document.getElementById('tooltip');"
+                    "return t.hidden ? '' : t.textContent;", kind)
+                check(text is not None and word in text and "km " in text,
+                      "pointing at a %s shows its values: %s" %
+                      (kind, (text or "nothing drawn").replace("\n", " / ")[:90]))
+
             view = driver.find_element(By.ID, "view")
             shown = lambda: driver.find_element(By.ID, "range").text
             before = shown()
