@@ -38,6 +38,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/large_pages.h"
+
 namespace model {
 
 template <typename T>
@@ -54,7 +56,7 @@ class ReusableVector {
   ReusableVector(std::initializer_list<T> values) : ReusableVector(std::vector<T>(values)) {}
   // Implicit, as a std::vector<T> converts to it: `plan.x = some_vector`.
   ReusableVector(std::vector<T> values)  // NOLINT(google-explicit-constructor)
-      : storage_(std::move(values)), size_(storage_.size()), written_(size_) {}
+      : storage_(values.begin(), values.end()), size_(storage_.size()), written_(size_) {}
 
   // A copy holds the logical elements only.
   ReusableVector(const ReusableVector& other)
@@ -91,7 +93,7 @@ class ReusableVector {
   void restart(size_t n) {
     if (n > storage_.size()) {
       size_ = written_ = 0;  // an allocation failure leaves an empty vector
-      std::vector<T>().swap(storage_);
+      decltype(storage_)().swap(storage_);
       storage_.resize(n);
     } else {
       std::fill_n(storage_.begin(), written_, T{});
@@ -165,7 +167,8 @@ class ReusableVector {
     }
   }
 
-  std::vector<T> storage_;  // storage_.size() >= size_
+  // In large pages when large (platform/large_pages.h).
+  std::vector<T, platform::LargePageAllocator<T>> storage_;  // storage_.size() >= size_
   size_t size_ = 0;
   size_t written_ = 0;  // <= storage_.size(); storage_[written_ ..] are all T{}
 };
