@@ -13,8 +13,8 @@
 #include "app/version.h"
 #include "model/description_fields.h"
 #include "platform/file_system.h"
-#include "platform/interrupt.h"
 #include "platform/runtime_failure.h"
+#include "platform/sibling_program.h"
 #include "tools/compile_command.h"
 #include "tools/compiled_set.h"
 #include "tools/diff.h"
@@ -94,12 +94,14 @@ std::string dump(const nlohmann::ordered_json& j) {
 }  // namespace
 
 namespace {
-int run_command(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+int run_command(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                const WatchRunner& run_watch);
 }  // namespace
 
-int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+             const WatchRunner& run_watch) {
   errno = 0;
-  int status = run_command(argc, argv, out, err);
+  int status = run_command(argc, argv, out, err, run_watch);
   // A result that did not reach its reader is a failure, whatever it was.
   out.flush();
   if (!out) {
@@ -113,7 +115,8 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
 namespace {
 
-int run_command(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int run_command(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                const WatchRunner& run_watch) {
   CLI::App app{
       "Authoring tool for scenarios of the scenario compiler: write the built-in descriptions, "
       "compile your own, inspect and draw the compiled files.",
@@ -152,8 +155,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->required()
       ->type_name("DIR");
   add_name_options(compile, options);
-  compile->add_flag("--no-line-file", no_line_file,
-                    "Build no track plan and write no line file");
+  compile->add_flag("--no-line-file", no_line_file, "Build no track plan and write no line file");
   compile->add_flag("--json", compile_json, "Print the outcome as one JSON object");
   compile->add_flag("--force", options.force,
                     "Replace compiled files in DIR that another scenario's names gave");
@@ -379,18 +381,23 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       return 0;
     }
     if (watch->parsed()) {
-#ifdef SCENARIO_HAS_WATCH
+      if (!run_watch) {
+        // The server lives in a program of its own: every other command
+        // starts without loading it.
+        std::vector<std::string> args{kWatchProgram};
+        for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+        out.flush();
+        try {
+          platform::become_sibling_program(kWatchProgram, args);
+        } catch (const platform::RuntimeFailure& e) {
+          throw ToolError("watch runs " + std::string(kWatchProgram) +
+                          ", which is not beside scenario_tool: " + e.detail());
+        }
+      }
       watch_options.compile.route = watch_route;
       watch_options.compile.train = watch_train;
       watch_options.compile.out = watch_out;
-      platform::InterruptFlag interrupt;
-      return run_watch(
-          watch_options, [&] { return interrupt.raised(); }, out);
-#else
-      throw ToolError(
-          "watch is not part of this build: it needs cpp-httplib, which the "
-          "Linux build has");
-#endif
+      return run_watch(watch_options, out);
     }
     if (diff->parsed()) {
       try {

@@ -24,13 +24,26 @@
 #ifndef SCENARIO_TOOLS_CLI_H_
 #define SCENARIO_TOOLS_CLI_H_
 
+#include <functional>
 #include <ostream>
+
+#include "tools/watch.h"
 
 namespace tools {
 
+// Serves a watch until it is ended; returns the exit status.
+using WatchRunner = std::function<int(const WatchOptions&, std::ostream& out)>;
+
+// The program that serves `watch` (it links the web server library, which
+// the other commands do not load).
+inline constexpr char kWatchProgram[] = "scenario_watch";
+
 // Runs the tool on its arguments; returns the exit status. Everything it
 // prints goes to `out` (results, JSON) and `err` (diagnostics, usage errors).
-int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// `watch` is served by `run_watch` when given, else by kWatchProgram beside
+// this program, in the place of this process.
+int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+             const WatchRunner& run_watch = {});
 
 }  // namespace tools
 

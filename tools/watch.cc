@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/runtime_failure.h"
 #include "tools/compiled_reader.h"
 #include "tools/compiled_set.h"
@@ -127,6 +128,12 @@ int run_watch(const WatchOptions& options, const std::function<bool()>& stop, st
   server.stop();
   out << "stopped after " << compiles << (compiles == 1 ? " compile" : " compiles") << std::endl;
   return 0;
+}
+
+int run_watch_until_interrupted(const WatchOptions& options, std::ostream& out) {
+  platform::InterruptFlag interrupt;
+  return run_watch(
+      options, [&interrupt] { return interrupt.raised(); }, out);
 }
 
 }  // namespace tools

@@ -36,6 +36,9 @@ struct WatchOptions {
 // when the port cannot be had; otherwise returns 0 once stopped.
 int run_watch(const WatchOptions& options, const std::function<bool()>& stop, std::ostream& out);
 
+// The same, until Ctrl-C or a termination request.
+int run_watch_until_interrupted(const WatchOptions& options, std::ostream& out);
+
 }  // namespace tools
 
 #endif  // SCENARIO_TOOLS_WATCH_H_
