@@ -20,11 +20,18 @@ namespace {
 // its tens of megabytes are never held whole beside the plan.
 constexpr size_t kLineFilePart = size_t{1} << 20;
 
+// Values encoded between two looks at the part's size.
+constexpr int32_t kPlanBatch = 1 << 14;
+// The most a batch adds: a double value is 10 bytes.
+constexpr size_t kPartOverrun = size_t{kPlanBatch} * 10;
+
 // Gathers encoded bytes and hands them on whenever a part is full.
 class PartWriter {
  public:
   explicit PartWriter(const platform::PartSink& sink) : sink_(sink) {
-    out_.reserve(kLineFilePart + 16);
+    // A part is flushed once it reaches kLineFilePart: it never holds more
+    // than that and one batch more.
+    out_.reserve(kLineFilePart + kPartOverrun);
   }
   platform::ByteWriter& out() { return out_; }
   void part_done() {
@@ -39,9 +46,6 @@ class PartWriter {
   const platform::PartSink& sink_;
   platform::ByteWriter out_;
 };
-
-// Values encoded between two looks at the part's size.
-constexpr int32_t kPlanBatch = 1 << 14;
 
 // One half (x or y) of the plan: points 0 and 1 are integers, computed points
 // doubles, the rest empty. The doubles and the empties are encoded a batch at

@@ -11,8 +11,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/large_pages.h"
 
 namespace platform {
 
@@ -39,10 +42,18 @@ inline char* encode_variant_double(char* at, double v) {
   return at + 10;
 }
 
+// Gathers the bytes of one file (or one part of it). Its memory is taken as
+// it is needed and never zero-filled first; a large one comes in large pages
+// (platform/large_pages.h).
 class ByteWriter {
  public:
+  ByteWriter() = default;
+  ByteWriter(const ByteWriter&) = delete;
+  ByteWriter& operator=(const ByteWriter&) = delete;
+
+  // Room for `n` bytes in all, taken now.
   void reserve(size_t n) {
-    if (n > buffer_.size()) buffer_.resize(n);
+    if (n > capacity_) reallocate(n);
   }
 
   // The fixed-width puts are inline and write into room made beforehand: the
@@ -68,12 +79,13 @@ class ByteWriter {
   }
 
   // The bytes written so far; valid until the next put.
-  std::string_view bytes() const { return {buffer_.data(), size_}; }
+  std::string_view bytes() const { return {buffer_.get(), size_}; }
   size_t size() const { return size_; }
+  // The bytes written so far, and the writer empty again.
   std::string take() {
-    buffer_.resize(size_);
+    std::string bytes(buffer_.get(), size_);
     size_ = 0;
-    return std::move(buffer_);
+    return bytes;
   }
   // Empties the bytes and keeps the memory, for writing a file in parts.
   void clear() { size_ = 0; }
@@ -81,20 +93,22 @@ class ByteWriter {
   // Takes the next `n` bytes, to be filled by the caller (encode_*): one
   // call for many values.
   char* room(size_t n) {
-    if (size_ + n > buffer_.size()) grow(n);
-    char* at = buffer_.data() + size_;
+    if (size_ + n > capacity_) grow(n);
+    char* at = buffer_.get() + size_;
     size_ += n;
     return at;
   }
 
  private:
   void grow(size_t n);
+  void reallocate(size_t capacity);
 
   void put_le(uint64_t v, size_t n) { encode_le(room(n), v, n); }
 
-  // Bytes 0 .. size_ - 1 are written; the rest is room.
-  std::string buffer_;
+  // Bytes 0 .. size_ - 1 are written; the rest, to capacity_, is room.
+  std::unique_ptr<char, LargeRelease> buffer_;
   size_t size_ = 0;
+  size_t capacity_ = 0;
 };
 
 }  // namespace platform

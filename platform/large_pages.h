@@ -19,12 +19,18 @@
 namespace platform {
 
 // Arrays from this size on are mapped on their own, in large pages.
-inline constexpr size_t kLargeBytes = size_t{1} << 20;
+inline constexpr size_t kLargeBytes = size_t{256} << 10;
 
 // `bytes` of memory aligned for any type; throws std::bad_alloc.
 void* allocate_large(size_t bytes);
 // Gives back what allocate_large(bytes) returned.
 void free_large(void* p, size_t bytes) noexcept;
+
+// The deleter of a std::unique_ptr to what allocate_large(bytes) returned.
+struct LargeRelease {
+  size_t bytes = 0;
+  void operator()(void* p) const noexcept { free_large(p, bytes); }
+};
 
 template <class T>
 class LargePageAllocator {
