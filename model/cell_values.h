@@ -89,6 +89,25 @@ constexpr IndicatorStripes indicator_stripes_of(int16_t packed) {
   return {packed / 10, packed % 10};
 }
 
+// ---- Signal (cell kind 1) -----------------------------------------------------------
+
+// A signal's codes taken apart again, under the names of its row. The cell
+// holds value1..3 = s1..s3 x 10 + d1..d3 and value4 = rapp x 10 + sx x 3 + dx
+// (train/signal_slowdown_store.h): exact while d1..d3 are single digits,
+// sx x 3 + dx stays below 10 and no code is negative, as in every signal
+// whose codes mean what they say.
+struct SignalCodes {
+  int sx = 0, s1 = 0, s2 = 0, s3 = 0;  // the left part and its aspects
+  int rapp = 0;
+  int dx = 0, d1 = 0, d2 = 0, d3 = 0;  // the right part and its aspects
+};
+constexpr SignalCodes signal_codes_of(int16_t value1, int16_t value2, int16_t value3,
+                                      int16_t value4) {
+  const int sides = value4 % 10;
+  return {sides / 3, value1 / 10, value2 / 10, value3 / 10, value4 / 10,
+          sides % 3, value1 % 10, value2 % 10, value3 % 10};
+}
+
 }  // namespace model
 
 #endif  // SCENARIO_MODEL_CELL_VALUES_H_

@@ -191,7 +191,10 @@ void add_track(Json& data, const TrackFileView& track) {
     signals.push_back(Json{{"cell", s.cell},
                            {"position", s.position},
                            {"codes", s.codes},
-                           {"signal_time", s.signal_time}});
+                           {"signal_time", s.signal_time},
+                           {"left", {s.row.sx, s.row.s1, s.row.s2, s.row.s3}},
+                           {"right", {s.row.dx, s.row.d1, s.row.d2, s.row.d3}},
+                           {"rapp", s.row.rapp}});
   }
   Json& slowdowns = data["slowdowns"];
   for (const SlowdownView& s : track.slowdowns) {

@@ -164,6 +164,10 @@ TEST(HtmlPreviewTest, TheSmallScenarioByValue) {
                                     {"km", "km 1+000"}}));
   EXPECT_EQ(data["signals"][0]["position"], 500);
   EXPECT_EQ(data["signals"][0]["codes"], json::array({30, 0, 0, 3}));
+  // value4 3 is sx 1 and dx 0; value1 30 the aspects 3 and 0.
+  EXPECT_EQ(data["signals"][0]["left"], json::array({1, 3, 0, 0}));
+  EXPECT_EQ(data["signals"][0]["right"], json::array({0, 0, 0, 0}));
+  EXPECT_EQ(data["signals"][0]["rapp"], 0);
   EXPECT_EQ(data["slowdowns"][0]["start"], 2500);
   EXPECT_EQ(data["slowdowns"][0]["end"], 2800);
   EXPECT_EQ(data["slowdowns"][0]["speed"], 30);

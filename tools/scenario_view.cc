@@ -92,7 +92,8 @@ TrackFileView track_file_view(const CompiledSet& set) {
     const model::TrackCell& c = cells[i];
     const int32_t cell = cell_at(i);
     if (c.kind == model::kSignal) {
-      v.signals.push_back({cell, placed_position(cell), v.cells[i].values, c.signal_time});
+      v.signals.push_back({cell, placed_position(cell), v.cells[i].values, c.signal_time,
+                           model::signal_codes_of(c.value1, c.value2, c.value3, c.value4)});
     } else if (c.kind == model::kSpeedIndicator) {
       v.speed_indicators.push_back(
           {cell,

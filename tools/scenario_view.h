@@ -87,12 +87,14 @@ struct TrackIdentity {
   bool ordinary_code_ok = false;
 };
 
-// A signal cell (kind 1): its four codes and signal time as stored.
+// A signal cell (kind 1): its four codes and signal time as stored, and the
+// codes of its row taken apart again.
 struct SignalView {
   int32_t cell = 0;
   int64_t position = 0;  // metres
   std::array<int, 4> codes{};
   int signal_time = 0;
+  model::SignalCodes row;
 };
 
 // A slowdown: its start cell (kind 3) and the first end cell (kind 2) after

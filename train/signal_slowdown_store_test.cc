@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model/cell_values.h"
 #include "model/compile_errors.h"
 #include "platform/runtime_failure.h"
 
@@ -71,6 +72,31 @@ TEST(MemoSegnaleTest, PacksEveryCodeByTensAndKeepsTheLowBits) {
   ASSERT_TRUE(memo_segnale(s, {4000, 10, 4000, 0, 0, 0, 0, 5, 0, 0, 0}));
   EXPECT_EQ(s.track[81].value1, static_cast<int16_t>(40005 - 65536));
   EXPECT_EQ(s.track[79].approach_mark, (30 * 10 + 1) % 256);
+}
+
+TEST(MemoSegnaleTest, TheDecoderGivesBackTheRowsCodes) {
+  const SignalRow rows[] = {
+      {2000, 2, 5, 4, 3, 3, 1, 9, 8, 7, 0},
+      {3000, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0},  // a built-in signal
+      {4000, 0, 0, 0, 0, 99, 2, 1, 2, 3, 0},
+      {5000, 3, 100, 250, 7, 12, 0, 9, 0, 9, 120},
+  };
+  model::Scenario s = track_of(200);
+  for (const SignalRow& row : rows) {
+    SCOPED_TRACE(row.posizione);
+    ASSERT_TRUE(memo_segnale(s, row));
+    const model::TrackCell& c = s.track[static_cast<size_t>(row.posizione / 50 + 1)];
+    const model::SignalCodes codes = model::signal_codes_of(c.value1, c.value2, c.value3, c.value4);
+    EXPECT_EQ(codes.sx, row.sx);
+    EXPECT_EQ(codes.s1, row.s1);
+    EXPECT_EQ(codes.s2, row.s2);
+    EXPECT_EQ(codes.s3, row.s3);
+    EXPECT_EQ(codes.rapp, row.rapp);
+    EXPECT_EQ(codes.dx, row.dx);
+    EXPECT_EQ(codes.d1, row.d1);
+    EXPECT_EQ(codes.d2, row.d2);
+    EXPECT_EQ(codes.d3, row.d3);
+  }
 }
 
 TEST(MemoSegnaleTest, KeepsTheSignalTimeOnlyForSxTwo) {

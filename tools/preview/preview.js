@@ -134,8 +134,11 @@
         return [v.text, 'route sign, slot ' + v.slot,
           v.position !== undefined ? at(v.position) + ', cell ' + v.cell : 'not placed on any cell'];
       case 'signal':
-        return ['signal', at(v.position) + ', cell ' + v.cell, 'codes ' + v.codes.join(' '),
-          'signal time ' + v.signal_time];
+        return ['signal', at(v.position) + ', cell ' + v.cell,
+          'left: sx ' + v.left[0] + ', aspects ' + v.left.slice(1).join(' '),
+          'right: dx ' + v.right[0] + ', aspects ' + v.right.slice(1).join(' '),
+          'rapp ' + v.rapp + ', signal time ' + v.signal_time + ' s',
+          'stored codes ' + v.codes.join(' ')];
       case 'slowdown':
         return ['slowdown to ' + v.speed + ' km/h', 'from ' + at(v.start), 'to ' + at(v.end),
           'cells ' + v.start_cell + ' .. ' + v.end_cell];
