@@ -21,6 +21,7 @@
 #include "tools/html_preview.h"
 #include "tools/inspect.h"
 #include "tools/render.h"
+#include "tools/starter_scenario.h"
 #include "tools/text.h"
 #include "tools/watch.h"
 
@@ -134,6 +135,21 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       "documents) into DIR, byte for byte as scenario_compiler writes them.");
   builtin->add_option("DIR", builtin_dir, "Folder to write into; created when missing")->required();
   builtin->add_flag("--force", force, "Replace the five files when they are already there");
+
+  // new
+  std::string new_dir;
+  bool new_force = false;
+  CompileOptions new_names;
+  CLI::App* starter = app.add_subcommand(
+      "new",
+      "Write a small starter scenario into DIR to grow into your own: a route and a train "
+      "description of a 20 km line with three stations, signals, gradients, curves, a tunnel, "
+      "a slowdown and a few route signs, each kind of row explained by a note beside it. It "
+      "compiles with no error and no warning and takes 7 of the 80 slots that stations and route "
+      "signs share.");
+  starter->add_option("DIR", new_dir, "Folder to write into; created when missing")->required();
+  add_name_options(starter, new_names);
+  starter->add_flag("--force", new_force, "Replace the two files when they are already there");
 
   // compile
   CompileOptions options;
@@ -289,7 +305,36 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
 
   try {
     if (builtin->parsed()) {
-      print_files(out, builtin_dir, write_builtin(builtin_dir, force));
+      const std::vector<WrittenFile> written = write_builtin(builtin_dir, force);
+      print_files(out, builtin_dir, written);
+      // Its stations and signs take the slots they share: say so before an
+      // author adds one.
+      CompileOptions check;
+      check.route = std::filesystem::path(builtin_dir) / written[0].first;
+      check.train = std::filesystem::path(builtin_dir) / written[1].first;
+      const Slots slots = check_descriptions(check).slots;
+      out << slots.text();
+      if (slots.free() == 0) {
+        out << ": no room for another station or route sign (\"scenario_tool new DIR\" writes a "
+               "small starter scenario with room)";
+      }
+      out << "\n";
+      return 0;
+    }
+    if (starter->parsed()) {
+      print_files(out, new_dir,
+                  write_starter(new_dir, new_names.line_name, new_names.train_code, new_force));
+      out << "compile it with: scenario_tool compile --route "
+          << (std::filesystem::path(new_dir) / (new_names.line_name + "_linea.txt")).string()
+          << " --train "
+          << (std::filesystem::path(new_dir) /
+              (new_names.line_name + "_" + new_names.train_code + "-.txt"))
+                 .string()
+          << " --out " << (std::filesystem::path(new_dir) / "out").string();
+      if (new_names.line_name != kDefaultLineName || new_names.train_code != kDefaultTrainCode) {
+        out << " --line-name " << new_names.line_name << " --train-code " << new_names.train_code;
+      }
+      out << "\n";
       return 0;
     }
     if (compile->parsed()) {

@@ -1,6 +1,7 @@
 // The command line of scenario_tool:
 //
 //   scenario_tool builtin DIR [--force]
+//   scenario_tool new DIR [--line-name NAME] [--train-code CODE] [--force]
 //   scenario_tool compile --route FILE [--train FILE] --out DIR
 //                 [--line-name NAME] [--train-code CODE] [--no-line-file]
 //                 [--force] [--json]

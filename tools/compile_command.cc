@@ -1,5 +1,6 @@
 #include "tools/compile_command.h"
 
+#include <functional>
 #include <new>
 #include <system_error>
 
@@ -203,47 +204,58 @@ void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSy
 
 }  // namespace
 
+std::vector<WrittenFile> write_into_folder(const fs::path& dir,
+                                           const std::vector<std::string>& names, bool overwrite,
+                                           platform::FileSystem& files,
+                                           const std::function<void(const std::string&)>& write) {
+  const std::string folder = dir.string();
+  try {
+    if (files.kind(folder) != platform::FileKind::kMissing &&
+        files.kind(folder) != platform::FileKind::kFolder) {
+      throw ToolError(folder + " is a file, not a folder");
+    }
+    files.create_folders(folder);
+    std::unique_ptr<platform::FolderLock> lock = files.lock_folder(folder, kFolderWait);
+    platform::remove_stale_partials(files, folder, names);
+    if (!overwrite) {
+      for (const std::string& name : names) {
+        std::string path = platform::join_path(folder, name);
+        if (files.kind(path) != platform::FileKind::kMissing) {
+          throw ToolError(path +
+                          " is already there and may hold your edits: nothing was written "
+                          "(use --force to replace the " +
+                          std::to_string(names.size()) + " files)");
+        }
+      }
+    }
+    write(folder);
+    std::vector<WrittenFile> written;
+    for (const std::string& name : names) {
+      written.emplace_back(name, files.file_size(platform::join_path(folder, name)));
+    }
+    return written;
+  } catch (const platform::RuntimeFailure& f) {
+    throw ToolError("cannot write into " + folder + ": " + f.detail());
+  }
+}
+
 std::vector<WrittenFile> write_builtin(const fs::path& dir, bool overwrite,
                                        platform::FileSystem& files) {
   model::Scenario s;
   s.line_name = kDefaultLineName;
   s.train_code = kDefaultTrainCode;
-  s.app_path = dir.string();
   s.files = &files;
-  const std::string names[] = {model::route_description_name(s), model::train_description_name(s),
-                               sources::notes_name(s), sources::slow_order_form_name(s),
-                               sources::timetable_card_name(s)};
-  try {
-    if (files.kind(s.app_path) != platform::FileKind::kMissing &&
-        files.kind(s.app_path) != platform::FileKind::kFolder) {
-      throw ToolError(dir.string() + " is a file, not a folder");
-    }
-    files.create_folders(s.app_path);
-    std::unique_ptr<platform::FolderLock> lock = files.lock_folder(s.app_path, kFolderWait);
-    platform::remove_stale_partials(files, s.app_path, names);
-    if (!overwrite) {
-      for (const std::string& name : names) {
-        std::string path = platform::join_path(s.app_path, name);
-        if (files.kind(path) != platform::FileKind::kMissing) {
-          throw ToolError(path +
-                          " is already there and may hold your edits: nothing was written "
-                          "(use --force to replace the five files)");
-        }
-      }
-    }
+  const std::vector<std::string> names = {
+      model::route_description_name(s), model::train_description_name(s), sources::notes_name(s),
+      sources::slow_order_form_name(s), sources::timetable_card_name(s)};
+  return write_into_folder(dir, names, overwrite, files, [&s](const std::string& folder) {
+    s.app_path = folder;
     sources::dati_linea(s);
     sources::dati_treno(s);
     sources::dati_note(s);
     sources::dati_rallentamenti(s);
     sources::dati_scheda(s);
-    std::vector<WrittenFile> written;
-    for (const std::string& name : names) {
-      written.emplace_back(name, files.file_size(platform::join_path(s.app_path, name)));
-    }
-    return written;
-  } catch (const platform::RuntimeFailure& f) {
-    throw ToolError("cannot write the built-in texts: " + f.detail());
-  }
+  });
 }
 
 const char* outcome_name(Outcome outcome) {

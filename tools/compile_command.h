@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -43,6 +44,15 @@ using WrittenFile = std::pair<std::string, uint64_t>;
 // Holds the folder's lock while it writes.
 std::vector<WrittenFile> write_builtin(const std::filesystem::path& dir, bool overwrite,
                                        platform::FileSystem& files = platform::real_file_system());
+
+// Writes files into `dir` (created when missing) while holding its lock:
+// `write(folder)` writes them, under `names`. Refuses (ToolError, nothing
+// written) when one of `names` is already there, unless `overwrite`: they
+// may hold an author's edits. Returns the names with their sizes.
+std::vector<WrittenFile> write_into_folder(const std::filesystem::path& dir,
+                                           const std::vector<std::string>& names, bool overwrite,
+                                           platform::FileSystem& files,
+                                           const std::function<void(const std::string&)>& write);
 
 // How long a command waits for another run writing into the same folder.
 inline constexpr std::chrono::milliseconds kFolderWait{30000};
