@@ -33,6 +33,7 @@
 #include "model/cell_values.h"
 #include "model/compile_errors.h"
 #include "model/description_fields.h"
+#include "model/description_keywords.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
@@ -51,22 +52,6 @@ using platform::contains_nocase;
 
 constexpr model::MinusRule kGeneralMinus{10, false};
 constexpr model::MinusRule kBodyMinus{2, true};
-
-// The rows' keywords as authors write them, for "did you mean".
-constexpr std::string_view kGeneralKeywords[] = {"lunghezza percorso",
-                                                 "progressiva chilometrica uno",
-                                                 "progressiva chilometrica due",
-                                                 "progressiva chilometrica tre",
-                                                 "sfondo uno",
-                                                 "sfondo due",
-                                                 "sfondo tre",
-                                                 "ripetizione segnali 4 codici",
-                                                 "ripetizione segnali 9 codici"};
-constexpr std::string_view kBodyKeywords[] = {
-    "pendenza", "curvas1",  "curvas2",         "curvas3",
-    "curvas4",  "curvas5",  "curvas6",         "curvad1",
-    "curvad2",  "curvad3",  "curvad4",         "curvad5",
-    "curvad6",  "montagna", "indicatori_vmax", "cartello_indicatore"};
 
 // How the route body ended.
 enum class BodyEnd {
@@ -189,7 +174,7 @@ bool RouteReading::general_section() {
     std::string_view trimmed = t;
     trimmed.remove_prefix(std::min(trimmed.find_first_not_of(" \t"), trimmed.size()));
     if (contains(t, "[") && contains(t, "]") && !trimmed.starts_with("-")) return true;
-    if (!known) in_.check_unknown_row(kGeneralKeywords, "general section of the route");
+    if (!known) in_.check_unknown_row(model::kRouteGeneralKeywords, "general section of the route");
   }
 }
 
@@ -351,7 +336,7 @@ BodyEnd RouteReading::route_body() {
       }
       if (!route_sign(p, at)) return BodyEnd::kCompileError;
     }
-    if (!known) in_.check_unknown_row(kBodyKeywords, "route body");
+    if (!known) in_.check_unknown_row(model::kRouteBodyKeywords, "route body");
   }
 }
 

@@ -39,6 +39,7 @@
 #include "model/cell_values.h"
 #include "model/compile_errors.h"
 #include "model/description_fields.h"
+#include "model/description_keywords.h"
 #include "model/item_views.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -62,18 +63,6 @@ enum class Next {
 using model::FieldPlace;
 
 constexpr model::MinusRule kRowMinus{2, true};
-
-// The rows' keywords as authors write them, for "did you mean".
-constexpr std::string_view kRowKeywords[] = {"percentuale massa frenata",
-                                             "numero vetture",
-                                             "velocita",
-                                             "aderenza",
-                                             "orologio",
-                                             "sabbia",
-                                             "segnale",
-                                             "rallentamento",
-                                             "abbattimento",
-                                             "stazione"};
 
 int32_t round_cell(double metres_over_50) { return platform::round_to_int32(metres_over_50); }
 
@@ -175,7 +164,7 @@ class TrainReading {
       known = any_row_ = true;
       if (Next next = station_row(); next != Next::kRow) return next;
     }
-    if (!known) fields_.check_unknown_row(kRowKeywords, "train description");
+    if (!known) fields_.check_unknown_row(model::kTrainKeywords, "train description");
     return Next::kRow;
   }
 
