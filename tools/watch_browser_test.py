@@ -63,10 +63,24 @@ def main():
                 return check.status()
 
             driver.get(url)
-            elevation = lambda: driver.find_element(By.CSS_SELECTOR, "polyline.elevation") \
-                .get_attribute("points")
-            stations = lambda: len(driver.find_elements(By.CSS_SELECTOR, '[data-kind="station"]'))
+
+            def settled(read):
+                # The page redraws by replacing its elements: a read that
+                # meets one being replaced is made again.
+                for _ in range(50):
+                    try:
+                        return read()
+                    except Exception:
+                        time.sleep(0.02)
+                return read()
+
+            elevation = lambda: settled(lambda: driver.find_element(
+                By.CSS_SELECTOR, "polyline.elevation").get_attribute("points"))
+            stations = lambda: settled(lambda: len(driver.find_elements(
+                By.CSS_SELECTOR, '[data-kind="station"]')))
             error_box = lambda: driver.find_element(By.ID, "error")
+            error_text = lambda: settled(lambda: error_box().text if error_box().is_displayed()
+                                         else "")
 
             def wait_until(what, limit):
                 end = time.monotonic() + limit
@@ -93,13 +107,13 @@ def main():
 
             good = elevation()
             save(original.replace(GRADIENT_ROW.encode(), b"pendenza,  999999,   4"))
-            shown = wait_until(lambda: error_box().is_displayed() and "error" in error_box().text, 2)
+            shown = wait_until(lambda: "error" in error_text(), 2)
             check(shown, "a failing route shows its error over the picture: %s" %
-                  (error_box().text.splitlines() or [""])[0])
+                  (error_text().splitlines() or [""])[0])
             check(stations() == 27 and elevation() == good, "the last good picture stays")
 
             save(original)
-            check(wait_until(lambda: not error_box().is_displayed() and elevation() != good, 2),
+            check(wait_until(lambda: error_text() == "" and elevation() != good, 2),
                   "mended, the error goes and the picture is drawn again")
 
             errors = console_errors(driver)
