@@ -11,6 +11,7 @@
 #include "model/scenario.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "tools/output_target.h"
 #include "tools/preview/preview_page.h"
 #include "tools/text.h"
 
@@ -364,17 +365,8 @@ std::string html_text(const std::string& text) {
   return out;
 }
 
-bool ends_with_nocase(const std::string& s, std::string_view tail) {
-  if (s.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    char c = s[s.size() - tail.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != tail[i]) return false;
-  }
-  return true;
-}
-
-const char kOtherName[] = ": give --html another name, such as preview.html";
+// What --html writes.
+constexpr OutputKind kPage{"--html", "page", "preview.html", kPreviewProlog, kMaxPreviewSize};
 
 // The page's parts that the script fills in; the ids are those a browser
 // test looks for.
@@ -432,46 +424,11 @@ std::string render_html(const CompiledSet& set, const PreviewOptions& options) {
 }
 
 void check_preview_target(platform::FileSystem& fs, const std::string& path) {
-  static constexpr std::pair<std::string_view, const char*> kRefused[] = {
-      {"_linea.txt", "a route description"},
-      {"-.txt", "a train description"},
-      {".sim", "a station file"},
-      {".dat", "a track or line file"},
-  };
-  for (const auto& [tail, what] : kRefused) {
-    if (ends_with_nocase(path, tail)) {
-      throw ToolError(path + ": refused: a name ending in \"" + std::string(tail) + "\" is " +
-                      what + "'s, and a page never replaces a description or a compiled file" +
-                      kOtherName);
-    }
-  }
-  try {
-    const platform::FileKind kind = fs.kind(path);
-    if (kind == platform::FileKind::kMissing) return;
-    if (kind != platform::FileKind::kRegular) {
-      throw ToolError(std::string(platform::not_regular_failure(path, kind).what()) +
-                      ": a page is written only as a new file or over an earlier page" +
-                      kOtherName);
-    }
-    if (fs.file_size(path) <= kMaxPreviewSize &&
-        fs.read_file(path, kMaxPreviewSize).starts_with(kPreviewProlog)) {
-      return;
-    }
-  } catch (const platform::RuntimeFailure& f) {
-    throw ToolError(std::string("cannot look at the file --html names: ") + f.what() +
-                    ": it is not replaced");
-  }
-  throw ToolError(path + " exists and is not a page of scenario_tool render: it is left as it is" +
-                  kOtherName + ", or remove the file first");
+  check_output_target(fs, path, kPage);
 }
 
 void write_preview(platform::FileSystem& fs, const std::string& path, std::string_view html) {
-  check_preview_target(fs, path);
-  try {
-    platform::replace_file(fs, path, html);
-  } catch (const platform::RuntimeFailure& f) {
-    throw ToolError(std::string("cannot write the page: ") + f.what());
-  }
+  write_output(fs, path, html, kPage);
 }
 
 }  // namespace tools

@@ -11,6 +11,7 @@
 #include "model/scenario.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "tools/output_target.h"
 #include "tools/text.h"
 
 namespace tools {
@@ -706,64 +707,17 @@ std::string render_svg(const ScenarioView& view) {
 
 namespace {
 
-bool ends_with_nocase(const std::string& s, std::string_view tail) {
-  if (s.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    char c = s[s.size() - tail.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != tail[i]) return false;
-  }
-  return true;
-}
-
-const char kOtherName[] = ": give --svg another name, such as drawing.svg";
+// What --svg writes.
+constexpr OutputKind kDrawing{"--svg", "drawing", "drawing.svg", kDrawingProlog, kMaxSvgSize};
 
 }  // namespace
 
 void check_drawing_target(platform::FileSystem& fs, const std::string& path) {
-  static constexpr std::pair<std::string_view, const char*> kRefused[] = {
-      {"_linea.txt", "a route description"},
-      {"-.txt", "a train description"},
-      {".sim", "a station file"},
-      {".dat", "a track or line file"},
-  };
-  for (const auto& [tail, what] : kRefused) {
-    if (ends_with_nocase(path, tail)) {
-      throw ToolError(path + ": refused: a name ending in \"" + std::string(tail) + "\" is " +
-                      what + "'s, and a drawing never replaces a description or a compiled file" +
-                      kOtherName);
-    }
-  }
-  try {
-    const platform::FileKind kind = fs.kind(path);
-    if (kind == platform::FileKind::kMissing) return;
-    if (kind != platform::FileKind::kRegular) {
-      throw ToolError(std::string(platform::not_regular_failure(path, kind).what()) +
-                      ": a drawing is written only as a new file or over an earlier drawing" +
-                      kOtherName);
-    }
-    // An earlier drawing is within the bound; a larger file is not one.
-    if (fs.file_size(path) <= kMaxSvgSize &&
-        fs.read_file(path, kMaxSvgSize).starts_with(kDrawingProlog)) {
-      return;
-    }
-  } catch (const platform::RuntimeFailure& f) {
-    throw ToolError(std::string("cannot look at the file --svg names: ") + f.what() +
-                    ": it is not replaced");
-  }
-  throw ToolError(path +
-                  " exists and is not a drawing of scenario_tool render: it is left as it "
-                  "is" +
-                  kOtherName + ", or remove the file first");
+  check_output_target(fs, path, kDrawing);
 }
 
 void write_drawing(platform::FileSystem& fs, const std::string& path, std::string_view svg) {
-  check_drawing_target(fs, path);
-  try {
-    platform::replace_file(fs, path, svg);
-  } catch (const platform::RuntimeFailure& f) {
-    throw ToolError(std::string("cannot write the drawing: ") + f.what());
-  }
+  write_output(fs, path, svg, kDrawing);
 }
 
 }  // namespace tools
