@@ -78,7 +78,7 @@ TEST_F(BuiltinScenarioTest, HoldsEveryStationSignalSlowdownAndSign) {
       {model::kRouteSign, 51},      {model::kStationStop, 21},
   };
   for (const auto& [kind, n] : expected) EXPECT_EQ(count_kind(kind), n) << "kind " << int{kind};
-  EXPECT_GT(count_kind(model::kAbbattimento), 0);  // the finishing pass's marks
+  EXPECT_GT(count_kind(model::kSpeedMark), 0);  // the finishing pass's marks
 }
 
 TEST_F(BuiltinScenarioTest, FillsTheProfiles) {

@@ -52,7 +52,7 @@ class Pass {
   // adhesion, mountain type and approach mark.
   void mark(int64_t k) {
     model::TrackCell& c = s_.cell(k);
-    c.kind = model::kAbbattimento;
+    c.kind = model::kSpeedMark;
     c.value1 = kMarkValue;
   }
   void limit(int64_t k) {
@@ -78,9 +78,9 @@ class Pass {
         mark(p);
       } else if (is_free(q)) {
         mark(q);
-      } else if (has_kind(p, model::kAbbattimento)) {
+      } else if (has_kind(p, model::kSpeedMark)) {
         limit(p);
-      } else if (has_kind(q, model::kAbbattimento)) {
+      } else if (has_kind(q, model::kSpeedMark)) {
         limit(q);
       } else {
         fail(model::kNoRoomSignalMark, signal);

@@ -41,7 +41,7 @@ constexpr uint8_t kSig = model::kSignal;
 constexpr uint8_t kEnd = model::kSlowdownEnd;
 constexpr uint8_t kStart = model::kSlowdownStart;
 constexpr uint8_t kWarn = model::kSlowdownWarning;
-constexpr uint8_t kMark = model::kAbbattimento;
+constexpr uint8_t kMark = model::kSpeedMark;
 constexpr uint8_t kSign = model::kRouteSign;
 
 // A track whose every cell carries some ordinary content besides its kind,
@@ -238,7 +238,7 @@ TEST_P(FinishingPassTest, MarksOnlyWhatItShould) {
   for (size_t i = 0; i < before.size(); ++i) {
     TrackCell expected = before[i];
     if (auto it = c.changed.find(static_cast<int>(i)); it != c.changed.end()) {
-      expected.kind = model::kAbbattimento;
+      expected.kind = model::kSpeedMark;
       expected.value1 = it->second;
     }
     expect_cells_equal(s.track[i], expected, i);

@@ -109,7 +109,7 @@ TEST_F(IdentityScenarioTest, FinishingMarkInCell1IsError1250) {
             model::kIdentityValue1Taken);
   EXPECT_EQ(s_.error_code, 0);
   EXPECT_EQ(s_.cell(8).kind, model::kSlowdownStart);
-  EXPECT_EQ(s_.cell(1).kind, model::kAbbattimento);
+  EXPECT_EQ(s_.cell(1).kind, model::kSpeedMark);
   EXPECT_EQ(s_.cell(1).value1, 180);
   expect_no_files_left();
 }

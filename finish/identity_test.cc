@@ -211,12 +211,12 @@ TEST(IdentityTest, FinishingMarkInCell1IsError1250) {
   model::Scenario s = scenario("TRN4417", "BRENTALVO");
   s.track[8].kind = model::kSlowdownStart;
   s.track[8].value1 = 120;
-  s.track[3].kind = model::kAbbattimento;
+  s.track[3].kind = model::kSpeedMark;
   s.track[3].value1 = 60;
   s.track[2].kind = model::kSignal;
 
   finishing_pass(s);
-  ASSERT_EQ(s.track[1].kind, model::kAbbattimento);
+  ASSERT_EQ(s.track[1].kind, model::kSpeedMark);
   ASSERT_EQ(s.track[1].value1, 180);
   try {
     stamp_identity(s);

@@ -29,7 +29,7 @@ std::vector<ErrorInfo> make_table() {
        "the signal repetition keyword (\"ripetizione segnali\") holds neither 4 nor 9, the "
        "number of codes"},
       {kSignCellTaken, route, true, "route sign on a cell already taken"},
-      {kAbbattimentoCellTaken, train, true, "\"abbattimento\" mark on a cell already taken"},
+      {kSpeedMarkCellTaken, train, true, "\"abbattimento\" mark on a cell already taken"},
       {kStationNotWhole, train, true, "station position is not a multiple of 50 m"},
       {kStationLengthNotWhole, train, true, "station length is not a multiple of 100 m"},
       {kTooManyStations, train, false,

@@ -26,7 +26,7 @@ enum CompileError : int32_t {
   kRepetitionSecondNotWhole = 4,  // second one
   kRepetitionNoCount = 5,         // the repetition keyword holds neither "4" nor "9"
   kSignCellTaken = 6,             // route sign
-  kAbbattimentoCellTaken = 7,     // "abbattimento" mark
+  kSpeedMarkCellTaken = 7,        // "abbattimento" mark
   kStationNotWhole = 8,           // station position not a multiple of 50
   kStationLengthNotWhole = 9,     // station length not a multiple of 100
   kTooManyStations = 10,          // the stations reach the route signs' slots

@@ -44,9 +44,9 @@ std::array<ProgressiveRecord, 3> progressive_records(const ItemTable& table) {
     int slot;
     std::string_view keyword, label;
   };
-  static constexpr Slot kSlots[] = {{kSlotProgressiveTre, "tre", "three"},
-                                    {kSlotProgressiveDue, "due", "two"},
-                                    {kSlotProgressiveUno, "uno", "one"}};
+  static constexpr Slot kSlots[] = {{kSlotProgressiveThree, "tre", "three"},
+                                    {kSlotProgressiveTwo, "due", "two"},
+                                    {kSlotProgressiveOne, "uno", "one"}};
   std::array<ProgressiveRecord, 3> records;
   for (size_t i = 0; i < records.size(); ++i) {
     const ItemRecord& r = table[static_cast<size_t>(kSlots[i].slot)];

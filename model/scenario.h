@@ -36,8 +36,8 @@ enum CellKind : uint8_t {
   kSpeedIndicator = 6,
   kStationStop = 10,
   kMountainMarker = 11,  // every fourth cell of a marked mountain stretch
-  kAbbattimento = 12,    // "abbattimento" mark with a value
-  kAbbattimentoBare = 13,
+  kSpeedMark = 12,       // "abbattimento" mark with a value
+  kSpeedMarkWithoutValue = 13,
   kRouteSign = 14,
 };
 
@@ -89,9 +89,9 @@ struct ItemRecord {
 // downward from 80; slot 0 is never filled.
 inline constexpr int kItemSlots = 87;
 inline constexpr int kFirstSignSlot = 80;
-inline constexpr int kSlotProgressiveTre = 81;
-inline constexpr int kSlotProgressiveDue = 82;
-inline constexpr int kSlotProgressiveUno = 83;
+inline constexpr int kSlotProgressiveThree = 81;
+inline constexpr int kSlotProgressiveTwo = 82;
+inline constexpr int kSlotProgressiveOne = 83;
 inline constexpr int kSlotTrainGeneral = 84;  // braked mass, line length, cars
 inline constexpr int kSlotLine = 85;          // backgrounds, line name, identity
 inline constexpr int kSlotTrain = 86;         // signal repetition, train code, sand, clock

@@ -25,9 +25,9 @@ void store(model::ItemRecord& item, const Triple& t) {
 }  // namespace
 
 void progressive_ordina(model::Scenario& s) {
-  model::ItemRecord& tre = s.item_table[model::kSlotProgressiveTre];
-  model::ItemRecord& due = s.item_table[model::kSlotProgressiveDue];
-  model::ItemRecord& uno = s.item_table[model::kSlotProgressiveUno];
+  model::ItemRecord& tre = s.item_table[model::kSlotProgressiveThree];
+  model::ItemRecord& due = s.item_table[model::kSlotProgressiveTwo];
+  model::ItemRecord& uno = s.item_table[model::kSlotProgressiveOne];
   const Triple t = load(tre), d = load(due), u = load(uno);
   Triple t2, d2, u2;
 

@@ -127,13 +127,13 @@ TEST(ProgressiveOrdinaTest, OrdersTheThreeRecords) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     model::Scenario s;
-    put(s.item_table[model::kSlotProgressiveTre], c.tre);
-    put(s.item_table[model::kSlotProgressiveDue], c.due);
-    put(s.item_table[model::kSlotProgressiveUno], c.uno);
+    put(s.item_table[model::kSlotProgressiveThree], c.tre);
+    put(s.item_table[model::kSlotProgressiveTwo], c.due);
+    put(s.item_table[model::kSlotProgressiveOne], c.uno);
     progressive_ordina(s);
-    EXPECT_EQ(get(s.item_table[model::kSlotProgressiveTre]), c.want_tre);
-    EXPECT_EQ(get(s.item_table[model::kSlotProgressiveDue]), c.want_due);
-    EXPECT_EQ(get(s.item_table[model::kSlotProgressiveUno]), c.want_uno);
+    EXPECT_EQ(get(s.item_table[model::kSlotProgressiveThree]), c.want_tre);
+    EXPECT_EQ(get(s.item_table[model::kSlotProgressiveTwo]), c.want_due);
+    EXPECT_EQ(get(s.item_table[model::kSlotProgressiveOne]), c.want_uno);
   }
 }
 
@@ -141,16 +141,17 @@ TEST(ProgressiveOrdinaTest, TouchesOnlyTheThreeEntries) {
   model::Scenario s;
   s.item_table[80].area_start = 7;
   s.item_table[84].area_end = 100000;
-  put(s.item_table[model::kSlotProgressiveUno], {30000, 1, 1});
+  put(s.item_table[model::kSlotProgressiveOne], {30000, 1, 1});
   progressive_ordina(s);
   EXPECT_EQ(s.item_table[80].area_start, 7);
   EXPECT_EQ(s.item_table[84].area_end, 100000);
-  EXPECT_EQ(get(s.item_table[model::kSlotProgressiveTre]), (Triple{30000, 101, 1}));
+  EXPECT_EQ(get(s.item_table[model::kSlotProgressiveThree]), (Triple{30000, 101, 1}));
 }
 
 TEST(ProgressiveOrdinaTest, AFlagPushingTheValuePast32BitsFails) {
   model::Scenario s;
-  put(s.item_table[model::kSlotProgressiveTre], {50, std::numeric_limits<int32_t>::max() - 99, 1});
+  put(s.item_table[model::kSlotProgressiveThree],
+      {50, std::numeric_limits<int32_t>::max() - 99, 1});
   EXPECT_THROW(progressive_ordina(s), platform::RuntimeFailure);
 }
 

@@ -145,9 +145,9 @@ bool RouteReading::general_section() {
       }
       route_length();
     }
-    const std::pair<int, const char*> progressives[] = {{model::kSlotProgressiveTre, "tre"},
-                                                        {model::kSlotProgressiveDue, "due"},
-                                                        {model::kSlotProgressiveUno, "uno"}};
+    const std::pair<int, const char*> progressives[] = {{model::kSlotProgressiveThree, "tre"},
+                                                        {model::kSlotProgressiveTwo, "due"},
+                                                        {model::kSlotProgressiveOne, "uno"}};
     for (int row = 0; row < 3; ++row) {
       const auto& [slot, word] = progressives[row];
       if (contains(t, word) && contains(t, "progressiva")) {

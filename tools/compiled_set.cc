@@ -239,9 +239,9 @@ const char* cell_kind_name(int kind) {
       return "station stop";
     case model::kMountainMarker:
       return "mountain marker";
-    case model::kAbbattimento:
+    case model::kSpeedMark:
       return "abbattimento";
-    case model::kAbbattimentoBare:
+    case model::kSpeedMarkWithoutValue:
       return "abbattimento (no value)";
     case model::kRouteSign:
       return "route sign";

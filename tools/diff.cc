@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
 #include "tools/compiled_set.h"
+#include "tools/scenario_view.h"
 #include "tools/set_check.h"
 #include "tools/text.h"
 
@@ -187,70 +188,52 @@ Raw num(int64_t v) { return Raw{v}; }
 
 // ---- General values ---------------------------------------------------------------
 
-const model::ItemRecord& slot(const StationFile& f, int i) {
-  return f.slots[static_cast<size_t>(i)];
-}
-
-std::vector<Field<StationFile>> general_fields() {
-  using F = Field<StationFile>;
+// The general values of the station file. The progressive records are named
+// by the word of their row, as `names` (either side) lists them.
+std::vector<Field<model::GeneralValues>> general_fields(const model::GeneralValues& names) {
+  using G = model::GeneralValues;
+  using F = Field<G>;
   std::vector<F> fields;
-  const char* const names[] = {"tre", "due", "uno"};  // slots 81, 82, 83
-  for (int i = 0; i < 3; ++i) {
-    const int s = model::kSlotProgressiveTre + i;
-    const std::string n = names[i];
+  for (size_t i = 0; i < names.progressives.size(); ++i) {
+    const std::string n(names.progressives[i].keyword);
     const std::string label = "progressive \"" + n + "\" ", key = "progressive_" + n + "_";
     fields.push_back(F{label + "position", key + "position", Unit::kMetres,
-                       [s](const StationFile& f) { return num(slot(f, s).area_start); }});
+                       [i](const G& g) { return num(g.progressives[i].position); }});
     fields.push_back(F{label + "value", key + "value", Unit::kMetres,
-                       [s](const StationFile& f) { return num(slot(f, s).area_end); }});
+                       [i](const G& g) { return num(g.progressives[i].value); }});
     fields.push_back(F{label + "flag", key + "flag", Unit::kPlain,
-                       [s](const StationFile& f) { return num(slot(f, s).item_position); }});
+                       [i](const G& g) { return num(g.progressives[i].flag); }});
   }
-  auto g84 = [](const StationFile& f) -> const model::ItemRecord& {
-    return slot(f, model::kSlotTrainGeneral);
-  };
-  auto g85 = [](const StationFile& f) -> const model::ItemRecord& {
-    return slot(f, model::kSlotLine);
-  };
-  auto g86 = [](const StationFile& f) -> const model::ItemRecord& {
-    return slot(f, model::kSlotTrain);
-  };
   fields.insert(
       fields.end(),
       {
           F{"line length", "line_length", Unit::kMetres,
-            [=](const StationFile& f) { return num(g84(f).area_end); }},
+            [](const G& g) { return num(g.train_general.line_length); }},
           F{"braked mass", "braked_mass_percent", Unit::kPercent,
-            [=](const StationFile& f) { return num(g84(f).area_start); }},
-          F{"cars", "cars", Unit::kPlain,
-            [=](const StationFile& f) { return num(g84(f).item_position); }},
+            [](const G& g) { return num(g.train_general.braked_mass_percent); }},
+          F{"cars", "cars", Unit::kPlain, [](const G& g) { return num(g.train_general.cars); }},
           F{"background one", "background_one", Unit::kPlain,
-            [=](const StationFile& f) { return num(g85(f).area_start); }},
+            [](const G& g) { return num(g.line.background_one); }},
           F{"background two", "background_two", Unit::kPlain,
-            [=](const StationFile& f) { return num(g85(f).item_position); }},
+            [](const G& g) { return num(g.line.background_two); }},
           F{"background three", "background_three", Unit::kPlain,
-            [=](const StationFile& f) { return num(g85(f).area_end); }},
+            [](const G& g) { return num(g.line.background_three); }},
           F{"signal repetition one", "signal_repetition_one", Unit::kMetres,
-            [=](const StationFile& f) { return num(g86(f).area_start); }},
+            [](const G& g) { return num(g.train.signal_repetition_one); }},
           F{"signal repetition two", "signal_repetition_two", Unit::kMetres,
-            [=](const StationFile& f) { return num(g86(f).area_end); }},
+            [](const G& g) { return num(g.train.signal_repetition_two); }},
           F{"signal repetition code count", "signal_repetition_code_count", Unit::kPlain,
-            [=](const StationFile& f) { return num(g86(f).item_position); }},
-          F{"sand", "sand", Unit::kPlain,
-            [=](const StationFile& f) { return num(g86(f).item_word1); }},
-          F{"clock", "clock", Unit::kClock,
-            [=](const StationFile& f) {
-              const model::ItemRecord& r = g86(f);
-              return num(int64_t{r.item_word3} * 3600 + int64_t{r.item_word4} * 60 + r.item_word5);
-            }},
+            [](const G& g) { return num(g.train.code_count); }},
+          F{"sand", "sand", Unit::kPlain, [](const G& g) { return num(g.train.sand); }},
+          F{"clock", "clock", Unit::kClock, [](const G& g) { return num(g.train.clock()); }},
           F{"line name", "line_name", Unit::kText,
-            [=](const StationFile& f) { return Raw{g85(f).item_name}; }},
+            [](const G& g) { return Raw{g.line.line_name}; }},
           F{"train code", "train_code", Unit::kText,
-            [=](const StationFile& f) { return Raw{g86(f).item_name}; }},
+            [](const G& g) { return Raw{g.train.train_code}; }},
           F{"slot 85 marker", "station_marker", Unit::kPlain,
-            [=](const StationFile& f) { return num(g85(f).item_word1); }},
+            [](const G& g) { return num(g.line.marker); }},
           F{"slot 85 weighted code", "weighted_code", Unit::kPlain,
-            [=](const StationFile& f) { return num(g85(f).item_time); }},
+            [](const G& g) { return num(g.line.weighted_code); }},
       });
   return fields;
 }
@@ -259,50 +242,51 @@ std::vector<Field<StationFile>> general_fields() {
 // the general values, and left out of the cells.
 constexpr size_t kIdentityCell = 1;
 
-std::vector<Field<TrackFile>> track_identity_fields() {
-  using F = Field<TrackFile>;
-  auto cell = [](const TrackFile& t) {
-    return t.cells.size() > kIdentityCell ? t.cells[kIdentityCell] : model::TrackCell{};
-  };
+std::vector<Field<TrackIdentity>> track_identity_fields() {
+  using F = Field<TrackIdentity>;
   return {
       F{"cell 1 marker", "track_marker", Unit::kPlain,
-        [=](const TrackFile& t) { return num(cell(t).value1); }},
+        [](const TrackIdentity& t) { return num(t.marker); }},
       F{"cell 1 ordinary code", "ordinary_code", Unit::kPlain,
-        [=](const TrackFile& t) { return num(cell(t).value2); }},
+        [](const TrackIdentity& t) { return num(t.ordinary_code); }},
   };
 }
 
 // ---- Stations and route signs -------------------------------------------------------
 
-std::vector<Field<model::ItemRecord>> station_fields() {
-  using F = Field<model::ItemRecord>;
-  using R = model::ItemRecord;
-  return {
-      F{"name", "name", Unit::kText, [](const R& r) { return Raw{r.item_name}; }},
-      F{"kind", "kind", Unit::kPlain, [](const R& r) { return num(r.item_kind); }},
-      F{"time", "time", Unit::kStationTime, [](const R& r) { return num(r.item_time); }},
-      F{"stop time", "stop_time", Unit::kSeconds, [](const R& r) { return num(r.item_byte2); }},
-      F{"position", "position", Unit::kPosition, [](const R& r) { return num(r.item_position); }},
-      F{"area start", "area_start", Unit::kMetres, [](const R& r) { return num(r.area_start); }},
-      F{"area end", "area_end", Unit::kMetres, [](const R& r) { return num(r.area_end); }},
-      F{"flag", "flag", Unit::kPlain, [](const R& r) { return num(r.item_flag); }},
-      F{"word 1", "word1", Unit::kPlain, [](const R& r) { return num(r.item_word1); }},
-      F{"word 2", "word2", Unit::kPlain, [](const R& r) { return num(r.item_word2); }},
-      F{"word 3", "word3", Unit::kPlain, [](const R& r) { return num(r.item_word3); }},
-      F{"word 4", "word4", Unit::kPlain, [](const R& r) { return num(r.item_word4); }},
-      F{"word 5", "word5", Unit::kPlain, [](const R& r) { return num(r.item_word5); }},
-      F{"byte 1", "byte1", Unit::kPlain, [](const R& r) { return num(r.item_byte1); }},
-      F{"byte 3", "byte3", Unit::kPlain, [](const R& r) { return num(r.item_byte3); }},
-      F{"byte 4", "byte4", Unit::kPlain, [](const R& r) { return num(r.item_byte4); }},
+std::vector<Field<model::StationView>> station_fields() {
+  using S = model::StationView;
+  using F = Field<S>;
+  std::vector<F> fields = {
+      F{"name", "name", Unit::kText, [](const S& s) { return Raw{s.name}; }},
+      F{"kind", "kind", Unit::kPlain, [](const S& s) { return num(s.kind); }},
+      F{"time", "time", Unit::kStationTime, [](const S& s) { return num(s.departure_time); }},
+      F{"stop time", "stop_time", Unit::kSeconds, [](const S& s) { return num(s.stop_time); }},
+      F{"position", "position", Unit::kPosition, [](const S& s) { return num(s.position); }},
+      F{"area start", "area_start", Unit::kMetres, [](const S& s) { return num(s.area_start); }},
+      F{"area end", "area_end", Unit::kMetres, [](const S& s) { return num(s.area_end); }},
+      F{"flag", "flag", Unit::kPlain, [](const S& s) { return num(s.flag); }},
   };
+  for (size_t w = 0; w < std::tuple_size_v<decltype(S::words)>; ++w) {
+    const std::string n = std::to_string(w + 1);
+    fields.push_back(
+        F{"word " + n, "word" + n, Unit::kPlain, [w](const S& s) { return num(s.words[w]); }});
+  }
+  // Byte 2 is the stop time, shown above.
+  for (size_t b : std::array<size_t, 3>{0, 2, 3}) {
+    const std::string n = std::to_string(b + 1);
+    fields.push_back(
+        F{"byte " + n, "byte" + n, Unit::kPlain, [b](const S& s) { return num(s.bytes[b]); }});
+  }
+  return fields;
 }
 
 // The values listed for a station that only one side has.
-std::vector<ValueChange> station_summary(const model::ItemRecord& r, bool on_a) {
+std::vector<ValueChange> station_summary(const model::StationView& s, bool on_a) {
   std::vector<ValueChange> out;
   for (const auto& f : station_fields()) {
     if (f.key != "position" && f.key != "time") continue;
-    ShownValue v = show(f.get(r), f.unit);
+    ShownValue v = show(f.get(s), f.unit);
     ValueChange c{f.field, f.key, {nullptr, ""}, {nullptr, ""}};
     (on_a ? c.a : c.b) = std::move(v);
     out.push_back(std::move(c));
@@ -310,97 +294,92 @@ std::vector<ValueChange> station_summary(const model::ItemRecord& r, bool on_a) 
   return out;
 }
 
-template <class Slots>
-std::vector<int> union_of(const Slots& a, const Slots& b, bool downward) {
-  std::set<int> all(a.begin(), a.end());
-  all.insert(b.begin(), b.end());
+// A side's stations or route signs by slot.
+template <class Item>
+using BySlot = std::map<int, const Item*>;
+
+template <class Item>
+BySlot<Item> by_slot(const std::vector<Item>& items) {
+  BySlot<Item> out;
+  for (const Item& i : items) out.emplace(i.slot, &i);
+  return out;
+}
+
+template <class Item>
+const Item* at_slot(const BySlot<Item>& items, int s) {
+  auto i = items.find(s);
+  return i == items.end() ? nullptr : i->second;
+}
+
+template <class Item>
+std::vector<int> union_of(const BySlot<Item>& a, const BySlot<Item>& b, bool downward) {
+  std::set<int> all;
+  for (const auto& [s, item] : a) all.insert(s);
+  for (const auto& [s, item] : b) all.insert(s);
   std::vector<int> out(all.begin(), all.end());
   if (downward) std::reverse(out.begin(), out.end());
   return out;
 }
 
-bool holds(const std::vector<int>& slots, int s) {
-  return std::find(slots.begin(), slots.end(), s) != slots.end();
-}
-
-std::vector<ItemDifference> compare_stations(const StationFile& a, const StationFile& b) {
-  const std::vector<int> in_a = station_slots(a), in_b = station_slots(b);
-  const std::vector<Field<model::ItemRecord>> fields = station_fields();
+std::vector<ItemDifference> compare_stations(const StationFileView& a, const StationFileView& b) {
+  const BySlot<model::StationView> in_a = by_slot(a.stations), in_b = by_slot(b.stations);
+  const std::vector<Field<model::StationView>> fields = station_fields();
   std::vector<ItemDifference> out;
   for (int s : union_of(in_a, in_b, false)) {
-    const model::ItemRecord& ra = slot(a, s);
-    const model::ItemRecord& rb = slot(b, s);
-    if (!holds(in_b, s)) {
-      out.push_back({s, to_utf8(ra.item_name), ItemChange::kRemoved, station_summary(ra, true)});
-    } else if (!holds(in_a, s)) {
-      out.push_back({s, to_utf8(rb.item_name), ItemChange::kAdded, station_summary(rb, false)});
-    } else if (std::vector<ValueChange> c = changed_fields(fields, ra, rb); !c.empty()) {
-      out.push_back({s, to_utf8(ra.item_name), ItemChange::kChanged, std::move(c)});
+    const model::StationView* sa = at_slot(in_a, s);
+    const model::StationView* sb = at_slot(in_b, s);
+    if (!sb) {
+      out.push_back({s, to_utf8(sa->name), ItemChange::kRemoved, station_summary(*sa, true)});
+    } else if (!sa) {
+      out.push_back({s, to_utf8(sb->name), ItemChange::kAdded, station_summary(*sb, false)});
+    } else if (std::vector<ValueChange> c = changed_fields(fields, *sa, *sb); !c.empty()) {
+      out.push_back({s, to_utf8(sa->name), ItemChange::kChanged, std::move(c)});
     }
   }
   return out;
 }
 
-// Where a side's route sign stands: nothing known without a track file, no
-// cell (monostate) when its track holds no sign of the slot.
-struct SignPlaces {
-  bool known = false;
-  std::map<int, int32_t> cells;
-  Raw position(int s) const {
-    auto c = cells.find(s);
-    if (c == cells.end()) return Raw{};
-    return num(placed_position(c->second));
-  }
-};
+// Where a route sign stands; no cell (monostate) when its side's track holds
+// no sign of the slot.
+Raw sign_position(const RouteSignView& sign) { return sign.position ? num(*sign.position) : Raw{}; }
 
-SignPlaces sign_places(const CompiledSet& set) {
-  SignPlaces p;
-  if (set.track) {
-    p.known = true;
-    p.cells = sign_cells(set.track->content);
-  }
-  return p;
-}
-
-const Field<model::ItemRecord> kSignText{
-    "text", "text", Unit::kText, [](const model::ItemRecord& r) { return Raw{r.item_name}; }};
+const std::vector<Field<RouteSignView>> kSignFields = {
+    {"text", "text", Unit::kText, [](const RouteSignView& s) { return Raw{s.text}; }}};
 const char kPositionField[] = "position";
 
-std::vector<ItemDifference> compare_signs(const CompiledSet& a, const CompiledSet& b) {
-  const StationFile& fa = a.station->content;
-  const StationFile& fb = b.station->content;
-  const std::vector<int> in_a = sign_slots(fa), in_b = sign_slots(fb);
-  const SignPlaces pa = sign_places(a), pb = sign_places(b);
-  auto position_only = [](const SignPlaces& p, int s, bool on_a) {
+std::vector<ItemDifference> compare_signs(const ScenarioView& a, const ScenarioView& b) {
+  const BySlot<RouteSignView> in_a = by_slot(a.station->signs), in_b = by_slot(b.station->signs);
+  // Positions are known only on a side with a track to hold them.
+  const bool placed_a = a.track.has_value(), placed_b = b.track.has_value();
+  auto position_only = [](bool placed, const RouteSignView& sign, bool on_a) {
     std::vector<ValueChange> out;
-    if (!p.known) return out;
+    if (!placed) return out;
     ValueChange c{kPositionField, kPositionField, {nullptr, ""}, {nullptr, ""}};
-    (on_a ? c.a : c.b) = show(p.position(s), Unit::kPosition);
+    (on_a ? c.a : c.b) = show(sign_position(sign), Unit::kPosition);
     out.push_back(std::move(c));
     return out;
   };
   std::vector<ItemDifference> out;
   for (int s : union_of(in_a, in_b, true)) {
-    const model::ItemRecord& ra = slot(fa, s);
-    const model::ItemRecord& rb = slot(fb, s);
-    if (!holds(in_b, s)) {
-      out.push_back({s, to_utf8(ra.item_name), ItemChange::kRemoved, position_only(pa, s, true)});
+    const RouteSignView* sa = at_slot(in_a, s);
+    const RouteSignView* sb = at_slot(in_b, s);
+    if (!sb) {
+      out.push_back(
+          {s, to_utf8(sa->text), ItemChange::kRemoved, position_only(placed_a, *sa, true)});
       continue;
     }
-    if (!holds(in_a, s)) {
-      out.push_back({s, to_utf8(rb.item_name), ItemChange::kAdded, position_only(pb, s, false)});
+    if (!sa) {
+      out.push_back(
+          {s, to_utf8(sb->text), ItemChange::kAdded, position_only(placed_b, *sb, false)});
       continue;
     }
-    std::vector<ValueChange> c;
-    if (ra.item_name != rb.item_name) {
-      c.push_back(change_of(kSignText, Raw{ra.item_name}, Raw{rb.item_name}));
-    }
+    std::vector<ValueChange> c = changed_fields(kSignFields, *sa, *sb);
     // Positions are compared only when both sides have a track to hold them.
-    if (pa.known && pb.known && pa.position(s) != pb.position(s)) {
-      c.push_back({kPositionField, kPositionField, show(pa.position(s), Unit::kPosition),
-                   show(pb.position(s), Unit::kPosition)});
+    if (placed_a && placed_b && sign_position(*sa) != sign_position(*sb)) {
+      c.push_back({kPositionField, kPositionField, show(sign_position(*sa), Unit::kPosition),
+                   show(sign_position(*sb), Unit::kPosition)});
     }
-    if (!c.empty()) out.push_back({s, to_utf8(ra.item_name), ItemChange::kChanged, std::move(c)});
+    if (!c.empty()) out.push_back({s, to_utf8(sa->text), ItemChange::kChanged, std::move(c)});
   }
   return out;
 }
@@ -411,36 +390,35 @@ struct CellField {
   const char* field;
   const char* key;
   Unit unit;
-  int64_t (*get)(const model::TrackCell&);
+  int64_t (*get)(const CellView&);
   bool identity;  // holds the identity stamp in cell 1
 };
 
 const CellField kCellFields[] = {
-    {"gradient", "gradient", Unit::kPlain,
-     [](const model::TrackCell& c) { return int64_t{c.gradient_code} - 100; }, false},
+    {"gradient", "gradient", Unit::kPlain, [](const CellView& c) -> int64_t { return c.gradient; },
+     false},
     {"speed limit", "speed_limit", Unit::kPlain,
-     [](const model::TrackCell& c) { return int64_t{c.speed_code} * 5; }, false},
-    {"adhesion", "adhesion", Unit::kPlain,
-     [](const model::TrackCell& c) { return int64_t{c.adhesion_code}; }, false},
-    {"kind", "kind", Unit::kCellKind, [](const model::TrackCell& c) { return int64_t{c.kind}; },
+     [](const CellView& c) -> int64_t { return c.speed_limit; }, false},
+    {"adhesion", "adhesion", Unit::kPlain, [](const CellView& c) -> int64_t { return c.adhesion; },
      false},
-    {"value 1", "value1", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value1}; },
+    {"kind", "kind", Unit::kCellKind, [](const CellView& c) -> int64_t { return c.kind; }, false},
+    {"value 1", "value1", Unit::kPlain, [](const CellView& c) -> int64_t { return c.values[0]; },
      true},
-    {"value 2", "value2", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value2}; },
+    {"value 2", "value2", Unit::kPlain, [](const CellView& c) -> int64_t { return c.values[1]; },
      true},
-    {"value 3", "value3", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value3}; },
+    {"value 3", "value3", Unit::kPlain, [](const CellView& c) -> int64_t { return c.values[2]; },
      false},
-    {"value 4", "value4", Unit::kPlain, [](const model::TrackCell& c) { return int64_t{c.value4}; },
+    {"value 4", "value4", Unit::kPlain, [](const CellView& c) -> int64_t { return c.values[3]; },
      false},
     {"signal time", "signal_time", Unit::kPlain,
-     [](const model::TrackCell& c) { return int64_t{c.signal_time}; }, false},
+     [](const CellView& c) -> int64_t { return c.signal_time; }, false},
     {"approach mark", "approach_mark", Unit::kPlain,
-     [](const model::TrackCell& c) { return int64_t{c.approach_mark}; }, false},
+     [](const CellView& c) -> int64_t { return c.approach_mark; }, false},
     {"mountain type", "mountain_type", Unit::kPlain,
-     [](const model::TrackCell& c) { return int64_t{c.mountain_type}; }, false},
+     [](const CellView& c) -> int64_t { return c.mountain_type; }, false},
 };
 
-std::vector<CellRun> compare_cells(const TrackFile& a, const TrackFile& b) {
+std::vector<CellRun> compare_cells(const TrackFileView& a, const TrackFileView& b) {
   const size_t common = std::min(a.cells.size(), b.cells.size());
   std::vector<CellRun> out;
   for (const CellField& f : kCellFields) {
@@ -508,6 +486,9 @@ PlanDifference compare_plans(const LineFile& a, const LineFile& b) {
   return d;
 }
 
+// The station and track files of `set`, to be decoded without the plan.
+CompiledSet without_line(const CompiledSet& set) { return CompiledSet{set.station, set.track, {}}; }
+
 }  // namespace
 
 CompiledDiff diff_compiled(platform::FileSystem& fs, const std::string& a, const std::string& b) {
@@ -528,28 +509,31 @@ CompiledDiff diff_compiled(platform::FileSystem& fs, const std::string& a, const
   sb.bytes = {};
   if (d.identical) return d;
 
-  const CompiledSet& ca = sa.set;
-  const CompiledSet& cb = sb.set;
-  if (ca.station && cb.station) {
-    d.general = changed_fields(general_fields(), ca.station->content, cb.station->content);
-    d.stations = compare_stations(ca.station->content, cb.station->content);
-    d.signs = compare_signs(ca, cb);
+  // The station and track files as inspection shows them. The plans are
+  // compared from the line files themselves, point by point.
+  const ScenarioView va = view_of(without_line(sa.set));
+  const ScenarioView vb = view_of(without_line(sb.set));
+  if (va.station && vb.station) {
+    const model::GeneralValues& ga = va.station->general;
+    const model::GeneralValues& gb = vb.station->general;
+    d.general = changed_fields(general_fields(ga), ga, gb);
+    d.stations = compare_stations(*va.station, *vb.station);
+    d.signs = compare_signs(va, vb);
   }
-  if (ca.track && cb.track) {
-    const TrackFile& ta = ca.track->content;
-    const TrackFile& tb = cb.track->content;
-    std::vector<ValueChange> stamps = changed_fields(track_identity_fields(), ta, tb);
+  if (va.track && vb.track) {
+    const TrackFileView& ta = *va.track;
+    const TrackFileView& tb = *vb.track;
+    std::vector<ValueChange> stamps =
+        changed_fields(track_identity_fields(), ta.identity, tb.identity);
     d.general.insert(d.general.end(), stamps.begin(), stamps.end());
-    if (ta.cell_count() != tb.cell_count()) {
-      d.track = TrackLengths{ta.cell_count(), tb.cell_count()};
-    }
+    if (ta.cell_count != tb.cell_count) d.track = TrackLengths{ta.cell_count, tb.cell_count};
     d.cells = compare_cells(ta, tb);
   }
   const bool line_differs =
       std::any_of(d.files.begin(), d.files.end(),
                   [](const FileDifference& f) { return f.kind == FileKind::kLine; });
-  if (ca.line && cb.line && line_differs)
-    d.plan = compare_plans(ca.line->content, cb.line->content);
+  if (sa.set.line && sb.set.line && line_differs)
+    d.plan = compare_plans(sa.set.line->content, sb.set.line->content);
   return d;
 }
 

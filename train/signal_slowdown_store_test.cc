@@ -117,7 +117,7 @@ TEST(MemoSegnaleTest, KeepsTheSignalTimeOnlyForSxTwo) {
 
 TEST(MemoSegnaleTest, RefusesATakenCellAndAcceptsAMountainMarker) {
   for (uint8_t kind : {model::kSignal, model::kStationStop, model::kSlowdownStart,
-                       model::kRouteSign, model::kAbbattimentoBare}) {
+                       model::kRouteSign, model::kSpeedMarkWithoutValue}) {
     model::Scenario s = track_of(100);
     s.track[21].kind = kind;
     model::Scenario before = s;

@@ -268,15 +268,15 @@ class TrainReading {
     const int32_t n = fields_.number();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     model::TrackCell& cell = s_.cell(round_cell(p / 50.0));
-    if (!cell.is_free()) return end_stage(model::kAbbattimentoCellTaken, p, at);
+    if (!cell.is_free()) return end_stage(model::kSpeedMarkCellTaken, p, at);
     if (n >= 1) {
       fields_.check_low_bits(fields_.place(), "\"abbattimento\" value " + std::to_string(n), n,
                              platform::low16(n));
     }
     if (n < 1) {
-      cell.kind = model::kAbbattimentoBare;
+      cell.kind = model::kSpeedMarkWithoutValue;
     } else {
-      cell.kind = model::kAbbattimento;
+      cell.kind = model::kSpeedMark;
       cell.value1 = platform::low16(n);
     }
     return Next::kRow;
@@ -415,7 +415,7 @@ class TrainReading {
   void check_progressives() {
     bool whole = true;
     for (int slot :
-         {model::kSlotProgressiveTre, model::kSlotProgressiveDue, model::kSlotProgressiveUno}) {
+         {model::kSlotProgressiveThree, model::kSlotProgressiveTwo, model::kSlotProgressiveOne}) {
       const model::ItemRecord& record = s_.item_table[static_cast<size_t>(slot)];
       if (record.area_start % 50 != 0 || record.area_end % 50 != 0) whole = false;
     }

@@ -563,7 +563,7 @@ TEST_F(TrainReaderTest, ATakenCellEndsTheReadingWithItsCodeAndPosition) {
     int32_t code, position;
   };
   const std::vector<Case> cases = {
-      {"abbattimento", "abbattimento,1000,3", 20, model::kAbbattimentoCellTaken, 1000},
+      {"abbattimento", "abbattimento,1000,3", 20, model::kSpeedMarkCellTaken, 1000},
       {"signal", "segnale,1000,1,3,0,0,0,0,0,0,0,0", 21, model::kSignalCellTaken, 1000},
       {"slowdown warning", "rallentamento,5000,60,300,1,1,0", 77, model::kWarningCellTaken, 5000},
       {"slowdown start", "rallentamento,5000,60,300,1,1,0", 101, model::kSlowdownStartTaken, 5000},
@@ -616,28 +616,28 @@ TEST_F(TrainReaderTest, ChecksTheKilometricProgressivesLast) {
   // A clean read, then the check: code 2, the position kept.
   model::Scenario s = scenario(200);
   s.error_position = 1234;
-  s.item_table[model::kSlotProgressiveDue].area_end = 1025;
+  s.item_table[model::kSlotProgressiveTwo].area_end = 1025;
   read(s, rows({"sabbia,300"}));
   EXPECT_EQ(s.error_code, model::kProgressiveNotWhole);
   EXPECT_EQ(s.error_position, 1234);
 
   // After a code 15 stop the check still runs, and its code takes the place of 15.
   model::Scenario stopped = scenario(200);
-  stopped.item_table[model::kSlotProgressiveUno].area_start = 10;
+  stopped.item_table[model::kSlotProgressiveOne].area_start = 10;
   read(stopped, rows({"velocita,9950,50"}));
   EXPECT_EQ(stopped.error_code, model::kProgressiveNotWhole);
   EXPECT_EQ(stopped.error_position, 9950);
 
   // A failure that ends the reading skips it.
   model::Scenario ended = scenario(200);
-  ended.item_table[model::kSlotProgressiveTre].area_start = 10;
+  ended.item_table[model::kSlotProgressiveThree].area_start = 10;
   read(ended, rows({stazione(4525, 28, 200)}));
   EXPECT_EQ(ended.error_code, model::kStationNotWhole);
 
   // Multiples of 50, negative ones included, pass.
   model::Scenario fine = scenario(200);
-  fine.item_table[model::kSlotProgressiveTre].area_start = -150;
-  fine.item_table[model::kSlotProgressiveTre].area_end = 100000;
+  fine.item_table[model::kSlotProgressiveThree].area_start = -150;
+  fine.item_table[model::kSlotProgressiveThree].area_end = 100000;
   read(fine, rows({}));
   EXPECT_EQ(fine.error_code, 0);
 }
