@@ -11,6 +11,10 @@ namespace platform {
 
 void report_broken_pipe_as_failure();
 
+// Standard input and output as bytes, for a protocol that counts them: no
+// CR LF translation on Windows. Nothing to do elsewhere.
+void use_binary_standard_streams();
+
 }  // namespace platform
 
 #endif  // SCENARIO_PLATFORM_STANDARD_OUTPUT_H_

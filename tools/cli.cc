@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,11 +16,13 @@
 #include "platform/file_system.h"
 #include "platform/runtime_failure.h"
 #include "platform/sibling_program.h"
+#include "platform/standard_output.h"
 #include "tools/compile_command.h"
 #include "tools/compiled_set.h"
 #include "tools/diff.h"
 #include "tools/html_preview.h"
 #include "tools/inspect.h"
+#include "tools/lsp_server.h"
 #include "tools/render.h"
 #include "tools/starter_scenario.h"
 #include "tools/text.h"
@@ -261,6 +264,14 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   watch->add_flag("--force", watch_options.compile.force,
                   "Replace compiled files in DIR that another scenario's names gave");
 
+  // lsp
+  CLI::App* lsp = app.add_subcommand(
+      "lsp",
+      "Serve the Language Server Protocol on standard input and output, for editors: the "
+      "errors and warnings of check as you type (nothing is written), the meaning of any field "
+      "on hover, row keywords for the section you are in, and an outline of sections, stations "
+      "and route signs.");
+
   // diff
   std::string diff_a, diff_b;
   bool diff_json_out = false;
@@ -443,6 +454,10 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       watch_options.compile.train = watch_train;
       watch_options.compile.out = watch_out;
       return run_watch(watch_options, out);
+    }
+    if (lsp->parsed()) {
+      platform::use_binary_standard_streams();
+      return run_lsp(std::cin, out);
     }
     if (diff->parsed()) {
       try {

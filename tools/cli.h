@@ -11,6 +11,7 @@
 //   scenario_tool render PATH [--svg FILE|-] [--html FILE|-]
 //   scenario_tool watch --route FILE --train FILE --out DIR [--port N]
 //                 [--line-name NAME] [--train-code CODE] [--force]
+//   scenario_tool lsp
 //   scenario_tool diff PATH_A PATH_B [--json]
 //
 // Exit status: 0 done; 1 compile and check: a compile error was recorded

@@ -5,8 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "model/compile_errors.h"
 #include "model/description_keywords.h"
