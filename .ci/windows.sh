@@ -3,8 +3,10 @@
 # display when missing; cross-compiles (preset windows, build/windows); runs
 # scenario_compiler.exe under Wine in an empty folder and compares its six
 # files byte for byte with those of the Linux build (build/default, built
-# before this script runs); runs the Windows unit tests under Wine through
-# CTest; takes the screenshot of the window and checks its pixels.
+# before this script runs); runs the tests of what differs on Windows (the
+# file layer, window, message boxes, the program's ends and the compile pass)
+# under Wine through CTest; packs the stripped programs into a .zip; takes
+# the screenshot of the window and checks its pixels.
 #
 # Runs as root with no standard input. Every step is bounded in time.
 set -euo pipefail
@@ -33,7 +35,7 @@ fail() {
 # ---- Packages -----------------------------------------------------------------
 stage packages
 bash .ci/install_missing.sh g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils \
-  imagemagick googletest libcli11-dev nlohmann-json3-dev
+  imagemagick googletest libcli11-dev nlohmann-json3-dev unzip
 
 # ---- Wine on a virtual display ----------------------------------------------------
 stage "wine setup"
@@ -52,8 +54,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=tools/wine_display.sh
-source "$root/tools/wine_display.sh"
+# shellcheck source=.ci/wine_display.sh
+source "$root/.ci/wine_display.sh"
 start_virtual_display "$work"
 make_wine_prefix "$work"
 # A persistent server keeps Wine's own services up between the test programs:
@@ -125,7 +127,21 @@ echo "windows: the six files are the same, byte for byte"
 stage "unit tests"
 timeout 1800 ctest --preset windows </dev/null
 
+# ---- Package ------------------------------------------------------------------
+stage package
+timeout 300 cpack --config build/windows/CPackConfig.cmake -B "$work/packages" </dev/null >/dev/null
+zip=$(ls "$work"/packages/*.zip)
+listing=$(unzip -l "$zip")
+for exe in scenario_compiler.exe scenario_tool.exe; do
+  grep -q "/bin/$exe\$" <<<"$listing" || fail "$(basename "$zip") lacks bin/$exe"
+done
+if x86_64-w64-mingw32-objdump -h "$work/packages/_CPack_Packages/"*/ZIP/*/bin/scenario_tool.exe 2>/dev/null |
+  grep -q debug_info; then
+  fail "the packed scenario_tool.exe still has its debugging information"
+fi
+echo "windows: $(basename "$zip"), $(stat -c %s "$zip") bytes"
+
 # ---- Screenshot ---------------------------------------------------------------
 stage screenshot
-timeout 900 bash tools/windows_screenshot.sh </dev/null
+timeout 900 bash .ci/windows_screenshot.sh </dev/null
 end_stage

@@ -3,7 +3,7 @@
 # virtual display, and a pixel test showing that the window holds dark text on
 # a light background where its label "Attendere" stands.
 #
-#   tools/windows_screenshot.sh [OUTPUT.png]
+#   .ci/windows_screenshot.sh [OUTPUT.png]
 #
 # The program ends in a fraction of a second, too soon to be caught. So this
 # script builds a screenshot copy of scenario_compiler.exe in
@@ -53,8 +53,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=tools/wine_display.sh
-source "$root/tools/wine_display.sh"
+# shellcheck source=.ci/wine_display.sh
+source "$root/.ci/wine_display.sh"
 start_virtual_display "$work"
 make_wine_prefix "$work"
 # Wine's own fonts, for the title bar and its buttons. Not its MS Sans Serif:

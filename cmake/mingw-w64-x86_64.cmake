@@ -41,10 +41,10 @@ endif()
 list(APPEND CMAKE_FIND_ROOT_PATH "${SCENARIO_HOST_HEADERS}")
 set(CMAKE_CXX_FLAGS_INIT "-isystem ${SCENARIO_HOST_HEADERS}/include")
 
-# CTest runs the Windows test executables under Wine.
-find_program(SCENARIO_WINE NAMES wine wine64)
-if(SCENARIO_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${SCENARIO_WINE}")
-else()
-  set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-endif()
+# CTest runs the Windows test executables under Wine, in a prefix of the
+# build's own (cmake/wine_run.sh).
+set(CMAKE_CROSSCOMPILING_EMULATOR sh "${CMAKE_CURRENT_LIST_DIR}/wine_run.sh"
+    "${CMAKE_BINARY_DIR}/wine-prefix")
+
+# CPack strips the programs it packs with the cross tools' own strip.
+find_program(CMAKE_STRIP ${SCENARIO_MINGW_TRIPLET}-strip)
