@@ -50,7 +50,8 @@ TEST(StarterScenarioTest, EveryKindOfRowLandsInTheCompiledFiles) {
   testing::ToolRun r = tool({"compile", "--route", (dir.path() / kRoute).string(), "--train",
                              (dir.path() / kTrain).string(), "--out", out.string()});
   ASSERT_EQ(r.status, 0) << r.err;
-  const ScenarioView view = view_of(load_compiled(platform::real_file_system(), out.string(), true));
+  const ScenarioView view =
+      view_of(load_compiled(platform::real_file_system(), out.string(), true));
   ASSERT_TRUE(view.station && view.track && view.line);
   EXPECT_EQ(view.line_length(), 20000);
   EXPECT_EQ(view.station->stations.size(), 3u);
@@ -88,7 +89,8 @@ TEST(StarterScenarioTest, TheNotesAreNotRead) {
   const fs::path noted = compile("noted", true), bare = compile("bare", false);
   EXPECT_NE(starter_route_text(true), starter_route_text(false));
   EXPECT_NE(starter_train_text(true), starter_train_text(false));
-  for (const char* file : {"BRENTALVO_linea.dat", "BRENTALVO_TRN4417.sim", "BRENTALVO_TRN4417.dat"}) {
+  for (const char* file :
+       {"BRENTALVO_linea.dat", "BRENTALVO_TRN4417.sim", "BRENTALVO_TRN4417.dat"}) {
     EXPECT_TRUE(read_file(noted / file) == read_file(bare / file)) << file;
   }
 }
@@ -110,10 +112,10 @@ TEST(StarterScenarioTest, NamesAndAnAuthorsFiles) {
   EXPECT_NE(again.err.find("may hold your edits"), std::string::npos) << again.err;
   EXPECT_EQ(read_file(dir.path() / "VALLE_linea.txt"), "my edits");
   EXPECT_EQ(read_file(dir.path() / "VALLE_R7-.txt"), starter_train_text());
-  ASSERT_EQ(tool({"new", dir.path().string(), "--line-name", "VALLE", "--train-code", "R7",
-                  "--force"})
-                .status,
-            0);
+  ASSERT_EQ(
+      tool({"new", dir.path().string(), "--line-name", "VALLE", "--train-code", "R7", "--force"})
+          .status,
+      0);
   EXPECT_EQ(read_file(dir.path() / "VALLE_linea.txt"), starter_route_text());
 }
 
