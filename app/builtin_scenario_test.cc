@@ -1,7 +1,6 @@
 // The built-in scenario compiled end to end through the library, where the
 // model (and its error code, which the program never shows) can be seen.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -11,6 +10,7 @@
 #include "app/form_load.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace app {
 namespace {
@@ -20,15 +20,12 @@ namespace fs = std::filesystem;
 class BuiltinScenarioTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<fs::path>(fs::temp_directory_path() /
-                                      ("builtin_scenario_test_" + std::to_string(::getpid())));
-    fs::create_directories(*dir_);
+    dir_ = std::make_unique<platform::ScopedTempDir>("builtin_scenario_test");
     s_ = std::make_unique<model::Scenario>();
-    s_->app_path = dir_->string();
+    s_->app_path = dir_->path().string();
     Form_Load(*s_);
   }
   static void TearDownTestSuite() {
-    fs::remove_all(*dir_);
     s_.reset();
     dir_.reset();
   }
@@ -39,7 +36,7 @@ class BuiltinScenarioTest : public testing::Test {
   }
 
   // Compiled once for the whole suite.
-  static inline std::unique_ptr<fs::path> dir_;
+  static inline std::unique_ptr<platform::ScopedTempDir> dir_;
   static inline std::unique_ptr<model::Scenario> s_;
 };
 
@@ -94,17 +91,17 @@ TEST_F(BuiltinScenarioTest, FillsTheProfiles) {
 }
 
 TEST_F(BuiltinScenarioTest, WritesTheCompiledFilesAndDeletesTheDescriptions) {
-  auto size = [](const std::string& name) { return fs::file_size(*dir_ / name); };
+  auto size = [](const std::string& name) { return fs::file_size(dir_->path() / name); };
   EXPECT_EQ(size("BRENTALVO_linea.dat"), 2139964u);
   EXPECT_EQ(size("BRENTALVO_TRN4417.dat"), 32115u);
   size_t names = 0;
   for (const model::ItemRecord& item : s_->item_table) names += item.item_name.size();
   EXPECT_EQ(size("BRENTALVO_TRN4417.sim"), 2958u + names);
-  EXPECT_FALSE(fs::exists(*dir_ / "BRENTALVO_linea.txt"));
-  EXPECT_FALSE(fs::exists(*dir_ / "BRENTALVO_TRN4417-.txt"));
-  EXPECT_EQ(
-      platform::read_file(platform::real_file_system(), (*dir_ / "BRENTALVO_TRN4417.dat").string()),
-      model::encode_track_file(*s_));
+  EXPECT_FALSE(fs::exists(dir_->path() / "BRENTALVO_linea.txt"));
+  EXPECT_FALSE(fs::exists(dir_->path() / "BRENTALVO_TRN4417-.txt"));
+  EXPECT_EQ(platform::read_file(platform::real_file_system(),
+                                (dir_->path() / "BRENTALVO_TRN4417.dat").string()),
+            model::encode_track_file(*s_));
 }
 
 }  // namespace

@@ -1,35 +1,29 @@
 #include "app/compile_pass.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace app {
 namespace {
 
-namespace fs = std::filesystem;
-
 class CompilePassTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("compile_pass_test_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    s_.app_path = dir_.string();
+    s_.app_path = dir_.path().string();
     s_.line_name = "BRENTALVO";
     s_.train_code = "TRN4417";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string path(const std::string& name) { return platform::join_path(dir_.string(), name); }
+  std::string path(const std::string& name) {
+    return platform::join_path(dir_.path().string(), name);
+  }
   void write_route(const std::string& text) {
     platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.txt"), text);
   }
@@ -37,7 +31,8 @@ class CompilePassTest : public testing::Test {
     platform::replace_file(platform::real_file_system(), path("BRENTALVO_TRN4417-.txt"), text);
   }
 
-  fs::path dir_;
+  platform::ScopedTempDir dir_{std::string("compile_pass_test_") +
+                               testing::UnitTest::GetInstance()->current_test_info()->name()};
   model::Scenario s_;
 };
 

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/scoped_temp_dir.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 
@@ -42,39 +43,33 @@ struct ProcessRun {
 
 class ProgramTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("program_test_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "bin");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_.path() / "bin"); }
 
   // Copies `program` into the test's bin folder and runs it there with no
   // standard input.
   ProcessRun run(const fs::path& program, const std::string& args = "") {
-    fs::path exe = dir_ / "bin" / program.filename();
+    fs::path exe = dir_.path() / "bin" / program.filename();
     fs::copy_file(program, exe, fs::copy_options::overwrite_existing);
-    std::string command = "cd '" + (dir_ / "bin").string() + "' && '" + exe.string() + "' " + args +
-                          " </dev/null >'" + (dir_ / "out").string() + "' 2>'" +
-                          (dir_ / "err").string() + "'";
+    std::string command = "cd '" + (dir_.path() / "bin").string() + "' && '" + exe.string() + "' " +
+                          args + " </dev/null >'" + (dir_.path() / "out").string() + "' 2>'" +
+                          (dir_.path() / "err").string() + "'";
     int raw = std::system(command.c_str());
     ProcessRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(dir_ / "out");
-    r.err = slurp(dir_ / "err");
+    r.out = slurp(dir_.path() / "out");
+    r.err = slurp(dir_.path() / "err");
     fs::remove(exe);
     return r;
   }
 
   fs::path write(const std::string& name, const std::string& text) {
-    fs::path p = dir_ / name;
+    fs::path p = dir_.path() / name;
     std::ofstream(p, std::ios::binary) << text;
     return p;
   }
 
-  fs::path dir_;
+  platform::ScopedTempDir dir_{std::string("program_test_") +
+                               testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 TEST_F(ProgramTest, ABuiltInRunLeavesTheDocumentsAndTheCompiledFiles) {
@@ -82,7 +77,7 @@ TEST_F(ProgramTest, ABuiltInRunLeavesTheDocumentsAndTheCompiledFiles) {
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, "Attendere\n");
   EXPECT_EQ(first.err, "");
-  fs::path bin = dir_ / "bin";
+  fs::path bin = dir_.path() / "bin";
   EXPECT_EQ(names_in(bin), (std::set<std::string>{
                                "BRENTALVO_TRN4417_scheda_treno.txt",
                                "BRENTALVO_TRN4417_rallentamenti.txt",
@@ -133,17 +128,17 @@ TEST_F(ProgramTest, WithArgumentsItOnlyAnswersAndWritesNothing) {
       EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
       EXPECT_NE(r.err.find("usage: scenario_compiler"), std::string::npos);
     }
-    EXPECT_TRUE(names_in(dir_ / "bin").empty());
+    EXPECT_TRUE(names_in(dir_.path() / "bin").empty());
   }
 }
 
 TEST_F(ProgramTest, AFileThatCannotBeWrittenEndsTheProgramWithAReport) {
   // A folder in the place of the route description: its writer cannot create it.
-  fs::create_directory(dir_ / "bin" / "BRENTALVO_linea.txt");
+  fs::create_directory(dir_.path() / "bin" / "BRENTALVO_linea.txt");
   ProcessRun r = run(SCENARIO_COMPILER);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error 75"), std::string::npos) << r.err;
-  EXPECT_EQ(names_in(dir_ / "bin"), std::set<std::string>{"BRENTALVO_linea.txt"});
+  EXPECT_EQ(names_in(dir_.path() / "bin"), std::set<std::string>{"BRENTALVO_linea.txt"});
 }
 
 TEST_F(ProgramTest, AnIdentityErrorShowsItsMessageAndWritesNoCompiledFile) {
@@ -154,7 +149,8 @@ TEST_F(ProgramTest, AnIdentityErrorShowsItsMessageAndWritesNoCompiledFile) {
   ProcessRun r = run(SCENARIO_TEST_PROGRAM, "'" + route.string() + "' '" + train.string() + "'");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "Attendere\n Errore n. 1250\n");
-  EXPECT_TRUE(names_in(dir_ / "bin").empty());  // descriptions read and deleted, nothing written
+  EXPECT_TRUE(
+      names_in(dir_.path() / "bin").empty());  // descriptions read and deleted, nothing written
 }
 
 TEST_F(ProgramTest, ARouteWithoutLengthEndsWithARunTimeFailure) {
@@ -163,7 +159,7 @@ TEST_F(ProgramTest, ARouteWithoutLengthEndsWithARunTimeFailure) {
   ProcessRun r = run(SCENARIO_TEST_PROGRAM, "'" + route.string() + "' '" + train.string() + "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("run-time error 9"), std::string::npos) << r.err;
-  EXPECT_TRUE(names_in(dir_ / "bin").empty());
+  EXPECT_TRUE(names_in(dir_.path() / "bin").empty());
 }
 
 // The six files a built-in run leaves, with their bytes.
@@ -176,7 +172,7 @@ std::map<std::string, std::string> files_in(const fs::path& dir) {
 }
 
 TEST_F(ProgramTest, RunsInOneFolderAtOnceWaitForEachOther) {
-  fs::path bin = dir_ / "bin";
+  fs::path bin = dir_.path() / "bin";
   ASSERT_EQ(run(SCENARIO_COMPILER).status, 0);
   const std::map<std::string, std::string> expected = files_in(bin);
   ASSERT_EQ(expected.size(), 6u);
@@ -208,7 +204,7 @@ pid_t start(const fs::path& exe) {
 }
 
 TEST_F(ProgramTest, AKilledRunLeavesEveryFileWholeAndTheNextRunClearsUp) {
-  fs::path bin = dir_ / "bin";
+  fs::path bin = dir_.path() / "bin";
   ASSERT_EQ(run(SCENARIO_COMPILER).status, 0);
   const std::map<std::string, std::string> expected = files_in(bin);
   // A run killed before it has read its descriptions leaves them, whole.

@@ -1,19 +1,16 @@
 #include "model/compiled_files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace model {
 namespace {
-
-namespace fs = std::filesystem;
 
 Scenario scenario_with_track(int32_t cell_count) {
   Scenario s;
@@ -104,18 +101,15 @@ TEST(CompiledFilesTest, MissingTablesAreRunTimeFailures) {
 
 class WriteCompiledFilesTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("compiled_files_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
+  std::string path(const std::string& name) {
+    return platform::join_path(dir_.path().string(), name);
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string path(const std::string& name) { return platform::join_path(dir_.string(), name); }
-  fs::path dir_;
+  platform::ScopedTempDir dir_{"compiled_files_test"};
 };
 
 TEST_F(WriteCompiledFilesTest, ReplacesOlderFilesAndSkipsTheLineFileWhenNotAsked) {
   Scenario s = scenario_with_track(140);
-  s.app_path = dir_.string();
+  s.app_path = dir_.path().string();
   s.write_line_file = 0;
   platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.dat"), "old plan");
   platform::replace_file(platform::real_file_system(), path("BRENTALVO_TRN4417.dat"),
@@ -143,7 +137,7 @@ TEST_F(WriteCompiledFilesTest, ReplacesOlderFilesAndSkipsTheLineFileWhenNotAsked
 // part ends.
 TEST_F(WriteCompiledFilesTest, ALineFileOfManyPartsIsWrittenWhole) {
   Scenario s = scenario_with_track(140);
-  s.app_path = dir_.string();
+  s.app_path = dir_.path().string();
   s.write_line_file = 1;
   TrackPlan& plan = s.track_plan;
   plan.last = 300000;
@@ -180,7 +174,7 @@ TEST_F(WriteCompiledFilesTest, ALineFileOfManyPartsIsWrittenWhole) {
 
 TEST_F(WriteCompiledFilesTest, AMissingPlanFailsBeforeTheLineFileIsTouched) {
   Scenario s = scenario_with_track(140);
-  s.app_path = dir_.string();
+  s.app_path = dir_.path().string();
   s.write_line_file = 1;
   platform::replace_file(platform::real_file_system(), path("BRENTALVO_linea.dat"), "old plan");
   EXPECT_THROW(write_compiled_files(s), platform::RuntimeFailure);

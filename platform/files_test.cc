@@ -4,16 +4,17 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace platform {
 namespace {
@@ -40,20 +41,12 @@ class FilesTest : public testing::TestWithParam<bool> {
       memory_.add_folder(dir_);
     } else {
       fs_ = &real_file_system();
-      const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-      std::string name = std::string(info->name());
-      for (char& c : name) {
-        if (c == '/') c = '_';
-      }
-      dir_ =
-          (stdfs::temp_directory_path() / ("files_test_" + std::to_string(::getpid()) + "_" + name))
-              .string();
-      stdfs::remove_all(dir_);
-      stdfs::create_directories(dir_);
+      // The test's name has the parameter after a '/'; the folder's name
+      // gets a '_' there.
+      temp_.emplace(std::string("files_test_") +
+                    testing::UnitTest::GetInstance()->current_test_info()->name());
+      dir_ = temp_->path().string();
     }
-  }
-  void TearDown() override {
-    if (!GetParam()) stdfs::remove_all(dir_);
   }
   std::string path(std::string_view name) { return join_path(dir_, name); }
   std::string read(std::string_view name) { return fs_->read_file(path(name), 1 << 30); }
@@ -66,6 +59,8 @@ class FilesTest : public testing::TestWithParam<bool> {
 
   MemoryFileSystem memory_;
   FileSystem* fs_ = nullptr;
+  // The machine's file system only: a fresh folder, removed after the test.
+  std::optional<ScopedTempDir> temp_;
   std::string dir_;
 };
 

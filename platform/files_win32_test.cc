@@ -19,6 +19,7 @@
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace platform {
 namespace {
@@ -118,15 +119,6 @@ class ProbeEvent {
 
 class FilesWin32Test : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = (stdfs::temp_directory_path() /
-            ("files_win32_test_" + std::to_string(::GetCurrentProcessId()) + "_" +
-             testing::UnitTest::GetInstance()->current_test_info()->name()))
-               .string();
-    stdfs::remove_all(dir_);
-    stdfs::create_directories(dir_);
-  }
-  void TearDown() override { stdfs::remove_all(dir_); }
   std::string path(std::string_view name) { return join_path(dir_, name); }
   std::string read(std::string_view name) { return fs_.read_file(path(name), 1 << 30); }
   std::vector<std::string> entries() {
@@ -136,7 +128,9 @@ class FilesWin32Test : public testing::Test {
   }
 
   FileSystem& fs_ = real_file_system();
-  std::string dir_;
+  ScopedTempDir temp_{std::string("files_win32_test_") +
+                      testing::UnitTest::GetInstance()->current_test_info()->name()};
+  std::string dir_ = temp_.path().string();
 };
 
 TEST_F(FilesWin32Test, NamesAreWindows1252) {

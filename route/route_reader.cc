@@ -38,7 +38,8 @@
 #include "platform/files.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
-#include "route/mountain_indicator_store.h"
+#include "route/indicator_store.h"
+#include "route/mountain_store.h"
 #include "route/progressive_ordina.h"
 #include "route/track_plan.h"
 

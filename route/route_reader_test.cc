@@ -1,10 +1,9 @@
 #include "route/route_reader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +12,11 @@
 #include "model/compiled_files.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "platform/scoped_temp_dir.h"
 #include "sources/builtin_texts.h"
 
 namespace route {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The general section of the built-in line: 100000 m, cells 0 .. 2140.
 constexpr std::string_view kHeader =
@@ -29,18 +27,15 @@ constexpr std::string_view kHeader =
 class RouteReaderTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("route_reader_test_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    s_.app_path = dir_.string();
+    dir_.emplace(std::string("route_reader_test_") +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+    s_.app_path = dir_->path().string();
     s_.line_name = "BRENTALVO";
     s_.train_code = "TRN4417";
     s_.write_line_file = 1;
     model::clear_item_table(s_);
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { dir_.reset(); }
 
   // A fresh folder and scenario for the next case of a table.
   void reset() {
@@ -69,7 +64,7 @@ class RouteReaderTest : public testing::Test {
   uint8_t gradient(int cell) const { return s_.track.at(static_cast<size_t>(cell)).gradient_code; }
   const model::TrackCell& cell(int i) const { return s_.track.at(static_cast<size_t>(i)); }
 
-  fs::path dir_;
+  std::optional<platform::ScopedTempDir> dir_;
   model::Scenario s_;
 };
 

@@ -3,13 +3,11 @@
 // line against the forms of its tables, and (form and card) against the rows
 // of the built-in train description that they repeat for the driver.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -17,13 +15,12 @@
 
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "platform/scoped_temp_dir.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 
 namespace sources {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::vector<std::string_view> lines_of(std::span<const std::string_view> text) {
   std::span<const std::string_view> lines = lines_before_sentinel(text);
@@ -130,14 +127,11 @@ class TrainRowsTest : public testing::Test {
 class DocumentFilesTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("documents_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    s_.app_path = dir_.string();
+    s_.app_path = dir_.path().string();
     s_.line_name = "BRENTALVO";
     s_.train_code = "TRN4417";
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  platform::ScopedTempDir dir_{"documents_test"};
   model::Scenario s_;
 };
 

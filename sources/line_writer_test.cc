@@ -1,29 +1,20 @@
 #include "sources/line_writer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace sources {
 namespace {
 
-namespace fs = std::filesystem;
-
 class LineWriterTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("line_writer_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    path_ = platform::join_path(dir_.string(), "text.txt");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-  std::string path_;
+  platform::ScopedTempDir dir_{"line_writer_test"};
+  std::string path_ = platform::join_path(dir_.path().string(), "text.txt");
 };
 
 TEST_F(LineWriterTest, WritesUpToTheSentinelOnly) {

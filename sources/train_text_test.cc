@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <filesystem>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "platform/scoped_temp_dir.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 
@@ -211,18 +210,14 @@ TEST(TrainTextTest, SlowdownAndSignalRowsKeepTheirColumns) {
 }
 
 TEST(TrainTextTest, DatiTrenoWritesTheLinesWithCrLf) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() /
-      ("train_text_test_" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(folder);
+  const platform::ScopedTempDir folder("train_text_test");
   model::Scenario s;
-  s.app_path = folder.string();
+  s.app_path = folder.path().string();
   s.line_name = "BRENTALVO";
   s.train_code = "TRN4417";
   dati_treno(s);
   const std::string bytes = platform::read_file(
       platform::real_file_system(), platform::join_path(s.app_path, "BRENTALVO_TRN4417-.txt"));
-  std::filesystem::remove_all(folder);
 
   std::string expected;
   for (size_t i = 0; i < 103; ++i) expected += std::string(slot(i)) + "\r\n";

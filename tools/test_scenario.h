@@ -14,6 +14,7 @@
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "platform/scoped_temp_dir.h"
 
 namespace tools::testing {
 
@@ -117,26 +118,7 @@ inline model::Scenario small_scenario() {
 }
 
 // A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
- public:
-  explicit TempFolder(const std::string& tag) {
-    path_ = std::filesystem::temp_directory_path() /
-            ("tools_test_" + tag + "_" + std::to_string(std::random_device{}()) +
-             std::to_string(std::random_device{}()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempFolder = platform::ScopedTempDir;
 
 inline void write_file(const std::filesystem::path& p, const std::string& bytes) {
   platform::replace_file(platform::real_file_system(), p.string(), bytes);

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,12 +10,11 @@
 #include "model/compile_errors.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "platform/scoped_temp_dir.h"
 #include "sources/builtin_texts.h"
 
 namespace train {
 namespace {
-
-namespace fs = std::filesystem;
 
 // "[generale]", the given lines, then the two inert closing headings; every
 // line ends with CR LF as the writer puts it.
@@ -41,18 +38,11 @@ std::string stazione(int pos, int kind, int length, int field5 = 0, int field6 =
 
 class TrainReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() / ("train_reader_test_" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   // The model as the route half leaves it: a plain track of cells 0 .. n and
   // an item table without signs.
   model::Scenario scenario(int32_t n = 200) const {
     model::Scenario s;
-    s.app_path = folder_.string();
+    s.app_path = folder_.path().string();
     s.line_name = "LINEA";
     s.train_code = "T1";
     s.cell_count = n;
@@ -76,7 +66,7 @@ class TrainReaderTest : public ::testing::Test {
     read_train_description(s, sign_slot);
   }
 
-  fs::path folder_;
+  platform::ScopedTempDir folder_{"train_reader_test"};
 };
 
 // ---- Fields and keywords -------------------------------------------------------

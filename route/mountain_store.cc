@@ -1,8 +1,7 @@
-#include "route/mountain_indicator_store.h"
+#include "route/mountain_store.h"
 
 #include <string>
 
-#include "model/compile_errors.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
 
@@ -43,28 +42,6 @@ void memo_montagna(model::Scenario& s, int32_t inizio, int32_t fine, int32_t tip
     ++count;
     if (markers && count % 4 == 0 && cell.kind == model::kEmpty) cell.kind = model::kMountainMarker;
   }
-}
-
-bool memo_indicatori_v_max(model::Scenario& s, int32_t posizione, int32_t vas, int32_t vbs,
-                           int32_t vcs, int32_t strisces, int32_t vad, int32_t vbd, int32_t vcd,
-                           int32_t strisced) {
-  model::TrackCell& cell = s.cell(rounded_cell(posizione / 50.0 + 1.0));
-  if (!cell.is_free()) {
-    s.error_code = model::kIndicatorCellTaken;
-    return false;
-  }
-  cell.kind = model::kSpeedIndicator;
-  // Left speed * 20 plus right speed / 5, the division exact: a right speed
-  // survives the packing only as a multiple of 5 below 100.
-  auto pack = [](int32_t left, int32_t right) {
-    return platform::round_to_int16(left * 20.0 + right / 5.0);
-  };
-  cell.value1 = pack(vas, vad);
-  cell.value2 = pack(vbs, vbd);
-  cell.value3 = pack(vcs, vcd);
-  cell.value4 =
-      platform::low16(int64_t{platform::low16(strisces)} * 10 + platform::low16(strisced));
-  return true;
 }
 
 }  // namespace route

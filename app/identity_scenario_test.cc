@@ -2,9 +2,7 @@
 // descriptions in a temporary folder, read, finished and stamped by
 // app::memorizza_percorso.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "app/compile_pass.h"
@@ -13,11 +11,10 @@
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "platform/scoped_temp_dir.h"
 
-namespace finish {
+namespace app {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Route length 10000: cells 0 .. 340, nothing on them.
 constexpr char kRoute[] = "[generale]\r\nlunghezza percorso, 10000\r\n[fine]\r\n";
@@ -27,16 +24,10 @@ std::string train(const std::string& rows) { return "[generale]\r\n" + rows + "[
 class IdentityScenarioTest : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() / ("finish_identity_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    s_.app_path = folder_.string();
+    s_.app_path = folder_.path().string();
     s_.line_name = "BRENTALVO";
     s_.train_code = "TRN4417";
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
   // Writes both descriptions and runs the compile pass; returns the number
   // errore ended it with, or 0 when it ran to its end.
@@ -46,8 +37,8 @@ class IdentityScenarioTest : public testing::Test {
     platform::replace_file(platform::real_file_system(), path(model::train_description_name(s_)),
                            train_text);
     try {
-      app::memorizza_percorso(s_, 1);
-    } catch (const ErroreEnd& e) {
+      memorizza_percorso(s_, 1);
+    } catch (const finish::ErroreEnd& e) {
       EXPECT_EQ(e.message(), " Errore n. " + std::to_string(e.number()));
       return e.number();
     }
@@ -71,7 +62,8 @@ class IdentityScenarioTest : public testing::Test {
         platform::file_exists(platform::real_file_system(), path(model::track_file_name(s_))));
   }
 
-  fs::path folder_;
+  platform::ScopedTempDir folder_{std::string("identity_scenario_test_") +
+                                  testing::UnitTest::GetInstance()->current_test_info()->name()};
   model::Scenario s_;
 };
 
@@ -133,4 +125,4 @@ TEST_F(IdentityScenarioTest, SignalInCell2CompilesAndStamps) {
 }
 
 }  // namespace
-}  // namespace finish
+}  // namespace app

@@ -1,0 +1,37 @@
+#include "route/indicator_store.h"
+
+#include "model/compile_errors.h"
+#include "platform/rounding.h"
+
+namespace route {
+
+namespace {
+
+// Cell numbers from positions are far inside 64 bits: |p / 50| < 2^26.
+int64_t rounded_cell(double x) { return static_cast<int64_t>(platform::round_half_even(x)); }
+
+}  // namespace
+
+bool memo_indicatori_v_max(model::Scenario& s, int32_t posizione, int32_t vas, int32_t vbs,
+                           int32_t vcs, int32_t strisces, int32_t vad, int32_t vbd, int32_t vcd,
+                           int32_t strisced) {
+  model::TrackCell& cell = s.cell(rounded_cell(posizione / 50.0 + 1.0));
+  if (!cell.is_free()) {
+    s.error_code = model::kIndicatorCellTaken;
+    return false;
+  }
+  cell.kind = model::kSpeedIndicator;
+  // Left speed * 20 plus right speed / 5, the division exact: a right speed
+  // survives the packing only as a multiple of 5 below 100.
+  auto pack = [](int32_t left, int32_t right) {
+    return platform::round_to_int16(left * 20.0 + right / 5.0);
+  };
+  cell.value1 = pack(vas, vad);
+  cell.value2 = pack(vbs, vbd);
+  cell.value3 = pack(vcs, vcd);
+  cell.value4 =
+      platform::low16(int64_t{platform::low16(strisces)} * 10 + platform::low16(strisced));
+  return true;
+}
+
+}  // namespace route
