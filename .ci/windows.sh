@@ -31,6 +31,8 @@ fail() {
   echo "windows: $*" >&2
   exit 1
 }
+# shellcheck source=.ci/wine_display.sh
+source "$root/.ci/wine_display.sh"
 
 # ---- Packages -----------------------------------------------------------------
 stage packages
@@ -40,11 +42,16 @@ bash .ci/install_missing.sh g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xv
 # ---- Wine on a virtual display ----------------------------------------------------
 stage "wine setup"
 work=$(mktemp -d /tmp/windows-ci.XXXXXX)
+# The prefix the tests use by default too (cmake/wine_run.sh): ctest --preset
+# windows reruns them in it after this script.
+prefix=$root/build/windows/wine-prefix
 xvfb_pid=
+screenshot_build=
 cleanup() {
   local status=$?
   end_stage
-  if [[ -d $work/prefix ]]; then WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true; fi
+  if [[ -n $screenshot_build ]]; then kill -- "-$screenshot_build" 2>/dev/null || true; fi
+  stop_wine "$prefix"
   if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
   if ((${#timings[@]})); then
@@ -54,10 +61,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=.ci/wine_display.sh
-source "$root/.ci/wine_display.sh"
 start_virtual_display "$work"
-make_wine_prefix "$work"
+make_wine_prefix "$prefix"
 # A persistent server keeps Wine's own services up between the test programs:
 # each starts in a fraction of a second instead of two, or of twenty when a
 # window waits for them. Started before the prefix is made, it leaves them
@@ -75,6 +80,12 @@ for exe in scenario_compiler.exe scenario_tool.exe; do
     fail "$exe needs a DLL of the compiler's run-time: it must be static"
   fi
 done
+
+# The screenshot build, on one core beside the comparison and the tests: they
+# run one Wine program at a time and leave the other core idle.
+# A session of its own, so that a failure stops the whole build with it.
+setsid bash .ci/windows_screenshot.sh --build-only </dev/null >"$work/screenshot-build.log" 2>&1 &
+screenshot_build=$!
 
 # ---- The same six files as the Linux build ----------------------------------------
 stage "byte comparison"
@@ -143,5 +154,9 @@ echo "windows: $(basename "$zip"), $(stat -c %s "$zip") bytes"
 
 # ---- Screenshot ---------------------------------------------------------------
 stage screenshot
+status=0
+wait "$screenshot_build" || status=$?
+screenshot_build=
+((status == 0)) || fail "the screenshot build failed: $(cat "$work/screenshot-build.log")"
 timeout 900 bash .ci/windows_screenshot.sh </dev/null
 end_stage

@@ -4,6 +4,11 @@
 # a light background where its label "Attendere" stands.
 #
 #   .ci/windows_screenshot.sh [OUTPUT.png]
+#   .ci/windows_screenshot.sh --build-only
+#
+# --build-only makes the screenshot build alone, on one core: .ci/windows.sh
+# starts it beside the tests, which leave a core idle, and takes the
+# screenshot afterwards.
 #
 # The program ends in a fraction of a second, too soon to be caught. So this
 # script builds a screenshot copy of scenario_compiler.exe in
@@ -14,13 +19,20 @@
 #
 # Needs mingw-w64, Wine, Xvfb, x11-utils, ImageMagick and Wine's fonts (Debian:
 # g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils imagemagick;
-# .ci/windows.sh installs them). Uses a Wine prefix and a display of its own,
-# removed at the end.
+# .ci/windows.sh installs them). Uses a display of its own and a fresh Wine
+# prefix in build/windows-screenshot/wine-prefix, both removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 build=$root/build/windows-screenshot
+build_only=
+jobs=2
+if [[ ${1:-} == --build-only ]]; then
+  build_only=yes
+  jobs=1
+  shift
+fi
 out=${1:-$build/Form1.png}
 hold_ms=6000
 convert=/usr/bin/convert # ImageMagick's own, whatever else is on the PATH
@@ -31,32 +43,42 @@ fail() {
   echo "windows screenshot: $*" >&2
   exit 1
 }
+# shellcheck source=.ci/wine_display.sh
+source "$root/.ci/wine_display.sh"
 
 for tool in x86_64-w64-mingw32-g++-posix wine Xvfb xwininfo "$convert" "$import" "$identify"; do
   command -v "$tool" >/dev/null || fail "$tool is missing"
 done
 
 # ---- The screenshot build ------------------------------------------------------
-timeout 600 cmake -S "$root" -B "$build" -G Ninja \
-  --toolchain "$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCENARIO_TESTS=OFF \
-  -DSCENARIO_WINDOW_HOLD_MS=$hold_ms </dev/null >/dev/null
-timeout 900 cmake --build "$build" --target scenario_compiler -j 2 </dev/null >/dev/null
+# Its output is shown only when it fails.
+mkdir -p "$build"
+build_log=$build/screenshot-build.log
+if ! {
+  timeout 600 cmake -S "$root" -B "$build" -G Ninja \
+    --toolchain "$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DSCENARIO_TESTS=OFF \
+    -DSCENARIO_WINDOW_HOLD_MS=$hold_ms &&
+    timeout 900 cmake --build "$build" --target scenario_compiler -j "$jobs"
+} </dev/null >"$build_log" 2>&1; then
+  cat "$build_log" >&2
+  fail "the screenshot build failed"
+fi
+[[ -z $build_only ]] || exit 0
 
 # ---- A display and a Wine prefix of our own ----------------------------------
 work=$(mktemp -d /tmp/windows-screenshot.XXXXXX)
+prefix=$build/wine-prefix
 xvfb_pid=
 cleanup() {
-  if [[ -d $work/prefix ]]; then WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true; fi
+  stop_wine "$prefix"
   if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
+  rm -rf "$work" "$prefix"
 }
 trap cleanup EXIT
 
-# shellcheck source=.ci/wine_display.sh
-source "$root/.ci/wine_display.sh"
 start_virtual_display "$work"
-make_wine_prefix "$work"
+make_wine_prefix "$prefix"
 # Wine's own fonts, for the title bar and its buttons. Not its MS Sans Serif:
 # its largest size is 20 pixels, which Wine doubles into spaced-out letters;
 # without it the font mapper gives the nearest sans-serif face, as it would on

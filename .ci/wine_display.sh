@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # Shell functions shared by the scripts that run the Windows program under
-# Wine: a virtual display and a fresh Wine prefix, both inside a work folder
-# that the caller removes. Source this file; the caller defines fail().
+# Wine: a virtual display, its files inside a work folder that the caller
+# removes, and a fresh Wine prefix in the build folder (never ~/.wine). Source
+# this file; the caller defines fail().
 
 # Starts Xvfb on a free display, sets xvfb_pid and exports DISPLAY.
 #   start_virtual_display WORK_FOLDER
@@ -20,10 +21,20 @@ start_virtual_display() {
   export DISPLAY
 }
 
-# Makes a Wine prefix in WORK_FOLDER/prefix, quiet and without the .NET and
-# HTML installers, and exports WINEPREFIX.
-#   make_wine_prefix WORK_FOLDER
+# Makes a fresh Wine prefix in PREFIX (an older one there is removed), quiet
+# and without the .NET and HTML installers, and exports WINEPREFIX. Wine's
+# own messages stay off (WINEDEBUG); the programs' output and status do not.
+#   make_wine_prefix PREFIX
 make_wine_prefix() {
-  export WINEPREFIX=$1/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [[ -d $WINEPREFIX ]]; then timeout 60 wineserver -k 2>/dev/null || true; fi
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
   timeout 300 wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot failed"
+}
+
+# Ends the Wine server of PREFIX and the programs it still runs.
+#   stop_wine PREFIX
+stop_wine() {
+  if [[ -d $1 ]]; then WINEPREFIX=$1 timeout 60 wineserver -k 2>/dev/null || true; fi
 }

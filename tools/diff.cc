@@ -12,7 +12,6 @@
 #include <variant>
 
 #include "model/item_views.h"
-#include "model/scenario.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
 #include "tools/compiled_set.h"

@@ -6,7 +6,11 @@
 // scenario), then its files are read once more as bytes and decoded from
 // those very bytes, so that whether the two sides are identical (the same
 // kinds of file, byte for byte) and what is shown of them come from one
-// reading. The comparison reads files only; it writes nothing.
+// reading. What is compared of the station and track files is read from the
+// view that inspection prints (tools/scenario_view.h), so that every value
+// is decoded where inspection decodes it; the plans are compared point by
+// point from the line files. The comparison reads files only; it writes
+// nothing.
 //
 // The result is one structure, printed as text or as JSON; both keep each
 // section to at most `limit` entries and say how many more there are.
