@@ -12,10 +12,8 @@ int64_t rounded_cell(double x) { return static_cast<int64_t>(platform::round_hal
 
 }  // namespace
 
-bool memo_indicatori_v_max(model::Scenario& s, int32_t posizione, int32_t vas, int32_t vbs,
-                           int32_t vcs, int32_t strisces, int32_t vad, int32_t vbd, int32_t vcd,
-                           int32_t strisced) {
-  model::TrackCell& cell = s.cell(rounded_cell(posizione / 50.0 + 1.0));
+bool memo_indicatori_v_max(model::Scenario& s, const IndicatorRow& row) {
+  model::TrackCell& cell = s.cell(rounded_cell(row.posizione / 50.0 + 1.0));
   if (!cell.is_free()) {
     s.error_code = model::kIndicatorCellTaken;
     return false;
@@ -26,11 +24,11 @@ bool memo_indicatori_v_max(model::Scenario& s, int32_t posizione, int32_t vas, i
   auto pack = [](int32_t left, int32_t right) {
     return platform::round_to_int16(left * 20.0 + right / 5.0);
   };
-  cell.value1 = pack(vas, vad);
-  cell.value2 = pack(vbs, vbd);
-  cell.value3 = pack(vcs, vcd);
+  cell.value1 = pack(row.vas, row.vad);
+  cell.value2 = pack(row.vbs, row.vbd);
+  cell.value3 = pack(row.vcs, row.vcd);
   cell.value4 =
-      platform::low16(int64_t{platform::low16(strisces)} * 10 + platform::low16(strisced));
+      platform::low16(int64_t{platform::low16(row.strisces)} * 10 + platform::low16(row.strisced));
   return true;
 }
 

@@ -13,6 +13,17 @@
 
 namespace route {
 
+// An "indicatori_v" row: its nine numbers by their names, in the row's order.
+// The indicator shows up to three speeds (a, b, c) and a stripe count on each
+// side: the left side's (`...s`) first, then the right side's (`...d`).
+struct IndicatorRow {
+  int32_t posizione = 0;              // metres
+  int32_t vas = 0, vbs = 0, vcs = 0;  // left speeds, km/h
+  int32_t strisces = 0;               // left stripes
+  int32_t vad = 0, vbd = 0, vcd = 0;  // right speeds, km/h
+  int32_t strisced = 0;               // right stripes
+};
+
 // Stores the maximum-speed indicator of a row on cell round(posizione / 50 + 1).
 //
 // On a taken cell (kind neither 0 nor 11) it sets error_code 21, stores
@@ -22,9 +33,7 @@ namespace route {
 // as strisces * 10 + strisced, wrapped to 16 bits, in value4. A packed speed
 // outside the 16-bit range throws RuntimeFailure; the fields stored before it
 // stay.
-bool memo_indicatori_v_max(model::Scenario& s, int32_t posizione, int32_t vas, int32_t vbs,
-                           int32_t vcs, int32_t strisces, int32_t vad, int32_t vbd, int32_t vcd,
-                           int32_t strisced);
+[[nodiscard]] bool memo_indicatori_v_max(model::Scenario& s, const IndicatorRow& row);
 
 }  // namespace route
 

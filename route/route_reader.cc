@@ -313,13 +313,16 @@ BodyEnd RouteReading::route_body() {
     }
     if (contains_nocase(t, "indicatori_v")) {
       known = true;
-      int32_t v[9];
-      v[0] = in_.number();
+      IndicatorRow row;
+      row.posizione = in_.number();
       const FieldPlace at = in_.place();
-      for (int i = 1; i < 9; ++i) v[i] = in_.number();
-      if (!in_range(v[0], at)) return BodyEnd::kRangeStop;
-      if (!memo_indicatori_v_max(s_, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8])) {
-        in_.end_with(model::kIndicatorCellTaken, v[0], at);
+      for (int32_t* field : {&row.vas, &row.vbs, &row.vcs, &row.strisces, &row.vad, &row.vbd,
+                             &row.vcd, &row.strisced}) {
+        *field = in_.number();
+      }
+      if (!in_range(row.posizione, at)) return BodyEnd::kRangeStop;
+      if (!memo_indicatori_v_max(s_, row)) {
+        in_.end_with(model::kIndicatorCellTaken, row.posizione, at);
         return BodyEnd::kCompileError;
       }
     }
