@@ -48,9 +48,7 @@ constexpr uint8_t kSign = model::kRouteSign;
 // so that a pass that touches a field it should not shows up.
 model::Scenario track_with(int32_t cell_count, const std::vector<Placed>& placed) {
   model::Scenario s;
-  s.cell_count = cell_count;
-  s.track.assign(static_cast<size_t>(cell_count) + 1, TrackCell{});
-  s.track_allocated = true;
+  s.start_track(cell_count);
   for (size_t i = 0; i < s.track.size(); ++i) {
     TrackCell& c = s.track[i];
     c.value2 = static_cast<int16_t>(i % 5);

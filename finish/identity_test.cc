@@ -21,9 +21,7 @@ model::Scenario scenario(const std::string& train, const std::string& line) {
   s.line_name = line;
   s.item_table[model::kSlotTrain].item_name = train;
   s.item_table[model::kSlotLine].item_name = line;
-  s.cell_count = 140;
-  s.track.assign(141, model::TrackCell{});
-  s.track_allocated = true;
+  s.start_track(140);
   return s;
 }
 

@@ -16,9 +16,7 @@ Scenario scenario_with_track(int32_t cell_count) {
   Scenario s;
   s.line_name = "BRENTALVO";
   s.train_code = "TRN4417";
-  s.cell_count = cell_count;
-  s.track.assign(static_cast<size_t>(cell_count) + 1, TrackCell{});
-  s.track_allocated = true;
+  s.start_track(cell_count);
   return s;
 }
 

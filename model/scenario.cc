@@ -18,6 +18,12 @@ auto& checked_cell(Cells& track, bool allocated, int64_t i) {
 TrackCell& Scenario::cell(int64_t i) { return checked_cell(track, track_allocated, i); }
 const TrackCell& Scenario::cell(int64_t i) const { return checked_cell(track, track_allocated, i); }
 
+void Scenario::start_track(int32_t n) {
+  cell_count = n;
+  track.restart(static_cast<size_t>(n) + 1);
+  track_allocated = true;
+}
+
 std::string route_description_name(const Scenario& s) { return s.line_name + "_linea.txt"; }
 std::string train_description_name(const Scenario& s) {
   return s.line_name + "_" + s.train_code + "-.txt";

@@ -131,9 +131,7 @@ struct Scenario {
   TrackPlan track_plan;
 
   // The track: cells 0 .. cell_count, once the route length has been read.
-  // Each route-length row starts it afresh with track.restart(cell_count + 1):
-  // every cell zero, at the cost of the cells written since the last start
-  // (model/reusable_vector.h), not of the track's length.
+  // Each route-length row starts it afresh (start_track).
   bool track_allocated = false;
   ReusableVector<TrackCell> track;
 
@@ -180,6 +178,12 @@ struct Scenario {
   // is how the compiler writes cells; it raises the track's high-water mark.
   TrackCell& cell(int64_t i);
   const TrackCell& cell(int64_t i) const;
+
+  // Makes the track cells 0 .. n, every one zero, and sets cell_count to n:
+  // at the cost of the cells written since the last start
+  // (model/reusable_vector.h), not of the track's length.
+  // REQUIRES: n >= 0.
+  void start_track(int32_t n);
 };
 
 // Names (without folder) of the two description files:

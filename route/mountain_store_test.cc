@@ -12,9 +12,7 @@ namespace {
 // The built-in line's track: cells 0 .. 2140.
 model::Scenario scenario_with_track(int32_t cell_count = 2140) {
   model::Scenario s;
-  s.cell_count = cell_count;
-  s.track.assign(static_cast<size_t>(cell_count) + 1, model::TrackCell{});
-  s.track_allocated = true;
+  s.start_track(cell_count);
   return s;
 }
 

@@ -217,9 +217,7 @@ void RouteReading::route_length() {
                                    "track plan of " + std::to_string(total_length) + " m");
   }
   s_.total_length = total_length;
-  s_.cell_count = cell_count;
-  s_.track.restart(static_cast<size_t>(s_.cell_count) + 1);
-  s_.track_allocated = true;
+  s_.start_track(cell_count);
   if (s_.write_line_file != 0) create_track_plan(s_);
   length_read_ = true;
 }

@@ -35,10 +35,8 @@ inline model::Scenario small_scenario() {
   s.line_name = "LINEA";
   s.train_code = "TR1";
   s.total_length = 10000;
-  s.cell_count = 200;
+  s.start_track(200);
   s.write_line_file = 1;
-  s.track_allocated = true;
-  s.track.assign(201, model::TrackCell{});
   for (int i = 0; i <= 197; ++i) {
     s.track[i].gradient_code = i < 100 ? 110 : 90;  // +10 then -10 per mille
     s.track[i].speed_code = i < 24 ? 19 : 28;

@@ -16,10 +16,8 @@ namespace {
 // A plain track of cells 0 .. n.
 model::Scenario track_of(int32_t n) {
   model::Scenario s;
-  s.cell_count = n;
+  s.start_track(n);
   s.total_length = 50 * n;
-  s.track_allocated = true;
-  s.track.assign(static_cast<size_t>(n) + 1, model::TrackCell{});
   return s;
 }
 

@@ -45,10 +45,8 @@ class TrainReaderTest : public ::testing::Test {
     s.app_path = folder_.path().string();
     s.line_name = "LINEA";
     s.train_code = "T1";
-    s.cell_count = n;
+    s.start_track(n);
     s.total_length = 50 * n;
-    s.track_allocated = true;
-    s.track.assign(static_cast<size_t>(n) + 1, model::TrackCell{});
     model::clear_item_table(s);
     return s;
   }
