@@ -301,16 +301,17 @@ class TrainReading {
 
     // Fields 4 to 17, each stored as it is read: a row cut short keeps in
     // its record what it gave, and the station file shows it.
-    station.item_flag = fields_.byte_number();
-    station.item_byte4 = fields_.byte_number();
-    station.item_byte3 = fields_.byte_number();
-    station.item_word1 = fields_.short_number();
-    station.item_word2 = fields_.short_number();
-    station.item_byte1 = fields_.byte_number();
-    station.item_word3 = fields_.short_number();
-    station.item_word4 = fields_.short_number();
-    station.item_word5 = fields_.short_number();
-    station.item_byte2 = fields_.byte_number();  // the stop time, seconds
+    station.item_flag = fields_.byte_number();    // 4: flag
+    station.item_byte4 = fields_.byte_number();   // 5: flag (kept from 600 m of length)
+    station.item_byte3 = fields_.byte_number();   // 6: flag (may add 50 m to the area)
+    station.item_word1 = fields_.short_number();  // 7: value
+    station.item_word2 = fields_.short_number();  // 8: value
+    station.item_byte1 = fields_.byte_number();   // 9: flag
+    station.item_word3 = fields_.short_number();  // 10: value
+    station.item_word4 = fields_.short_number();  // 11: value
+    station.item_word5 = fields_.short_number();  // 12: value
+    station.item_byte2 = fields_.byte_number();   // 13: the stop time, seconds
+    // 14 .. 16: the timetable time; 17: the name.
     const int64_t hours = fields_.number();
     const FieldPlace time_at = fields_.place();
     const int64_t minutes = fields_.number();
