@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
+#include "compiled/text.h"
 #include "platform/memory_file_system.h"
-#include "tools/compile_command.h"
-#include "tools/lsp_server.h"
-#include "tools/text.h"
+#include "tools/compile/compile_command.h"
+#include "tools/lsp/lsp_server.h"
 
 namespace {
 

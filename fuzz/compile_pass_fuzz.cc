@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   enum { kReturned, kIdentityError, kRunTimeFailure } end = kReturned;
   try {
     app::memorizza_percorso(s, j);
-  } catch (const finish::ErroreEnd& e) {
+  } catch (const finish::IdentityError& e) {
     FUZZ_CHECK(
         e.number() == model::kIdentityValue1Taken || e.number() == model::kIdentityValue2Taken,
         "identity error " + std::to_string(e.number()));

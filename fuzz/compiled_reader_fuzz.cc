@@ -12,11 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "compiled/compiled_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "model/compiled_files.h"
 #include "platform/byte_writer.h"
-#include "tools/compiled_reader.h"
-#include "tools/inspect.h"
+#include "tools/report/inspect.h"
 
 namespace {
 

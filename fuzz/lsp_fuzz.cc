@@ -12,8 +12,8 @@
 #include <string>
 
 #include "platform/memory_file_system.h"
-#include "tools/lsp_protocol.h"
-#include "tools/lsp_server.h"
+#include "tools/lsp/lsp_protocol.h"
+#include "tools/lsp/lsp_server.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform::MemoryFileSystem disk;

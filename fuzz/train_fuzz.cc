@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int errore = 0;
   try {
     finish::stamp_identity(s);
-  } catch (const finish::ErroreEnd& e) {
+  } catch (const finish::IdentityError& e) {
     errore = e.number();
   }
   FUZZ_CHECK(errore == expected_errore, "identity error " + std::to_string(errore) + ", expected " +

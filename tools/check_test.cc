@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/test_scenario.h"
+#include "compiled/test_scenario.h"
 #include "tools/tool_run.h"
 
 namespace tools {

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "compiled/compiled_reader.h"
+#include "compiled/test_scenario.h"
 #include "model/compiled_files.h"
 #include "tools/cli.h"
-#include "tools/compiled_reader.h"
-#include "tools/html_preview.h"
-#include "tools/render.h"
-#include "tools/test_scenario.h"
+#include "tools/preview/html_preview.h"
+#include "tools/preview/render.h"
+#include "tools/preview/xml_check.h"
 #include "tools/tool_run.h"
-#include "tools/xml_check.h"
 
 extern char** environ;
 

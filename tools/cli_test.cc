@@ -13,10 +13,10 @@
 #include <sstream>
 
 #include "app/version.h"
+#include "compiled/test_scenario.h"
 #include "model/compile_errors.h"
-#include "tools/test_scenario.h"
+#include "tools/preview/xml_check.h"
 #include "tools/tool_run.h"
-#include "tools/xml_check.h"
 
 namespace tools {
 namespace {

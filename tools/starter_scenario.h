@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "tools/compile_command.h"
+#include "tools/compile/compile_command.h"
 
 namespace tools {
 

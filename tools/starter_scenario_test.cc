@@ -8,10 +8,10 @@
 #include <set>
 #include <string>
 
-#include "tools/compile_command.h"
-#include "tools/compiled_set.h"
-#include "tools/scenario_view.h"
-#include "tools/test_scenario.h"
+#include "compiled/compiled_set.h"
+#include "compiled/scenario_view.h"
+#include "compiled/test_scenario.h"
+#include "tools/compile/compile_command.h"
 #include "tools/tool_run.h"
 
 namespace tools {

@@ -1,0 +1,124 @@
+// The tool's two commands on descriptions: writing the built-in pair as a
+// starting point, and compiling any route and train description pair with
+// the compiler's own compile pass.
+//
+// compile_descriptions reads the author's descriptions once (each up to
+// platform::kMaxDescriptionBytes) and runs app::memorizza_percorso in the
+// output folder with those copies served from memory under the names the
+// pass expects (tools/description_overlay.h): the author's files are only
+// ever read, and no private copy is made on disk. The pass replaces the
+// compiled files as it always does: all written to temporaries first, then
+// renamed over the old ones, so a failure leaves the old set whole. The
+// compile holds the output folder's lock throughout. The outcome is
+// the model's error code and position as the pass left them, what ended the
+// pass (normally, an identity error or a run-time failure), one diagnostic in
+// words, and the files written.
+#ifndef SCENARIO_TOOLS_COMPILE_COMPILE_COMMAND_H_
+#define SCENARIO_TOOLS_COMPILE_COMPILE_COMMAND_H_
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "tools/compile/diagnostics.h"
+
+namespace tools {
+
+inline constexpr const char kDefaultLineName[] = "BRENTALVO";
+inline constexpr const char kDefaultTrainCode[] = "TRN4417";
+
+// A file written by a command: its name (without folder) and size in bytes.
+using WrittenFile = std::pair<std::string, uint64_t>;
+
+// Writes the five built-in texts into `dir` (created when missing) under the
+// built-in names, byte for byte as scenario_compiler writes them. Refuses
+// (ToolError, nothing written) when one of the five files is already there,
+// unless `overwrite`: they may be an author's edited descriptions.
+// Holds the folder's lock while it writes.
+std::vector<WrittenFile> write_builtin(const std::filesystem::path& dir, bool overwrite,
+                                       platform::FileSystem& files = platform::real_file_system());
+
+// Writes files into `dir` (created when missing) while holding its lock:
+// `write(folder)` writes them, under `names`. Refuses (ToolError, nothing
+// written) when one of `names` is already there, unless `overwrite`: they
+// may hold an author's edits. Returns the names with their sizes.
+std::vector<WrittenFile> write_into_folder(const std::filesystem::path& dir,
+                                           const std::vector<std::string>& names, bool overwrite,
+                                           platform::FileSystem& files,
+                                           const std::function<void(const std::string&)>& write);
+
+// How long a command waits for another run writing into the same folder.
+inline constexpr std::chrono::milliseconds kFolderWait{30000};
+
+struct CompileOptions {
+  std::optional<std::filesystem::path> route;  // absent: no route description
+  std::optional<std::filesystem::path> train;  // absent: no train description
+  std::filesystem::path out;
+  std::string line_name = kDefaultLineName;
+  std::string train_code = kDefaultTrainCode;
+  bool line_file = true;  // false: no track plan and no line file
+  // Replace a station file stamped with another scenario's names.
+  bool force = false;
+  std::chrono::milliseconds folder_wait = kFolderWait;
+  platform::FileSystem* files = &platform::real_file_system();
+};
+
+enum class Outcome { kOk, kCompileError, kIdentityError, kRuntimeFailure };
+// "ok", "compile_error", "identity_error", "runtime_failure".
+const char* outcome_name(Outcome outcome);
+
+struct CompileReport {
+  int32_t error_code = 0;
+  int32_t error_position = 0;
+  // kCompileError when error_code is not 0 and the pass ran to its end (the
+  // files are written all the same).
+  Outcome outcome = Outcome::kOk;
+  std::optional<int> identity_error;  // 1250 or 1251
+  std::string stop;                   // what else ended the pass early, in words
+  std::optional<Diagnostic> error;    // the compile error, where it was found
+  std::vector<Diagnostic> warnings;   // in reading order: the first ones kept
+  int64_t warning_count = 0;          // all the warnings, kept or not
+  Slots slots;
+  DescriptionSources sources;      // the author's descriptions, for file order
+  std::vector<WrittenFile> files;  // compiled files moved into the output folder
+  bool in_memory = false;          // check: the pass wrote nothing anywhere
+
+  // An identity error or a run-time failure ended the pass: nothing written.
+  bool stopped() const;
+  // compile: 0 without a compile error, 1 with one (the files are written
+  // all the same), 2 after an identity error or a run-time failure.
+  int exit_status() const;
+  // check: 0 without an error (and, when `warnings_are_errors`, without a
+  // warning), 1 otherwise, 2 after a run-time failure that no compile error
+  // explains.
+  int check_status(bool warnings_are_errors) const;
+  // The warnings and the error in file order, then an identity error.
+  std::vector<Diagnostic> diagnostics() const;
+  // "note: N more warnings not shown ...\n" when warnings were dropped, else
+  // empty.
+  std::string unshown_warnings() const;
+  // "error N: words", or "no compile error", and what ended the pass early.
+  std::string message() const;
+  // {"error_code", "error_position", "outcome", "identity_error", "file",
+  //  "line", "message", "files", "error", "warnings", "warning_count",
+  //  "slots"}
+  nlohmann::ordered_json to_json() const;
+};
+
+// Compiles the author's descriptions into o.out (see the top of this file).
+CompileReport compile_descriptions(const CompileOptions& o);
+
+// Compiles them in memory and writes nothing: the report has no files.
+// o.out, o.force and o.folder_wait are not used.
+CompileReport check_descriptions(const CompileOptions& o);
+
+}  // namespace tools
+
+#endif  // SCENARIO_TOOLS_COMPILE_COMPILE_COMMAND_H_

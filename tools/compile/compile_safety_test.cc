@@ -1,0 +1,280 @@
+// What a compile does to the output folder when things go wrong: a failing
+// or dying file system at every write, sync, close and rename; another run
+// in the same folder; links and other scenarios' files under the names it
+// writes. Whatever happens, each compiled file is the old one or the new
+// one, whole, and the message says what failed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "compiled/compiled_set.h"
+#include "compiled/test_scenario.h"
+#include "platform/fault_injecting_file_system.h"
+#include "platform/files.h"
+#include "platform/memory_file_system.h"
+#include "platform/runtime_failure.h"
+#include "sources/builtin_texts.h"
+#include "sources/line_writer.h"
+#include "tools/compile/compile_command.h"
+
+namespace tools {
+namespace {
+
+using Operation = platform::FaultInjectingFileSystem::Operation;
+using Fault = platform::FaultInjectingFileSystem::Fault;
+
+const std::string kRoute = sources::line_array_bytes(sources::route_description_text());
+const std::string kTrain = sources::line_array_bytes(sources::train_description_text());
+const char kOut[] = "/work/out";
+const std::vector<std::string> kCompiled = {"BRENTALVO_linea.dat", "BRENTALVO_TRN4417.sim",
+                                            "BRENTALVO_TRN4417.dat"};
+
+std::string path_in(const std::string& folder, const std::string& name) {
+  return platform::join_path(folder, name);
+}
+
+// The built-in route with a background, a curve and a gradient changed:
+// another content for each of the three compiled files, of the same sizes,
+// as the previous compile of an author's edit would be.
+std::string older_route() {
+  std::string route = kRoute;
+  for (auto [from, to] : {std::pair{"sfondo uno,    1", "sfondo uno,    2"},
+                          std::pair{"curvad4,  2150,  100", "curvad5,  2150,  100"},
+                          std::pair{"pendenza,  850,   4", "pendenza,  850,   7"}}) {
+    size_t at = route.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) route.replace(at, std::string_view(from).size(), to);
+  }
+  return route;
+}
+
+CompileOptions options_on(platform::FileSystem& files, const std::string& route = "/work/r.txt") {
+  CompileOptions o;
+  o.route = route;
+  o.train = "/work/t.txt";
+  o.out = kOut;
+  o.files = &files;
+  return o;
+}
+
+// The compiled files of the built-in pair (new) and of older_route (old).
+struct Sets {
+  std::map<std::string, std::string> old_set, new_set;
+};
+
+const Sets& sets() {
+  static const Sets sets = [] {
+    Sets s;
+    for (bool old : {true, false}) {
+      platform::MemoryFileSystem memory;
+      memory.add_file("/work/r.txt", old ? older_route() : kRoute);
+      memory.add_file("/work/t.txt", kTrain);
+      CompileReport report = compile_descriptions(options_on(memory));
+      EXPECT_EQ(report.exit_status(), 0) << report.message();
+      for (const std::string& name : kCompiled) {
+        (old ? s.old_set : s.new_set)[name] = memory.contents(path_in(kOut, name));
+      }
+    }
+    for (const std::string& name : kCompiled) {
+      EXPECT_FALSE(s.old_set[name].empty()) << name;
+      EXPECT_NE(s.old_set[name], s.new_set[name]) << name;
+    }
+    return s;
+  }();
+  return sets;
+}
+
+// A memory file system holding the descriptions and the old compiled set.
+void lay_out(platform::MemoryFileSystem& memory) {
+  memory.add_file("/work/r.txt", kRoute);
+  memory.add_file("/work/t.txt", kTrain);
+  for (const auto& [name, bytes] : sets().old_set) memory.add_file(path_in(kOut, name), bytes);
+}
+
+// Each compiled file is the old one or the new one, whole; with `all_old`
+// every one is still the old one. Nothing else is in the folder.
+void expect_whole_files(platform::MemoryFileSystem& memory, bool all_old, bool partials_allowed) {
+  for (const std::string& name : kCompiled) {
+    std::string bytes = memory.contents(path_in(kOut, name));
+    if (all_old) {
+      EXPECT_EQ(bytes, sets().old_set.at(name)) << name << " is not the old file";
+    } else {
+      EXPECT_TRUE(bytes == sets().old_set.at(name) || bytes == sets().new_set.at(name))
+          << name << " is neither the old file nor the new one (" << bytes.size() << " bytes)";
+    }
+  }
+  for (const std::string& name : memory.list_folder(kOut)) {
+    bool compiled = std::find(kCompiled.begin(), kCompiled.end(), name) != kCompiled.end();
+    EXPECT_TRUE(compiled || partials_allowed) << name << " was left in the output folder";
+  }
+}
+
+TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
+  // How many of each step a whole compile takes.
+  platform::MemoryFileSystem counted;
+  lay_out(counted);
+  platform::FaultInjectingFileSystem counter(counted);
+  ASSERT_EQ(compile_descriptions(options_on(counter)).exit_status(), 0);
+
+  for (Operation op : {Operation::kOpen, Operation::kRead, Operation::kWrite, Operation::kSync,
+                       Operation::kClose, Operation::kRename}) {
+    for (int nth = 1; nth <= counter.count(op); ++nth) {
+      for (Fault fault : {Fault::kFail, Fault::kStop}) {
+        SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " #" +
+                     std::to_string(nth) + (fault == Fault::kStop ? " stopped dead" : " failed"));
+        platform::MemoryFileSystem memory;
+        lay_out(memory);
+        platform::FaultInjectingFileSystem faulty(memory);
+        faulty.inject(op, nth, fault, platform::kDiskFull);
+        // Renames happen after every file is written: before the first one
+        // the old set is whole.
+        const bool before_renames =
+            op != Operation::kRename && !(op == Operation::kSync && nth == counter.count(op));
+        try {
+          CompileReport report = compile_descriptions(options_on(faulty));
+          ASSERT_EQ(fault, Fault::kFail) << "a dead run went on";
+          EXPECT_EQ(report.exit_status(), 2);
+          EXPECT_TRUE(report.files.empty());
+          EXPECT_NE(report.message().find("failure writing the compiled files: "),
+                    std::string::npos)
+              << report.message();
+          EXPECT_NE(report.message().find("(injected fault)"), std::string::npos)
+              << report.message();
+        } catch (const ToolError& e) {
+          // Reading the author's files fails before anything is written.
+          EXPECT_TRUE(op == Operation::kOpen || op == Operation::kRead) << e.what();
+          EXPECT_NE(std::string(e.what()).find("(injected fault)"), std::string::npos) << e.what();
+        } catch (const platform::SimulatedKill&) {
+          EXPECT_EQ(fault, Fault::kStop);
+        }
+        expect_whole_files(memory, before_renames, fault == Fault::kStop);
+
+        // The next compile clears what a dead one left and writes the new set.
+        ASSERT_EQ(compile_descriptions(options_on(memory)).exit_status(), 0);
+        for (const std::string& name : kCompiled) {
+          EXPECT_EQ(memory.contents(path_in(kOut, name)), sets().new_set.at(name)) << name;
+        }
+        expect_whole_files(memory, false, false);
+      }
+    }
+  }
+}
+
+TEST(CompileSafetyTest, AFolderHeldByAnotherRunIsWaitedForThenRefused) {
+  platform::MemoryFileSystem memory;
+  lay_out(memory);
+  CompileOptions o = options_on(memory);
+  o.folder_wait = std::chrono::milliseconds(30);
+  {
+    auto other_run = memory.lock_folder(kOut, std::chrono::milliseconds(0));
+    try {
+      compile_descriptions(o);
+      ADD_FAILURE() << "compiled into a folder held by another run";
+    } catch (const ToolError& e) {
+      EXPECT_NE(std::string(e.what()).find("another run is writing there; waited 0.03 s"),
+                std::string::npos)
+          << e.what();
+    }
+    expect_whole_files(memory, true, false);
+  }
+  EXPECT_EQ(compile_descriptions(o).exit_status(), 0);
+}
+
+TEST(CompileSafetyTest, NothingIsWrittenThroughALinkOrOtherFileUnderAnOutputName) {
+  for (const std::string& name : kCompiled) {
+    for (bool link : {true, false}) {
+      SCOPED_TRACE(name + (link ? " as a link" : " as a pipe"));
+      platform::MemoryFileSystem memory;
+      lay_out(memory);
+      memory.delete_file(path_in(kOut, name));
+      if (link) {
+        memory.add_link(path_in(kOut, name));
+      } else {
+        memory.add_other(path_in(kOut, name));
+      }
+      CompileReport report = compile_descriptions(options_on(memory));
+      EXPECT_EQ(report.exit_status(), 2);
+      EXPECT_NE(report.message().find(name + " (is a "), std::string::npos) << report.message();
+      EXPECT_NE(report.message().find("not a regular file"), std::string::npos) << report.message();
+      EXPECT_EQ(memory.kind(path_in(kOut, name)),
+                link ? platform::FileKind::kLink : platform::FileKind::kOther);
+      for (const std::string& other : kCompiled) {
+        if (other == name) continue;
+        EXPECT_EQ(memory.contents(path_in(kOut, other)), sets().old_set.at(other));
+      }
+    }
+  }
+}
+
+TEST(CompileSafetyTest, AnotherScenarioWithTheSameFileNamesIsKeptUnlessForced) {
+  platform::MemoryFileSystem memory;
+  memory.add_file("/work/r.txt", kRoute);
+  memory.add_file("/work/t.txt", kTrain);
+  CompileOptions first = options_on(memory);
+  first.line_name = "A_B";
+  first.train_code = "C";
+  ASSERT_EQ(compile_descriptions(first).exit_status(), 0);
+  const std::string station = memory.contents(path_in(kOut, "A_B_C.sim"));
+
+  CompileOptions second = options_on(memory);
+  second.line_name = "A";
+  second.train_code = "B_C";
+  try {
+    compile_descriptions(second);
+    ADD_FAILURE() << "the other scenario's files were replaced";
+  } catch (const ToolError& e) {
+    EXPECT_NE(std::string(e.what()).find(path_in(kOut, "A_B_C.sim") +
+                                         " holds the compiled scenario of line A_B and train C, "
+                                         "not of line A and train B_C"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(memory.contents(path_in(kOut, "A_B_C.sim")), station);
+
+  second.force = true;
+  EXPECT_EQ(compile_descriptions(second).exit_status(), 0);
+  EXPECT_NE(memory.contents(path_in(kOut, "A_B_C.sim")), station);
+}
+
+TEST(CompileSafetyTest, AnAuthorsDescriptionIsNeverReadPastItsLimitNorTouched) {
+  platform::MemoryFileSystem memory;
+  memory.add_file("/work/r.txt", std::string(platform::kMaxDescriptionBytes + 1, ' '));
+  memory.add_file("/work/t.txt", kTrain);
+  memory.add_other("/work/fifo.txt");
+  try {
+    compile_descriptions(options_on(memory));
+    ADD_FAILURE() << "a description past the limit was compiled";
+  } catch (const ToolError& e) {
+    EXPECT_NE(std::string(e.what()).find("route description /work/r.txt (16777217 bytes, more "
+                                         "than the 16777216 bytes a description may have)"),
+              std::string::npos)
+        << e.what();
+  }
+  try {
+    compile_descriptions(options_on(memory, "/work/fifo.txt"));
+    ADD_FAILURE() << "a pipe was read as a description";
+  } catch (const ToolError& e) {
+    EXPECT_NE(std::string(e.what()).find("/work/fifo.txt (is a pipe, device or socket, not a "
+                                         "regular file)"),
+              std::string::npos)
+        << e.what();
+  }
+  // Nothing was created for a compile that did not start.
+  EXPECT_EQ(memory.kind(kOut), platform::FileKind::kMissing);
+
+  // A description in the output folder under the name the compile pass
+  // reads and deletes is neither read nor deleted.
+  platform::MemoryFileSystem same;
+  same.add_file("/work/r.txt", kRoute);
+  same.add_file("/work/t.txt", kTrain);
+  same.add_file(path_in(kOut, "BRENTALVO_linea.txt"), "the author's own");
+  EXPECT_EQ(compile_descriptions(options_on(same)).exit_status(), 0);
+  EXPECT_EQ(same.contents(path_in(kOut, "BRENTALVO_linea.txt")), "the author's own");
+  EXPECT_EQ(same.contents("/work/r.txt"), kRoute);
+}
+
+}  // namespace
+}  // namespace tools

@@ -1,0 +1,93 @@
+// Compile errors and warnings in words an author can act on, in the style of
+// a compiler:
+//
+//   BRENTALVO_linea.txt:421:22: error 6: route sign on a cell already taken (31010 m, km 31+010)
+//   cartello_indicatore,  31010,   (B)
+//                         ^
+//
+// Everything comes from what the compile pass recorded in the model where
+// it happened (model/reading_record.h): the error's number and position,
+// the description, line and column of its field, the row it belongs to, and
+// the warnings. The texts come from model/compile_errors.h; this file adds
+// the position, the facts that sharpen a few numbers, the author's file
+// names and the source line under the heading.
+#ifndef SCENARIO_TOOLS_COMPILE_DIAGNOSTICS_H_
+#define SCENARIO_TOOLS_COMPILE_DIAGNOSTICS_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/scenario.h"
+
+namespace tools {
+
+// One message with where it applies.
+struct Diagnostic {
+  bool is_error = true;
+  int32_t code = 0;                 // an error's number
+  std::string id;                   // a warning's id ("unknown-row")
+  std::optional<std::string> file;  // the author's description file
+  int line = 0;                     // from 1; 0 when not known
+  int column = 0;                   // from 1, in bytes; 0 when not known
+  std::optional<int32_t> position;  // metres, for the numbers that store one
+  std::string message;              // what went wrong, with the position
+  std::string source_line;          // the line of the file, as UTF-8; empty when none
+  std::vector<std::string> notes;   // further lines, each without "note: "
+
+  // "file:line:col: error N: message" (or "warning ID: message"); the parts
+  // of the place that are not known are left out.
+  std::string heading() const;
+  // The heading, then the source line with a caret under the column, then
+  // the notes, each line ended by "\n".
+  std::string text() const;
+};
+
+// The author's descriptions as the compile pass read them: their file names
+// as given and their bytes. A description not given is absent.
+struct DescriptionSources {
+  std::optional<std::string> route_file, train_file;
+  std::optional<std::string> route, train;
+};
+
+// Facts of the compile that sharpen an error's words.
+struct ErrorFacts {
+  int32_t cell_count = 0;   // error 15: where the track ends
+  int32_t line_length = 0;  // error 1: the length that was read
+};
+
+// "route sign on a cell already taken (31010 m, km 31+010)", without the
+// number; "unknown error number" for a number the compiler never sets.
+std::string error_words(int32_t code, int32_t position, const ErrorFacts& facts = {});
+
+// The error the model records (error_code must not be 0), with its place.
+Diagnostic error_diagnostic(const model::Scenario& s, const DescriptionSources& sources);
+
+// The identity error that ended a pass (1250 or 1251): it has no place.
+Diagnostic identity_diagnostic(int32_t code);
+
+// The model's warnings, in reading order.
+std::vector<Diagnostic> warning_diagnostics(const model::Scenario& s,
+                                            const DescriptionSources& sources);
+
+// Sorts into file order: the route description's before the train's, each
+// by line and column; those without a file or a line last, in their order.
+void sort_in_file_order(std::vector<Diagnostic>& diagnostics, const DescriptionSources& sources);
+
+// Stations and route signs share the item slots 1 .. 80.
+struct Slots {
+  int32_t stations = 0;
+  int32_t signs = 0;
+  // How many more stations or signs would fit: the last station keeps one
+  // slot to spare below the signs.
+  int32_t free() const;
+  // "slots: 27 stations + 51 route signs = 78 of 80".
+  std::string text() const;
+};
+Slots slots_of(const model::Scenario& s);
+
+}  // namespace tools
+
+#endif  // SCENARIO_TOOLS_COMPILE_DIAGNOSTICS_H_

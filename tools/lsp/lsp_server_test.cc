@@ -1,0 +1,382 @@
+// The language server driven by a scripted client through in-memory
+// streams: the built-in pair, changes with planted faults and their fixes,
+// hover, completion, symbols and the protocol's error replies.
+#include "tools/lsp/lsp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiled/text.h"
+#include "platform/memory_file_system.h"
+#include "tools/compile/compile_command.h"
+#include "tools/lsp/lsp_documents.h"
+#include "tools/lsp/lsp_protocol.h"
+
+namespace tools {
+namespace {
+
+using json = nlohmann::json;
+
+constexpr char kRouteUri[] = "file:///w/BRENTALVO_linea.txt";
+constexpr char kTrainUri[] = "file:///w/BRENTALVO_TRN4417-.txt";
+
+std::string framed(const std::string& body) {
+  return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+json request(int id, const std::string& method, json params = json::object()) {
+  return json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}};
+}
+json note(const std::string& method, json params = json::object()) {
+  return json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}};
+}
+json open(const std::string& uri, const std::string& text) {
+  return note("textDocument/didOpen",
+              json{{"textDocument",
+                    json{{"uri", uri}, {"languageId", "text"}, {"version", 1}, {"text", text}}}});
+}
+json change(const std::string& uri, const std::string& text) {
+  return note("textDocument/didChange",
+              json{{"textDocument", json{{"uri", uri}, {"version", 2}}},
+                   {"contentChanges", json::array({json{{"text", text}}})}});
+}
+json at(int id, const std::string& method, const std::string& uri, int line, int character) {
+  return request(id, method,
+                 json{{"textDocument", json{{"uri", uri}}},
+                      {"position", json{{"line", line}, {"character", character}}}});
+}
+
+// One session: the client's bytes in, the server's messages and status out.
+struct Session {
+  std::vector<json> replies;
+  int status = -1;
+
+  // The reply to request `id`.
+  const json& reply(int id) const {
+    for (const json& m : replies) {
+      if (m.contains("id") && m["id"] == id) return m;
+    }
+    ADD_FAILURE() << "no reply to " << id;
+    static const json kNone;
+    return kNone;
+  }
+  // The diagnostics last published for `uri`.
+  json diagnostics(const std::string& uri) const {
+    json last;
+    for (const json& m : replies) {
+      if (m.value("method", "") == "textDocument/publishDiagnostics" && m["params"]["uri"] == uri) {
+        last = m["params"]["diagnostics"];
+      }
+    }
+    return last;
+  }
+  // Every publication for `uri`, in order.
+  std::vector<json> publications(const std::string& uri) const {
+    std::vector<json> all;
+    for (const json& m : replies) {
+      if (m.value("method", "") == "textDocument/publishDiagnostics" && m["params"]["uri"] == uri) {
+        all.push_back(m["params"]["diagnostics"]);
+      }
+    }
+    return all;
+  }
+};
+
+Session run_raw(const std::string& input, platform::FileSystem& disk) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  Session s;
+  s.status = run_lsp(in, out, disk);
+  std::istringstream back(out.str());
+  for (;;) {
+    lsp::Frame f = lsp::read_frame(back);
+    if (f.status != lsp::FrameStatus::kMessage) break;
+    s.replies.push_back(json::parse(f.body));
+  }
+  return s;
+}
+
+// Initialize, the messages, shutdown and exit.
+Session run(const std::vector<json>& messages, platform::FileSystem& disk, bool end = true) {
+  std::string input = framed(
+      request(1000, "initialize",
+              json{{"capabilities",
+                    json{{"textDocument",
+                          json{{"completion",
+                                json{{"completionItem", json{{"snippetSupport", true}}}}}}}}}})
+          .dump());
+  input += framed(note("initialized").dump());
+  for (const json& m : messages) input += framed(m.dump());
+  if (end) {
+    input += framed(request(1001, "shutdown").dump());
+    input += framed(note("exit").dump());
+  }
+  return run_raw(input, disk);
+}
+
+class LspServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::MemoryFileSystem built;
+    write_builtin("/b", false, built);
+    route_ = to_utf8(built.contents("/b/BRENTALVO_linea.txt"));
+    train_ = to_utf8(built.contents("/b/BRENTALVO_TRN4417-.txt"));
+    disk_.add_folder("/w");
+  }
+
+  // The text with the first `from` after `after` replaced by `to`.
+  static std::string replaced(std::string text, const std::string& from, const std::string& to,
+                              const std::string& after = "") {
+    const size_t start = after.empty() ? 0 : text.find(after);
+    const size_t at = text.find(from, start);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+  }
+  // The line (from 0) holding `needle`, and the column of `needle` in it.
+  static std::pair<int, int> where(const std::string& text, const std::string& needle) {
+    const size_t at = text.find(needle);
+    EXPECT_NE(at, std::string::npos) << needle;
+    int line = 0;
+    size_t line_start = 0;
+    for (size_t i = 0; i < at; ++i) {
+      if (text[i] == '\n') {
+        ++line;
+        line_start = i + 1;
+      }
+    }
+    return {line, static_cast<int>(at - line_start)};
+  }
+
+  platform::MemoryFileSystem disk_;
+  std::string route_, train_;
+};
+
+TEST_F(LspServerTest, BuiltinPairHasNoDiagnosticsAndNothingIsWritten) {
+  const Session s = run({open(kRouteUri, route_), open(kTrainUri, train_)}, disk_);
+  EXPECT_EQ(s.status, 0);
+  EXPECT_EQ(s.reply(1000)["result"]["capabilities"]["textDocumentSync"]["change"], 1);
+  EXPECT_EQ(s.diagnostics(kRouteUri), json::array());
+  EXPECT_EQ(s.diagnostics(kTrainUri), json::array());
+  // Nothing was written: the disk holds only its empty folder.
+  EXPECT_TRUE(disk_.files().empty());
+}
+
+TEST_F(LspServerTest, PlantedFaultsAreShownWhereTheyAreAndClearedByTheirFix) {
+  const std::string misspelt = replaced(route_, "pendenza", "pendenxa");
+  // Two signs on one cell: the second sign row gets the first one's position.
+  const auto [sign_line, sign_column] = where(route_, "32250");
+  const std::string taken = replaced(route_, "32250", "31000");
+  const Session s =
+      run({open(kRouteUri, route_), open(kTrainUri, train_), change(kRouteUri, misspelt),
+           change(kRouteUri, taken), change(kRouteUri, route_)},
+          disk_);
+  const std::vector<json> published = s.publications(kRouteUri);
+  ASSERT_EQ(published.size(), 5u);  // the train's opening publishes both
+
+  ASSERT_EQ(published[2].size(), 1u);
+  const json& warning = published[2][0];
+  EXPECT_EQ(warning["severity"], 2);
+  EXPECT_EQ(warning["code"], "unknown-row");
+  EXPECT_NE(warning["message"].get<std::string>().find("did you mean \"pendenza\""),
+            std::string::npos);
+  const auto [misspelt_line, misspelt_column] = where(misspelt, "pendenxa");
+  EXPECT_EQ(warning["range"]["start"],
+            (json{{"line", misspelt_line}, {"character", misspelt_column}}));
+  EXPECT_EQ(warning["range"]["end"]["character"], misspelt_column + 8);
+
+  ASSERT_EQ(published[3].size(), 1u);
+  const json& error = published[3][0];
+  EXPECT_EQ(error["severity"], 1);
+  EXPECT_EQ(error["code"], 6);
+  EXPECT_EQ(error["range"]["start"], (json{{"line", sign_line}, {"character", sign_column}}));
+  EXPECT_EQ(error["range"]["end"], (json{{"line", sign_line}, {"character", sign_column + 5}}));
+
+  EXPECT_EQ(published[4], json::array());
+}
+
+TEST_F(LspServerTest, ColumnsCountUtf16UnitsOfTheClientsText) {
+  // A note with a letter of the code page and one it lacks (outside the
+  // BMP: two UTF-16 units), then a misspelt keyword on the same line.
+  const std::string text =
+      "[generale]\r\nnumero vetture, 5\r\n\xE2\x82\xAC\xF0\x9D\x84\x9E note, sabbiz, "
+      "1\r\n[fine]\r\n";
+  const Session s = run({open("file:///w/X_T-.txt", text)}, disk_);
+  const json d = s.diagnostics("file:///w/X_T-.txt");
+  ASSERT_EQ(d.size(), 1u) << d.dump();
+  // The keyword is byte 10 of the checked line; before it, 9 characters
+  // are 10 UTF-16 units.
+  EXPECT_EQ(d[0]["range"]["start"], (json{{"line", 2}, {"character", 10}}));
+  EXPECT_EQ(d[0]["range"]["end"], (json{{"line", 2}, {"character", 16}}));
+
+  EXPECT_EQ(lsp::cp1252_from_utf8("\xE2\x82\xAC\xC3\x88\xF0\x9D\x84\x9E"
+                                  "a"),
+            "\x80\xC8?a");
+  const std::string astral =
+      "\xF0\x9D\x84\x9E"
+      "ab";
+  EXPECT_EQ(lsp::utf16_units(astral, 2), 3);
+  EXPECT_EQ(lsp::chars_before(astral, 3), 2);
+  EXPECT_EQ(lsp::chars_before(astral, 5), std::nullopt);
+}
+
+TEST_F(LspServerTest, PartnerOnDiskIsReadNotWrittenAndLoneDescriptionIsCheckedAlone) {
+  platform::MemoryFileSystem built;
+  write_builtin("/b", false, built);
+  disk_.add_file("/w/BRENTALVO_linea.txt", built.contents("/b/BRENTALVO_linea.txt"));
+  const auto before = disk_.files();
+  const std::string faulty = replaced(train_, "stazione", "stazone");
+  Session s = run({open(kTrainUri, faulty)}, disk_);
+  EXPECT_EQ(s.diagnostics(kRouteUri), json::array());
+  ASSERT_EQ(s.diagnostics(kTrainUri).size(), 1u);
+  EXPECT_EQ(s.diagnostics(kTrainUri)[0]["code"], "unknown-row");
+  EXPECT_EQ(disk_.files(), before);
+
+  // Without its route, a train description still shows its own faults.
+  s = run({open("file:///w/OTHER_T1-.txt", faulty)}, disk_);
+  ASSERT_EQ(s.diagnostics("file:///w/OTHER_T1-.txt").size(), 1u);
+  EXPECT_EQ(s.diagnostics("file:///w/OTHER_T1-.txt")[0]["code"], "unknown-row");
+  EXPECT_EQ(s.publications(kRouteUri).size(), 0u);
+}
+
+TEST_F(LspServerTest, HoverExplainsTheFieldUnderTheCursor) {
+  // The first station: its thirteenth field is the stop time.
+  const auto [station_line, station_column] =
+      where(train_, "stazione,       0,  8,  300,  1, 0, 0,  4,1,0,  2,1,1,    1,");
+  const int stop_column = station_column + 58;
+  const auto [sign_line, sign_column] = where(route_, "cartello_indicatore,  31000");
+  const std::string low = replaced(route_, "pendenza,", "pendenza, 0, 300 ,", "[pendenze]");
+  const auto [gradient_line, gradient_column] = where(low, "300 ,");
+  const Session s = run({open(kRouteUri, low), open(kTrainUri, train_),
+                         at(1, "textDocument/hover", kTrainUri, station_line, stop_column),
+                         at(2, "textDocument/hover", kRouteUri, sign_line, sign_column + 24),
+                         at(3, "textDocument/hover", kRouteUri, gradient_line, gradient_column),
+                         at(4, "textDocument/hover", kTrainUri, station_line, 0)},
+                        disk_);
+  auto value = [&](int id) {
+    return s.reply(id)["result"]["contents"]["value"].get<std::string>();
+  };
+  EXPECT_NE(value(1).find("stop time: 1 s"), std::string::npos) << value(1);
+  EXPECT_NE(value(1).find("field 13 of 17"), std::string::npos) << value(1);
+  EXPECT_NE(value(2).find("km 31+000, cell 621"), std::string::npos) << value(2);
+  EXPECT_NE(value(3).find("300 \xE2\x80\xB0 is stored as 44 \xE2\x80\xB0"), std::string::npos)
+      << value(3);
+  EXPECT_NE(value(4).find("**stazione**: station"), std::string::npos) << value(4);
+}
+
+TEST_F(LspServerTest, CompletionOffersTheSectionsRowsAndSymbolsNameStationsAndSigns) {
+  const auto [general_line, general_column] = where(route_, "lunghezza");
+  const auto [body_line, body_column] = where(route_, "pendenza");
+  const Session s = run(
+      {open(kRouteUri, route_), open(kTrainUri, train_),
+       at(1, "textDocument/completion", kRouteUri, general_line, 0),
+       at(2, "textDocument/completion", kRouteUri, body_line, 0),
+       at(3, "textDocument/completion", kTrainUri, 0, 0),
+       request(4, "textDocument/documentSymbol", json{{"textDocument", json{{"uri", kTrainUri}}}}),
+       request(5, "textDocument/documentSymbol", json{{"textDocument", json{{"uri", kRouteUri}}}})},
+      disk_);
+  auto labels = [&](int id) {
+    std::vector<std::string> all;
+    for (const json& item : s.reply(id)["result"]) all.push_back(item["label"]);
+    return all;
+  };
+  EXPECT_EQ(labels(1).front(), "lunghezza percorso");
+  EXPECT_EQ(labels(1).size(), 9u);
+  EXPECT_EQ(labels(2).front(), "pendenza");
+  EXPECT_EQ(labels(3), std::vector<std::string>{"[generale]"});
+  const json& first = s.reply(2)["result"][0];
+  EXPECT_EQ(first["insertText"], "pendenza, ${1:position}, ${2:gradient}");
+  EXPECT_EQ(first["insertTextFormat"], 2);
+
+  auto names = [&](int id) {
+    std::string all;
+    for (const json& section : s.reply(id)["result"]) {
+      all += "[" + section["name"].get<std::string>() + "]";
+      for (const json& row : section["children"]) all += row["name"].get<std::string>() + ";";
+    }
+    return all;
+  };
+  EXPECT_NE(names(4).find("ZARNETTO;"), std::string::npos);
+  EXPECT_NE(names(5).find("(GALLERIA        )(VALSORNA        )(Mt.116 Km.31+044);"),
+            std::string::npos);
+  (void)general_column;
+  (void)body_column;
+}
+
+TEST_F(LspServerTest, ProtocolFaultsGetErrorRepliesAndNotificationsNone) {
+  struct Case {
+    std::string body;
+    int code;
+  };
+  const std::vector<Case> cases = {
+      {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":", lsp::kParseError},
+      {"[1,2]", lsp::kInvalidRequest},
+      {"{\"jsonrpc\":\"2.0\",\"id\":1}", lsp::kInvalidRequest},
+      {"{\"jsonrpc\":\"1.0\",\"id\":1,\"method\":\"shutdown\"}", lsp::kInvalidRequest},
+      {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"no/such\"}", lsp::kMethodNotFound},
+      {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"textDocument/hover\",\"params\":{}}",
+       lsp::kInvalidParams},
+      {at(1, "textDocument/hover", kRouteUri, 100000, 0).dump(), lsp::kInvalidParams},
+      {at(1, "textDocument/hover", kRouteUri, 0, 500).dump(), lsp::kInvalidParams},
+      {at(1, "textDocument/hover", kRouteUri, -1, 0).dump(), lsp::kInvalidParams},
+      {at(1, "textDocument/hover", "file:///w/none_linea.txt", 0, 0).dump(), lsp::kInvalidParams},
+  };
+  for (const Case& c : cases) {
+    std::string input = framed(request(1000, "initialize").dump()) +
+                        framed(open(kRouteUri, "[generale]\r\n[fine]\r\n").dump()) +
+                        framed(c.body) +
+                        // Notifications never get a reply, not even bad ones.
+                        framed(note("no/such").dump()) +
+                        framed("{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\"}");
+    const Session s = run_raw(input, disk_);
+    EXPECT_EQ(s.status, 1) << c.body;  // the input ends without shutdown
+    int errors = 0;
+    for (const json& m : s.replies) {
+      if (m.contains("error")) {
+        ++errors;
+        EXPECT_EQ(m["error"]["code"], c.code) << c.body;
+      }
+    }
+    EXPECT_EQ(errors, 1) << c.body;
+  }
+
+  // Framing: a header without a length, a length that is not a number, one
+  // over the limit; the server goes on to the next message.
+  const std::string bad =
+      "Content-Type: x\r\n\r\nContent-Length: abc\r\n\r\n"
+      "Content-Length: 999999999999\r\n\r\n";
+  std::string input = framed(request(1000, "initialize").dump()) + bad +
+                      framed(request(1, "shutdown").dump()) + framed(note("exit").dump());
+  Session s = run_raw(input, disk_);
+  EXPECT_EQ(s.status, 1);  // the huge length swallowed the rest
+  input = framed(request(1000, "initialize").dump()) + "Content-Type: x\r\n\r\n" +
+          "Content-Length: abc\r\n\r\n" + framed(request(1, "shutdown").dump()) +
+          framed(note("exit").dump());
+  s = run_raw(input, disk_);
+  EXPECT_EQ(s.status, 0);
+  ASSERT_EQ(s.replies.size(), 4u);
+  EXPECT_EQ(s.replies[1]["error"]["code"], lsp::kInvalidRequest);
+  EXPECT_EQ(s.replies[2]["error"]["code"], lsp::kInvalidRequest);
+
+  // Before initialize, requests are refused; exit without shutdown is 1.
+  s = run_raw(framed(request(1, "textDocument/hover").dump()) + framed(note("exit").dump()), disk_);
+  EXPECT_EQ(s.reply(1)["error"]["code"], lsp::kServerNotInitialized);
+  EXPECT_EQ(s.status, 1);
+}
+
+TEST_F(LspServerTest, EveryChangeIsCheckedAgain) {
+  // The built-in pair, published after every change (the time it takes is
+  // measured in bench/lsp_bench.cc).
+  std::vector<json> messages = {open(kRouteUri, route_), open(kTrainUri, train_)};
+  for (int i = 0; i < 20; ++i) messages.push_back(change(kRouteUri, route_));
+  const Session s = run(messages, disk_);
+  EXPECT_EQ(s.publications(kRouteUri).size(), 22u);
+}
+
+}  // namespace
+}  // namespace tools
