@@ -2,7 +2,7 @@
 //
 //   scenario_tool builtin DIR [--force]
 //   scenario_tool new DIR [--line-name NAME] [--train-code CODE] [--force]
-//   scenario_tool compile --route FILE [--train FILE] --out DIR
+//   scenario_tool compile --route FILE --train FILE --out DIR
 //                 [--line-name NAME] [--train-code CODE] [--no-line-file]
 //                 [--force] [--json]
 //   scenario_tool check --route FILE --train FILE [--line-name NAME]
@@ -29,7 +29,7 @@
 #include <functional>
 #include <ostream>
 
-#include "tools/watch.h"
+#include "tools/preview/watch.h"
 
 namespace tools {
 
