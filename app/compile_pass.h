@@ -6,7 +6,7 @@
 // finishing pass, checks and stamps the identity codes and writes the
 // compiled files. Compile errors never stop it: the files are written as far
 // as the scenario was compiled. An identity error ends it through
-// finish::ErroreEnd before any compiled file is written; any run-time failure
+// finish::IdentityError before any compiled file is written; any run-time failure
 // outside reading passes to the caller as platform::RuntimeFailure.
 #ifndef SCENARIO_APP_COMPILE_PASS_H_
 #define SCENARIO_APP_COMPILE_PASS_H_

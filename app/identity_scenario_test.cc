@@ -38,7 +38,7 @@ class IdentityScenarioTest : public testing::Test {
                            train_text);
     try {
       memorizza_percorso(s_, 1);
-    } catch (const finish::ErroreEnd& e) {
+    } catch (const finish::IdentityError& e) {
       EXPECT_EQ(e.message(), " Errore n. " + std::to_string(e.number()));
       return e.number();
     }

@@ -13,7 +13,7 @@ int run_program(const std::function<void(model::Scenario&)>& work) {
     model::Scenario scenario;
     work(scenario);
     return kExitNormal;
-  } catch (const finish::ErroreEnd& end) {
+  } catch (const finish::IdentityError& end) {
     platform::message_box(end.message());
     return kExitIdentityError;
   } catch (const platform::RuntimeFailure& failure) {

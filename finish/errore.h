@@ -1,7 +1,7 @@
 // The identity errors' way out of the program.
 //
 // errore builds the message " Errore n. " followed by its number and ends the
-// compile pass by throwing ErroreEnd, so that nothing after it runs (in
+// compile pass by throwing IdentityError, so that nothing after it runs (in
 // particular no compiled file is written). The program's top level shows the
 // message in its message box and ends the program; a tool on the library
 // may report it its own way.
@@ -14,9 +14,9 @@
 
 namespace finish {
 
-class ErroreEnd : public std::exception {
+class IdentityError : public std::exception {
  public:
-  ErroreEnd(int number, std::string message) : number_(number), message_(std::move(message)) {}
+  IdentityError(int number, std::string message) : number_(number), message_(std::move(message)) {}
   int number() const { return number_; }
   // The message box text, " Errore n. 1250" for 1250.
   const std::string& message() const { return message_; }

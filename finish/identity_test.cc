@@ -171,7 +171,7 @@ TEST(IdentityTest, TakenReservedFieldsEndThroughErrore) {
     try {
       stamp_identity(s);
       ADD_FAILURE() << "no error";
-    } catch (const ErroreEnd& e) {
+    } catch (const IdentityError& e) {
       EXPECT_EQ(e.number(), c.expected);
       EXPECT_EQ(e.message(), " Errore n. " + std::to_string(c.expected));
     }
@@ -219,7 +219,7 @@ TEST(IdentityTest, FinishingMarkInCell1IsError1250) {
   try {
     stamp_identity(s);
     FAIL() << "no error";
-  } catch (const ErroreEnd& e) {
+  } catch (const IdentityError& e) {
     EXPECT_EQ(e.number(), model::kIdentityValue1Taken);
   }
   EXPECT_EQ(s.item_table[model::kSlotLine].item_word1, 0);

@@ -7,7 +7,7 @@
 // operation, the clean-up of destructors included, throws SimulatedKill and
 // changes nothing. What the wrapped file system then holds is what a killed
 // run would have left on the disk. Used by the tests of every failure path
-// (see platform/fault_injection_test.cc).
+// (see tools/compile/compile_safety_test.cc).
 #ifndef SCENARIO_PLATFORM_FAULT_INJECTING_FILE_SYSTEM_H_
 #define SCENARIO_PLATFORM_FAULT_INJECTING_FILE_SYSTEM_H_
 
