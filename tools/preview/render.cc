@@ -661,7 +661,7 @@ std::string xml_escape(const std::string& text) {
         out += "&quot;";
         break;
       case '\'':
-        out += "&#39;";
+        out += "&apos;";
         break;
       default:
         out += c;

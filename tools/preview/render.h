@@ -64,8 +64,8 @@ void check_drawing_target(platform::FileSystem& fs, const std::string& path);
 // temporary and a rename (platform::replace_file). Throws ToolError.
 void write_drawing(platform::FileSystem& fs, const std::string& path, std::string_view svg);
 
-// `text` with &, <, >, " and ' written as entities (' as &#39;, read alike as
-// XML and as HTML): what the drawing and the HTML page put in text and attributes.
+// `text` with &, <, >, " and ' written as entities, read alike as XML and as
+// HTML: what the drawing and the HTML page put in text and attributes.
 std::string xml_escape(const std::string& text);
 
 }  // namespace tools
