@@ -41,7 +41,7 @@ struct CompiledSet {
 // Loads `path` from `fs`: a folder (the one scenario in it), or one compiled
 // file. With `whole_scenario`, a file brings the other files of its scenario
 // from its folder as well. A scenario loaded so (a folder, or a file with
-// `whole_scenario`) is checked whole with check_set (tools/set_check.h):
+// `whole_scenario`) is checked whole with check_set (compiled/set_check.h):
 // files that were not written together by one compile are refused with
 // SetMismatch. A file loaded alone is held to its format only, so that its
 // stamps can be looked at.

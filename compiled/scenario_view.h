@@ -6,7 +6,7 @@
 // model/cell_values.h (speed, gradient, adhesion, indicator codes) and
 // model/item_views.h (what each slot's fields hold); the cell a sign, signal
 // or slowdown lies on gives its position through placed_position
-// (tools/compiled_set.h). The printers format this view and decode nothing.
+// (compiled/compiled_set.h). The printers format this view and decode nothing.
 //
 // Texts stay as stored (Windows-1252 bytes), so that a printer that cuts a
 // name counts characters; each printer converts them for its output.

@@ -5,7 +5,7 @@
 // compile_descriptions reads the author's descriptions once (each up to
 // platform::kMaxDescriptionBytes) and runs app::memorizza_percorso in the
 // output folder with those copies served from memory under the names the
-// pass expects (tools/description_overlay.h): the author's files are only
+// pass expects (tools/compile/description_overlay.h): the author's files are only
 // ever read, and no private copy is made on disk. The pass replaces the
 // compiled files as it always does: all written to temporaries first, then
 // renamed over the old ones, so a failure leaves the old set whole. The

@@ -1,4 +1,4 @@
-// The HTML preview of a compiled scenario (tools/html_preview.h): draws the
+// The HTML preview of a compiled scenario (tools/preview/html_preview.h): draws the
 // data of the script element #data (live: of /data.json, on each "update"
 // event of /events) into the SVG #view, as three panels over one range of
 // metres: the plan, the elevation and the speed. Texts from the data enter

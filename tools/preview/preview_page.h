@@ -1,4 +1,4 @@
-// The script and the style of the HTML preview (tools/html_preview.h),
+// The script and the style of the HTML preview (tools/preview/html_preview.h),
 // kept as their own files beside this one (preview.js, preview.css) and
 // built into the tool as bytes (embed.cmake).
 #ifndef SCENARIO_TOOLS_PREVIEW_PREVIEW_PAGE_H_

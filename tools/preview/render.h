@@ -48,7 +48,7 @@ inline constexpr std::string_view kDrawingProlog =
     "<!-- Drawn by scenario_tool render: a later render may replace this file. -->\n";
 
 // The page as UTF-8 SVG, at most kMaxSvgSize bytes, drawn from the decoded
-// view of the files (tools/scenario_view.h). REQUIRES: a track file or a
+// view of the files (compiled/scenario_view.h). REQUIRES: a track file or a
 // line file in the set (else throws ToolError).
 std::string render_svg(const ScenarioView& view);
 std::string render_svg(const CompiledSet& set);

@@ -1,5 +1,5 @@
 // scenario_tool watch: compiles an author's route and train descriptions,
-// serves the live preview of the result (tools/preview_server.h), and
+// serves the live preview of the result (tools/preview/preview_server.h), and
 // compiles again whenever either description changes, until told to stop.
 //
 // The descriptions are read through the file layer every `poll`; a change

@@ -7,7 +7,7 @@
 // those very bytes, so that whether the two sides are identical (the same
 // kinds of file, byte for byte) and what is shown of them come from one
 // reading. What is compared of the station and track files is read from the
-// view that inspection prints (tools/scenario_view.h), so that every value
+// view that inspection prints (compiled/scenario_view.h), so that every value
 // is decoded where inspection decodes it; the plans are compared point by
 // point from the line files. The comparison reads files only; it writes
 // nothing.

@@ -3,7 +3,7 @@
 // the names, the stations, the route signs, a count of cells per kind (or,
 // with `cells`, one line per cell) and the extent of the track plan.
 //
-// Both are printed from the decoded view of the files (tools/scenario_view.h);
+// Both are printed from the decoded view of the files (compiled/scenario_view.h);
 // the overloads that take a CompiledSet decode it first.
 #ifndef SCENARIO_TOOLS_REPORT_INSPECT_H_
 #define SCENARIO_TOOLS_REPORT_INSPECT_H_
