@@ -423,5 +423,77 @@ TEST(SetCheckTest, CraftedLineFilesAreRefused) {
       << refusal(fs, "out");
 }
 
+// A line file of 10001 points as the compiler writes it: points 0 and 1 as
+// 16-bit integers, 2 .. 9998 as doubles, the last two empty.
+char usual_layout(bool, int m) { return m < 2 ? 'i' : m <= 9998 ? 'd' : 'e'; }
+
+// Line files of the right size laid out point by point: the compiler writes
+// points 0 and 1 as 16-bit integers, the computed points after them as
+// doubles, then empty ones, the same in both halves.
+TEST(SetCheckTest, TheLayoutOfTheLineFilePointByPoint) {
+  platform::MemoryFileSystem fs;
+  compile(fs, "out", route_of_length(3000), kTrain);
+  constexpr int kPoints = 10001;
+  // The type of each value: 'i' a 16-bit integer, 'd' a double, 'e' empty.
+  using Layout = char (*)(bool y, int point);
+  auto bytes_of = [](Layout layout) {
+    std::string out;
+    for (bool y : {false, true}) {
+      for (int m = 0; m < kPoints; ++m) {
+        switch (layout(y, m)) {
+          case 'i':
+            out += std::string("\x02\x00\x07\x00", 4);
+            break;
+          case 'd':
+            out += std::string("\x05\x00", 2) + std::string(8, '\0');
+            break;
+          default:
+            out += std::string(2, '\0');
+        }
+      }
+    }
+    return out;
+  };
+  const struct {
+    const char* name;
+    Layout layout;
+    const char* refusal;  // a part of the message; "(accepted)"
+  } cases[] = {
+      {"as written", usual_layout, "(accepted)"},
+      {"only points 0 and 1", [](bool, int m) { return m < 2 ? 'i' : 'e'; }, "(accepted)"},
+      {"point 2 an integer", [](bool, int m) { return m < 3       ? 'i'
+                                                      : m <= 9998 ? 'd'
+                                                                  : 'e'; },
+       "x of point 2 is a 16-bit integer, where the compiler writes only points 0 and 1"},
+      {"point 2 of y an integer",
+       [](bool y, int m) { return m < 2 || (y && m == 2) ? 'i'
+                                  : m <= 9998            ? 'd'
+                                                         : 'e'; },
+       "y of point 2 is a 16-bit integer"},
+      {"point 1 a double", [](bool, int m) { return m < 1       ? 'i'
+                                                    : m <= 9998 ? 'd'
+                                                                : 'e'; },
+       "x of point 1 is a double, where the compiler writes points 0 and 1 as 16-bit integers"},
+      {"point 1 empty", [](bool, int m) { return m == 1 ? 'e' : usual_layout(false, m); },
+       "x of point 2 holds a value after the empty point 1"},
+      {"a late integer", [](bool, int m) { return m == 10000 ? 'i' : usual_layout(false, m); },
+       "x of point 10000 is a 16-bit integer"},
+      {"one point fewer in y",
+       [](bool y, int m) { return y && m == 9998 ? 'e' : usual_layout(y, m); },
+       "the x half holds 9999 computed points and the y half 9998"},
+      {"one point fewer in x",
+       [](bool y, int m) { return !y && m == 9998 ? 'e' : usual_layout(y, m); },
+       "the x half holds 9998 computed points and the y half 9999"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string line = bytes_of(c.layout);
+    ASSERT_EQ(read_line_file(line).x.size(), static_cast<size_t>(kPoints));
+    fs.add_file(at("out", "LINEA_linea.dat"), line);
+    const std::string message = refusal(fs, "out");
+    EXPECT_NE(message.find(c.refusal), std::string::npos) << message;
+  }
+}
+
 }  // namespace
 }  // namespace tools

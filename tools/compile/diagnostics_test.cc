@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "model/compile_errors.h"
 
 namespace tools {
@@ -95,6 +97,46 @@ TEST(DiagnosticsTest, HeadingAndCaret) {
            "^\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.d.text(), c.text) << c.name;
+}
+
+// A line longer than 100 characters is shown as the 100 around the column:
+// cut before it only once the column is past the 50th character, and cut
+// after it at 100 characters.
+TEST(DiagnosticsTest, TheWindowOfALongLine) {
+  // Digits that say where they stand: character i is '0' + i % 10.
+  auto digits = [](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += static_cast<char>('0' + i % 10);
+    return s;
+  };
+  struct Case {
+    size_t length;
+    int column;
+    size_t from;   // the first character shown
+    size_t shown;  // how many are shown
+    size_t caret;  // spaces before the caret, the "..." included
+  } cases[] = {
+      {100, 91, 0, 100, 90},                             // no longer than the window: shown whole
+      {101, 51, 0, 100, 50},                             // the 51st character: not cut before
+      {101, 52, 1, 100, 53},                             // the 52nd: one cut before
+      {101, 91, 40, 61, 53},                             // to the end
+      {300, 151, 100, 100, 53},                          // cut on both sides
+      {300, 1, 0, 100, 0},      {120, 121, 70, 50, 53},  // just past the end of the line
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.length) + " characters, column " + std::to_string(c.column));
+    Diagnostic d;
+    d.code = 6;
+    d.file = "L_linea.txt";
+    d.line = 2;
+    d.column = c.column;
+    d.message = "m";
+    d.source_line = digits(c.length);
+    const std::string prefix = c.from > 0 ? "..." : "";
+    EXPECT_EQ(d.text(), "L_linea.txt:2:" + std::to_string(c.column) + ": error 6: m\n" + prefix +
+                            d.source_line.substr(c.from, c.shown) + "\n" +
+                            std::string(c.caret, ' ') + "^\n");
+  }
 }
 
 TEST(DiagnosticsTest, SlotsShareEighty) {

@@ -366,7 +366,9 @@ std::vector<Published> DescriptionDocuments::check(const std::string& uri) {
         if (train) train_list.push_back(diagnostic_json(*train, diag));
       } else if (route) {
         // No place (the finishing pass, an identity error): on the route.
-        if (train) route_list.push_back(diagnostic_json(*route, diag));
+        // Checked alone against a train that sets nothing, the route is
+        // what caused it.
+        route_list.push_back(diagnostic_json(*route, diag));
       } else if (train) {
         train_list.push_back(diagnostic_json(*train, diag));
       }

@@ -225,6 +225,48 @@ TEST_F(LspServerTest, ColumnsCountUtf16UnitsOfTheClientsText) {
   EXPECT_EQ(lsp::chars_before(astral, 5), std::nullopt);
 }
 
+// The range of a field counts UTF-16 units of the client's text at both
+// ends: a character outside the BMP is one byte of the checked text ("?")
+// but two units, a letter of the code page one byte and one unit.
+TEST_F(LspServerTest, RangesEndInUtf16UnitsOfTheField) {
+  const std::string astral = "\xF0\x9D\x84\x9E";  // two units, one byte
+  const std::string e_grave = "\xC3\xA8";         // one unit, one byte
+  lsp::Document d;
+  d.utf8 = "ab, " + astral + e_grave + "cd, x\r\n" + e_grave + astral + " ab" + astral + "\r\nz";
+  const struct {
+    const char* name;
+    int line, column, width;
+    int start_line, start, end;
+  } cases[] = {
+      {"astral and a letter inside the field", 1, 5, 4, 0, 4, 9},
+      {"ASCII after them", 1, 11, 1, 0, 11, 12},
+      {"the same before the field", 2, 4, 2, 1, 4, 6},
+      {"a field ending in an astral character", 2, 4, 3, 1, 4, 8},
+      {"past the end of the line", 2, 4, 50, 1, 4, 8},
+      {"the last line, without an end", 3, 1, 1, 2, 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(d.range(c.line, c.column, c.width),
+              (json{{"start", json{{"line", c.start_line}, {"character", c.start}}},
+                    {"end", json{{"line", c.start_line}, {"character", c.end}}}}));
+  }
+  EXPECT_EQ(d.range(0, 5, 3), (json{{"start", json{{"line", 0}, {"character", 0}}},
+                                    {"end", json{{"line", 0}, {"character", 0}}}}));
+  EXPECT_EQ(d.range(9, 1, 3), (json{{"start", json{{"line", 2}, {"character", 1}}},
+                                    {"end", json{{"line", 2}, {"character", 1}}}}));
+
+  // End to end: a misspelt keyword holding an astral character and a
+  // letter of the code page, after one of each.
+  const std::string text = "[generale]\r\nnumero vetture, 5\r\n" + e_grave + astral + " x, sab" +
+                           astral + e_grave + "z, 1\r\n[fine]\r\n";
+  const Session s = run({open("file:///w/X_T-.txt", text)}, disk_);
+  const json diagnostics = s.diagnostics("file:///w/X_T-.txt");
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["range"], (json{{"start", json{{"line", 2}, {"character", 7}}},
+                                           {"end", json{{"line", 2}, {"character", 14}}}}));
+}
+
 TEST_F(LspServerTest, PartnerOnDiskIsReadNotWrittenAndLoneDescriptionIsCheckedAlone) {
   platform::MemoryFileSystem built;
   write_builtin("/b", false, built);
@@ -242,6 +284,52 @@ TEST_F(LspServerTest, PartnerOnDiskIsReadNotWrittenAndLoneDescriptionIsCheckedAl
   ASSERT_EQ(s.diagnostics("file:///w/OTHER_T1-.txt").size(), 1u);
   EXPECT_EQ(s.diagnostics("file:///w/OTHER_T1-.txt")[0]["code"], "unknown-row");
   EXPECT_EQ(s.publications(kRouteUri).size(), 0u);
+}
+
+// A fault without a place in either description (the identity stamp, the
+// finishing pass over the cells) is shown at the start of the route when
+// both are open; a description checked alone shows those of its own.
+TEST_F(LspServerTest, FaultsWithoutAPlaceGoWhereTheirCauseIs) {
+  const std::string route = "[generale]\r\nlunghezza percorso, 10000\r\n[fine]\r\n";
+  // A route sign on the first 50 m, where the identity stamp goes.
+  const std::string stamped_over =
+      "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
+      "cartello_indicatore, 0, (ORIGINE)\r\n[fine]\r\n";
+  const std::string train = "[generale]\r\nnumero vetture, 5\r\n[fine]\r\n";
+  // Signals on cells 94 .. 96, where a mark before the slowdown goes.
+  std::string crowded = "[generale]\r\nnumero vetture, 5\r\n";
+  for (int at : {4750, 4700, 4650}) {
+    crowded += "segnale, " + std::to_string(at) + ", 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n";
+  }
+  crowded += "rallentamento, 5000, 30, 100, 1, 0, 0\r\n[fine]\r\n";
+  const struct {
+    const char* name;
+    std::string route, train;  // empty: not open
+    std::vector<int> on_route, on_train;
+  } cases[] = {
+      {"the identity stamp, both open", stamped_over, train, {1250}, {}},
+      {"the identity stamp, the route alone", stamped_over, "", {1250}, {}},
+      {"the finishing pass, both open", route, crowded, {12}, {}},
+      {"the finishing pass, the train alone", "", crowded, {}, {12}},
+      {"nothing, the route alone", route, "", {}, {}},
+      {"nothing, the built-in route alone", route_, "", {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<json> messages;
+    if (!c.route.empty()) messages.push_back(open(kRouteUri, c.route));
+    if (!c.train.empty()) messages.push_back(open(kTrainUri, c.train));
+    const Session s = run(messages, disk_);
+    auto codes = [&](const char* uri) {
+      std::vector<int> all;
+      for (const json& d : s.diagnostics(uri)) {
+        if (d["code"].is_number()) all.push_back(d["code"]);
+      }
+      return all;
+    };
+    EXPECT_EQ(codes(kRouteUri), c.on_route) << s.diagnostics(kRouteUri).dump();
+    EXPECT_EQ(codes(kTrainUri), c.on_train) << s.diagnostics(kTrainUri).dump();
+  }
 }
 
 TEST_F(LspServerTest, HoverExplainsTheFieldUnderTheCursor) {
@@ -267,6 +355,78 @@ TEST_F(LspServerTest, HoverExplainsTheFieldUnderTheCursor) {
   EXPECT_NE(value(3).find("300 \xE2\x80\xB0 is stored as 44 \xE2\x80\xB0"), std::string::npos)
       << value(3);
   EXPECT_NE(value(4).find("**stazione**: station"), std::string::npos) << value(4);
+}
+
+// A field is hovered from its first character to the one just past its
+// last, where the cursor stands after typing it; not a character further.
+TEST_F(LspServerTest, HoverSpansAFieldAndThePlaceJustPastIt) {
+  const std::string route =
+      "[generale]\r\nlunghezza percorso, 10000\r\n[pendenze]\r\npendenza, 3000, 7\r\n[fine]\r\n";
+  // Line 3: "pendenza" at 0 .. 7, "3000" at 10 .. 13, "7" at 16.
+  const struct {
+    int character;
+    const char* shown;  // in the hover; nullptr: no hover
+    int from, to;       // the range the hover names
+  } cases[] = {
+      {0, "**pendenza**", 0, 8},    {7, "**pendenza**", 0, 8},    {8, "**pendenza**", 0, 8},
+      {9, nullptr, 0, 0},           {10, "field 1 of 2", 10, 14}, {13, "field 1 of 2", 10, 14},
+      {14, "field 1 of 2", 10, 14}, {15, nullptr, 0, 0},          {16, "field 2 of 2", 16, 17},
+      {17, "field 2 of 2", 16, 17},
+  };
+  std::vector<json> messages = {open(kRouteUri, route)};
+  for (const auto& c : cases) {
+    messages.push_back(at(c.character, "textDocument/hover", kRouteUri, 3, c.character));
+  }
+  const Session s = run(messages, disk_);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.character);
+    const json& result = s.reply(c.character)["result"];
+    if (c.shown == nullptr) {
+      EXPECT_TRUE(result.is_null()) << result.dump();
+      continue;
+    }
+    const std::string value = result["contents"]["value"];
+    EXPECT_NE(value.find(c.shown), std::string::npos) << value;
+    EXPECT_EQ(result["range"], (json{{"start", json{{"line", 3}, {"character", c.from}}},
+                                     {"end", json{{"line", 3}, {"character", c.to}}}}));
+  }
+}
+
+// The outline's symbols by kind: a heading is a namespace, a row a field, a
+// whole station row an object and a whole route sign row a string, each
+// named by its name or text; a row cut short stays a field.
+TEST_F(LspServerTest, SymbolKindsOfHeadingsRowsStationsAndSigns) {
+  const std::string route =
+      "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
+      "cartello_indicatore, 2000, (PONTE)\r\n[fine]\r\n";
+  const std::string train =
+      "[generale]\r\nnumero vetture, 5\r\n[stazioni]\r\n"
+      "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
+      "stazione, 5000, 1, 400\r\n[fine]\r\n";
+  const Session s = run(
+      {open(kRouteUri, route), open(kTrainUri, train),
+       request(1, "textDocument/documentSymbol", json{{"textDocument", json{{"uri", kRouteUri}}}}),
+       request(2, "textDocument/documentSymbol", json{{"textDocument", json{{"uri", kTrainUri}}}})},
+      disk_);
+  auto kinds = [&](int id) {
+    std::vector<std::pair<std::string, int>> all;
+    for (const json& section : s.reply(id)["result"]) {
+      all.emplace_back(section["name"], section["kind"]);
+      for (const json& row : section["children"]) all.emplace_back(row["name"], row["kind"]);
+    }
+    return all;
+  };
+  using Kinds = std::vector<std::pair<std::string, int>>;
+  EXPECT_EQ(kinds(1), (Kinds{{"[generale]", 3},
+                             {"lunghezza percorso 10000", 8},
+                             {"[cartelli]", 3},
+                             {"(PONTE)", 15},
+                             {"[fine]", 3}}));
+  EXPECT_EQ(kinds(2), (Kinds{{"[generale]", 3},
+                             {"numero vetture 5", 8},
+                             {"[stazioni]", 3},
+                             {"ALFA", 19},
+                             {"stazione 5000", 8}}));  // "[fine]" read as its field 4
 }
 
 TEST_F(LspServerTest, CompletionOffersTheSectionsRowsAndSymbolsNameStationsAndSigns) {

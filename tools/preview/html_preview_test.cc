@@ -199,6 +199,58 @@ TEST(HtmlPreviewTest, SlowdownsOnlyLowerTheSpeed) {
                         "[3450,3700,60],[3700,9900,140]]"));
 }
 
+// Where dips overlap, the lowest of them and the limit is shown; a dip
+// that ends leaves the others of the same speed in place. (The track file
+// pairs each start with the next end, so the overlaps are made in the view.)
+TEST(HtmlPreviewTest, OverlappingDipsShowTheLowest) {
+  const ScenarioView base = view_of(set_of(small_scenario()));  // limit 95, then 140 from 1200 m
+  const struct {
+    const char* name;
+    std::vector<SlowdownView> dips;
+    const char* shown;
+  } cases[] = {
+      {"one inside another",
+       {{0, 0, 3000, 4000, 80}, {0, 0, 3200, 3500, 50}},
+       "[[0,1200,95],[1200,3000,140],[3000,3200,80],[3200,3500,50],[3500,4000,80],"
+       "[4000,9900,140]]"},
+      {"the lower inside a higher one",
+       {{0, 0, 3000, 4000, 50}, {0, 0, 3200, 3500, 80}},
+       "[[0,1200,95],[1200,3000,140],[3000,4000,50],[4000,9900,140]]"},
+      {"two of one speed, ending apart",
+       {{0, 0, 3000, 3500, 60}, {0, 0, 3200, 4000, 60}},
+       "[[0,1200,95],[1200,3000,140],[3000,4000,60],[4000,9900,140]]"},
+      {"a low one inside one above the limit",
+       {{0, 0, 3000, 4000, 200}, {0, 0, 3500, 3700, 40}},
+       "[[0,1200,95],[1200,3500,140],[3500,3700,40],[3700,9900,140]]"},
+      {"over the step of the limit",
+       {{0, 0, 1000, 1500, 100}},
+       "[[0,1200,95],[1200,1500,100],[1500,9900,140]]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScenarioView view = base;
+    view.track->slowdowns = c.dips;
+    EXPECT_EQ(preview_data(view, {})["speed_shown"], json::parse(c.shown));
+  }
+}
+
+// A signal whose eight codes all differ: each shown in its place.
+TEST(HtmlPreviewTest, ASignalsCodesLeftAndRight) {
+  model::Scenario s = small_scenario();
+  // Left: sx 2 and aspects 3, 6, 7; right: dx 1 and aspects 5, 8, 9; rapp 4.
+  s.track[11].value1 = 35;
+  s.track[11].value2 = 68;
+  s.track[11].value3 = 79;
+  s.track[11].value4 = 47;
+  const json data = preview_data(set_of(s), {});
+  ASSERT_EQ(data["signals"].size(), 1u);
+  const json& signal = data["signals"][0];
+  EXPECT_EQ(signal["codes"], json::array({35, 68, 79, 47}));
+  EXPECT_EQ(signal["left"], json::array({2, 3, 6, 7}));
+  EXPECT_EQ(signal["right"], json::array({1, 5, 8, 9}));
+  EXPECT_EQ(signal["rapp"], 4);
+}
+
 TEST(HtmlPreviewTest, PartsWithoutTheirFileAreEmpty) {
   const model::Scenario s = small_scenario();
   CompiledSet track_only;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -234,6 +235,110 @@ TEST(DiffTest, TheSameFilesGiveOneLineAndStatusZero) {
     ToolRun r = tool({"diff", a.string(), b.string()});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, lines(e.out));
+  }
+}
+
+// ---- A station's flags --------------------------------------------------------------
+
+// Fields 5, 6, 9 and 13 of a station row are bytes 4, 3, 1 and 2 (the stop
+// time) of its record; each changed to a value of its own, so that a byte
+// shown under another's name shows.
+TEST(DiffTest, TheBytesOfAStationEachUnderItsName) {
+  TempFolder dir("diffbytes");
+  // A 600 m station keeps its field 5; a field 6 other than 0 adds 50 m to
+  // the area on both sides alike.
+  const std::string a_train = with(kTrain, "5000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0,",
+                                   "5000, 1, 600, 0,1,1, 1,1,2, 2,1,1, 20,");
+  const std::string b_train = with(kTrain, "5000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0,",
+                                   "5000, 1, 600, 0,3,4, 1,1,5, 2,1,1, 30,");
+  const fs::path a = compile(dir.path(), "a", kRoute, a_train);
+  const fs::path b = compile(dir.path(), "b", kRoute, b_train);
+  ToolRun r = tool({"diff", a.string(), b.string()});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.out,
+            lines({"files", "  station file BRENTALVO_TRN4417.sim differs (2989 -> 2989 bytes)",
+                   "stations",
+                   "  station 2 \"BETA\": stop time 20 s -> 30 s, byte 1 2 -> 5, "
+                   "byte 3 1 -> 4, byte 4 1 -> 3"}));
+  ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+  EXPECT_EQ(j.status, 1) << j.err;
+  EXPECT_EQ(j.json()["stations"], nlohmann::json::parse(R"j([
+      {"slot": 2, "name": "BETA", "change": "changed", "fields": [
+        {"field": "stop_time", "a": 20, "b": 30, "a_text": "20 s", "b_text": "30 s"},
+        {"field": "byte1", "a": 2, "b": 5, "a_text": "2", "b_text": "5"},
+        {"field": "byte3", "a": 1, "b": 4, "a_text": "1", "b_text": "4"},
+        {"field": "byte4", "a": 1, "b": 3, "a_text": "1", "b_text": "3"}]}])j"));
+}
+
+// ---- The plan's figures ---------------------------------------------------------------
+
+// The value of the first double of a line file, as its offset in the bytes.
+size_t first_double(const std::string& line) {
+  size_t at = 0;
+  while (at + 2 <= line.size()) {
+    const int type = static_cast<unsigned char>(line[at]);
+    if (type == 5) return at + 2;
+    at += 2 + (type == 2 ? 2 : 0);
+  }
+  ADD_FAILURE() << "no double in the line file";
+  return 0;
+}
+
+// Each figure of the plan's comparison in the text and in the JSON, with
+// fixtures where no two figures are equal.
+TEST(DiffTest, ThePlanFiguresInTextAndJson) {
+  TempFolder dir("diffplan");
+  const fs::path a = compile(dir.path(), "a", kRoute, kTrain);
+  const fs::path bend = compile(dir.path(), "bend", with(kRoute, "1000, 300", "1000, 400"), kTrain);
+  const fs::path longer = compile(dir.path(), "long", with(kRoute, "10000", "12000"), kTrain);
+  // The bend, and one coordinate of B's plan made not a number.
+  const fs::path nan = compile(dir.path(), "nan", with(kRoute, "1000, 300", "1000, 400"), kTrain);
+  std::string line = read_file(nan / "BRENTALVO_linea.dat");
+  const size_t at = first_double(line);
+  line.replace(at, 8, std::string("\x00\x00\x00\x00\x00\x00\xF8\x7F", 8));
+  write_file(nan / "BRENTALVO_linea.dat", line);
+
+  const struct {
+    const char* name;
+    fs::path b;
+    std::vector<std::string> text;  // the plan section
+    const char* json;
+  } cases[] = {
+      {"a bend",
+       bend,
+       {"plan", "  largest displacement 1564.471 m, at km 16+998"},
+       R"j({"a_last_point": 17000, "b_last_point": 17000, "largest_displacement": 1564.471,
+            "at_point": 16998, "computed_on_one_side": 0, "not_finite": 0})j"},
+      {"a longer route",
+       longer,
+       {"plan", "  points 0 .. 17000 -> 0 .. 19000; points 0 .. 17000 compared",
+        "  no point computed in both plans moved", "  2 points computed in one plan only"},
+       R"j({"a_last_point": 17000, "b_last_point": 19000, "largest_displacement": 0,
+            "at_point": null, "computed_on_one_side": 2, "not_finite": 0})j"},
+      {"a coordinate not a number",
+       nan,
+       {"plan", "  largest displacement 1564.471 m, at km 16+998",
+        "  1 points differ where a coordinate is not a finite number"},
+       R"j({"a_last_point": 17000, "b_last_point": 17000, "largest_displacement": 1564.471,
+            "at_point": 16998, "computed_on_one_side": 0, "not_finite": 1})j"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ToolRun r = tool({"diff", a.string(), c.b.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const size_t plan = r.out.find("plan\n");
+    ASSERT_NE(plan, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(plan), lines(c.text));
+
+    ToolRun j = tool({"diff", a.string(), c.b.string(), "--json"});
+    EXPECT_EQ(j.status, 1) << j.err;
+    nlohmann::json figures = j.json()["plan"];
+    // The displacement to the millimetre, as the text gives it.
+    if (figures["largest_displacement"].is_number()) {
+      figures["largest_displacement"] =
+          std::round(figures["largest_displacement"].get<double>() * 1000) / 1000;
+    }
+    EXPECT_EQ(figures, nlohmann::json::parse(c.json));
   }
 }
 
