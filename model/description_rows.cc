@@ -74,7 +74,7 @@ constexpr FieldLayout kSignal[] = {
 constexpr FieldLayout kSlowdown[] = {
     {"x", "m", K::kCellPosition, "the slowdown's start cell"},
     {"v", "km/h", K::kLowShort, "the speed in the slowdown's cells"},
-    {"l", "m", K::kMetres, "the length; the end cell is round((x + l) / 50) + 1"},
+    {"l", "m", K::kMetres, "the length; the end cell is round((x + l) / 50 + 1)"},
     {"f_tt", "", K::kLowShort, "a flag in the start and end cells"},
     {"f_ta", "", K::kNumber, "when not 0, the four cells before the warning cell are marked"},
     {"d_v", "", K::kLowShort, "a value in the slowdown's cells"}};

@@ -32,7 +32,7 @@ enum class FieldKind : uint8_t {
   kNumber,        // a whole number kept as it is (32 bits)
   kMetres,        // a length in metres
   kPosition,      // metres from the origin; the row's cell is round(p / 50)
-  kCellPosition,  // metres from the origin; the row's cell is round(p / 50) + 1
+  kCellPosition,  // metres from the origin; the row's cell is round(p / 50 + 1)
   kSpeed,         // km/h, stored as round(v / 5) in a byte (must fit)
   kGradient,      // per mille, stored as gradient + 100, low 8 bits kept
   kLowByte,       // low 8 bits kept
