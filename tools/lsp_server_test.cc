@@ -321,7 +321,8 @@ TEST_F(LspServerTest, HoverNamesTheCellTheCompilePutsEachRowOn) {
       {"4075", false, [](const model::TrackCell& c) { return c.kind == model::kSignal; }, 82},
       {"5025", false, [](const model::TrackCell& c) { return c.kind == model::kSlowdownStart; },
        102},
-      {"6075", false, [](const model::TrackCell& c) { return c.kind == model::kSpeedMark; }, 122},
+      {"6075", false,
+       [](const model::TrackCell& c) { return c.kind == model::kSpeedMark && c.value1 == 3; }, 122},
   };
   std::vector<json> messages = {open(kRouteUri, route), open(kTrainUri, train)};
   for (size_t i = 0; i < std::size(rows); ++i) {

@@ -191,7 +191,7 @@ class TrainReading {
   // from `next` up to the cell before w, and into at least one cell even when
   // `next` has already reached w; never past the last cell.
   template <typename Store>
-  void fill_up_to(int32_t w, int32_t& next, Store store) {
+  void fill_up_to(int64_t w, int32_t& next, Store store) {
     if (w <= 0) return;
     do {
       if (next >= n_) break;
