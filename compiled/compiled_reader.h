@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/cell_values.h"
+#include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/byte_writer.h"
@@ -32,8 +33,8 @@ namespace tools {
 // a route length of at most kMaxRouteLength metres (a longer one is compile
 // error 1, route/route_reader.cc), the spare track after it, one cell per
 // kCellLength metres and one plan point per metre.
-inline constexpr int64_t kMaxRouteLength = 1000000;
-inline constexpr int64_t kSpareTrack = 7000;
+inline constexpr int64_t kMaxRouteLength = model::kMaxRouteLength;
+inline constexpr int64_t kSpareTrack = model::kSpareTrack;
 inline constexpr int64_t kCellLength = model::kCellLength;
 // The longest track: route and spare, metres 0 .. kMaxTotalLength.
 inline constexpr int64_t kMaxTotalLength = kMaxRouteLength + kSpareTrack;

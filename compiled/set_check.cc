@@ -6,7 +6,7 @@
 #include "compiled/text.h"
 #include "finish/identity.h"
 #include "model/scenario.h"
-#include "platform/rounding.h"
+#include "model/track_geometry.h"
 
 namespace tools {
 
@@ -199,7 +199,7 @@ void check_sizes(const CompiledSet& set) {
   // No station file, or a line length the compiler refused: the track and
   // the plan were sized together from one length all the same.
   if (set.track && set.line) {
-    const int64_t cells = cell_count_for(plan_points - 1) + 1;
+    const int64_t cells = model::track_cell_count(plan_points - 1) + 1;
     if (cells != track_records) {
       throw SetMismatch(std::string(kNotOneCompile) + "the line file " + to_utf8(set.line->name) +
                         " has " + points_text(plan_points) + ", a track of " +
@@ -212,16 +212,11 @@ void check_sizes(const CompiledSet& set) {
 
 }  // namespace
 
-int64_t cell_count_for(int64_t total_length) {
-  return static_cast<int64_t>(
-      platform::round_half_even(static_cast<double>(total_length) / kCellLength));
-}
-
 std::optional<TrackSize> track_size_for(int64_t line_length) {
   if (line_length > kMaxRouteLength) return std::nullopt;
   const int64_t total = line_length + kSpareTrack;
   if (total < 0) return std::nullopt;
-  return TrackSize{total, cell_count_for(total)};
+  return TrackSize{total, model::track_cell_count(total)};
 }
 
 void check_set(const CompiledSet& set) {

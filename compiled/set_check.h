@@ -55,10 +55,6 @@ struct TrackSize {
 };
 std::optional<TrackSize> track_size_for(int64_t line_length);
 
-// The number of cells less one (cell_count) of a track of `total_length`
-// metres: round(total_length / 50), halves to even.
-int64_t cell_count_for(int64_t total_length);
-
 // Throws SetMismatch when the files of `set`, whichever of them it holds,
 // were not written together by one compile as described above. Sets that
 // the compiler itself writes, compile errors included, pass.

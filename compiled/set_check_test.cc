@@ -17,6 +17,7 @@
 #include "finish/errore.h"
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
+#include "model/track_geometry.h"
 #include "platform/files.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
@@ -173,7 +174,8 @@ TEST(SetCheckTest, EverySetTheCompilerWritesPasses) {
       EXPECT_EQ(size->cell_count + 1, c.cells);
     }
     if (set.line) {
-      EXPECT_EQ(cell_count_for(static_cast<int64_t>(set.line->content.x.size()) - 1) + 1, c.cells);
+      EXPECT_EQ(model::track_cell_count(static_cast<int64_t>(set.line->content.x.size()) - 1) + 1,
+                c.cells);
     }
     std::string svg = render_svg(set);
     EXPECT_LE(svg.size(), kMaxSvgSize);

@@ -8,20 +8,6 @@ int32_t item_time_of(int64_t hours, int64_t minutes, int64_t seconds) {
   return platform::to_int32(seconds_since_midnight(hours, minutes, seconds));
 }
 
-std::string clock_text(int64_t seconds) {
-  const std::string sign = seconds < 0 ? "-" : "";
-  // The magnitude in unsigned arithmetic: the most negative time has none
-  // in int64_t.
-  const uint64_t t =
-      seconds < 0 ? 0 - static_cast<uint64_t>(seconds) : static_cast<uint64_t>(seconds);
-  auto two = [](uint64_t v) {
-    std::string digits = std::to_string(v);
-    if (v < 10) digits.insert(digits.begin(), '0');
-    return digits;
-  };
-  return sign + two(t / 3600) + ":" + two(t / 60 % 60) + ":" + two(t % 60);
-}
-
 StationView station_view(const ItemTable& table, int slot) {
   const ItemRecord& r = table[static_cast<size_t>(slot)];
   StationView v;

@@ -29,6 +29,7 @@
 #include <string_view>
 
 #include "model/scenario.h"
+#include "model/track_geometry.h"
 
 namespace model {
 
@@ -44,10 +45,6 @@ constexpr int64_t seconds_since_midnight(int64_t hours, int64_t minutes, int64_t
 // The item_time of a station row's hours, minutes and seconds. Throws
 // platform::RuntimeFailure(kOverflow) when the total does not fit 32 bits.
 int32_t item_time_of(int64_t hours, int64_t minutes, int64_t seconds);
-
-// "07:29:00" for 26940 s: two digits or more for the hours (a time past
-// midnight of the next day keeps its 24 and more), a negative time with "-".
-std::string clock_text(int64_t seconds);
 
 // ---- Stations (slots 1 upward) ---------------------------------------------------
 

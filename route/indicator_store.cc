@@ -1,19 +1,13 @@
 #include "route/indicator_store.h"
 
 #include "model/compile_errors.h"
+#include "model/track_geometry.h"
 #include "platform/rounding.h"
 
 namespace route {
 
-namespace {
-
-// Cell numbers from positions are far inside 64 bits: |p / 50| < 2^26.
-int64_t rounded_cell(double x) { return static_cast<int64_t>(platform::round_half_even(x)); }
-
-}  // namespace
-
 bool memo_indicatori_v_max(model::Scenario& s, const IndicatorRow& row) {
-  model::TrackCell& cell = s.cell(rounded_cell(row.posizione / 50.0 + 1.0));
+  model::TrackCell& cell = s.cell(model::item_cell(row.posizione));
   if (!cell.is_free()) {
     s.error_code = model::kIndicatorCellTaken;
     return false;

@@ -2,17 +2,11 @@
 
 #include <string>
 
+#include "model/track_geometry.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
 
 namespace route {
-
-namespace {
-
-// Cell numbers from positions are far inside 64 bits: |p / 50| < 2^26.
-int64_t rounded_cell(double x) { return static_cast<int64_t>(platform::round_half_even(x)); }
-
-}  // namespace
 
 void memo_montagna(model::Scenario& s, int32_t inizio, int32_t fine, int32_t tipo) {
   if (s.mountain_count < 0 || s.mountain_count >= kMaxMountainStretches) {
@@ -30,8 +24,8 @@ void memo_montagna(model::Scenario& s, int32_t inizio, int32_t fine, int32_t tip
   // Stretches that (nearly) touch join into one of type 3.
   if (n > 1 && int64_t{inizio} - s.mountain_end[static_cast<size_t>(n - 1)] <= 150) tipo = 3;
 
-  const int64_t first = rounded_cell(inizio / 50.0);
-  int64_t last = rounded_cell(fine / 50.0 - 1.0);
+  const int64_t first = model::row_cell(inizio);
+  int64_t last = model::last_cell(fine);
   // Only the start was range-tested: a stretch running past the track ends
   // with its last cell.
   if (last > s.cell_count) last = s.cell_count;

@@ -34,6 +34,7 @@
 #include "model/compile_errors.h"
 #include "model/description_fields.h"
 #include "model/description_keywords.h"
+#include "model/track_geometry.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
@@ -207,7 +208,7 @@ void RouteReading::progressive(int slot, int row) {
 void RouteReading::route_length() {
   const int32_t total_length = platform::to_int32(
       int64_t{s_.item_table[model::kSlotTrainGeneral].area_end} + model::kSpareTrack);
-  const int32_t cell_count = platform::round_to_int32(total_length / 50.0);
+  const int32_t cell_count = platform::to_int32(model::track_cell_count(total_length));
   if (cell_count < 0) {
     throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
                                    "track of " + std::to_string(cell_count) + " cells");
@@ -350,18 +351,17 @@ bool RouteReading::in_range(int32_t p, const FieldPlace& at) {
 
 // A gradient holds from its row's cell up to the cell before the next row's.
 void RouteReading::gradient(int32_t p, int32_t g, const FieldPlace& at) {
-  const double c = platform::round_half_even(p / 50.0);
-  if (c < static_cast<double>(last_gradient_cell_)) {
+  const int64_t c = model::row_cell(p);
+  if (c < last_gradient_cell_) {
     in_.warn(model::WarningId::kGradientOrder, at,
-             "gradient row at " + std::to_string(p) + " m (cell " +
-                 std::to_string(static_cast<int64_t>(c)) +
+             "gradient row at " + std::to_string(p) + " m (cell " + std::to_string(c) +
                  ") lies behind the previous gradient row's cell " +
                  std::to_string(last_gradient_cell_) + " (line " +
                  std::to_string(last_gradient_line_) +
                  "): rows are taken in file order, and a row behind the last one sets one "
                  "cell only");
   }
-  last_gradient_cell_ = static_cast<int64_t>(c);
+  last_gradient_cell_ = c;
   last_gradient_line_ = at.line;
   if (c > 0) {
     // At least one cell, even for a row at or behind the cursor.
@@ -388,7 +388,7 @@ bool RouteReading::curve(int32_t p, int32_t l) {
 }
 
 bool RouteReading::route_sign(int32_t p, const FieldPlace& at) {
-  model::TrackCell& cell = s_.cell(static_cast<int64_t>(platform::round_half_even(p / 50.0 + 1.0)));
+  model::TrackCell& cell = s_.cell(model::item_cell(p));
   if (!cell.is_free()) {
     in_.end_with(model::kSignCellTaken, p, at);
     return false;

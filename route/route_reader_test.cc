@@ -528,6 +528,73 @@ TEST_F(RouteReaderTest, GradientRowsAtTheOriginAndAtTheLastCell) {
   EXPECT_EQ(gradient(140), 106);  // written by each later row and by the tail
 }
 
+// Rows are placed by rounding the whole of p / 50 (+ 1 for an item), halves
+// to even: at the odd multiples of 25 m two positions 50 m apart can share a
+// cell, and a row 50 m behind another need not lie in an earlier cell.
+TEST_F(RouteReaderTest, PositionsAtOddMultiplesOf25) {
+  struct Case {
+    const char* name;
+    const char* body;
+    int error_code;
+    int cell;  // holds the item (kind) or is the stretch's first cell
+    model::CellKind kind;
+  };
+  const Case cases[] = {
+      {"a sign at 3125 m is on cell 64", "cartello_indicatore,  3125,   (A)\r\n", 0, 64,
+       model::kRouteSign},
+      {"signs at 3025 m and 3075 m share cell 62",
+       "cartello_indicatore,  3025,   (A)\r\ncartello_indicatore,  3075,   (B)\r\n",
+       model::kSignCellTaken, 62, model::kRouteSign},
+      {"an indicator at 3175 m is on cell 64",
+       "indicatori_vmax,  3175,  90,  95,  95,  0,  ,  ,  ,  0\r\n", 0, 64, model::kSpeedIndicator},
+      {"a stretch from 2025 m starts on cell 40", "montagna,   2025,  2575,  2\r\n", 0, 40,
+       model::kEmpty},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reset();
+    read_body(c.body);
+    EXPECT_EQ(s_.error_code, c.error_code);
+    EXPECT_EQ(cell(c.cell).kind, c.kind);
+    // Nothing on the cells next to it.
+    EXPECT_EQ(cell(c.cell - 1).kind, model::kEmpty);
+    EXPECT_EQ(cell(c.cell + 1).kind, model::kEmpty);
+  }
+  // The stretch 2025 .. 2575 m: cells 40 .. round(51.5 - 1) = 50.
+  EXPECT_EQ(cell(39).mountain_type, 0);
+  EXPECT_EQ(cell(40).mountain_type, 2);
+  EXPECT_EQ(cell(50).mountain_type, 2);
+  EXPECT_EQ(cell(51).mountain_type, 0);
+}
+
+// The order warning names a row whose cell lies behind the previous row's; a
+// row in the same cell, even one at a smaller position, is in order.
+TEST_F(RouteReaderTest, GradientOrderWarningOnlyForAnEarlierCell) {
+  struct Case {
+    int first, second;
+    bool warned;
+  };
+  const Case cases[] = {
+      {2000, 2000, false},  // cell 40 twice
+      {2000, 2010, false},  // 40, 40
+      {2025, 1975, false},  // 40.5 -> 40, 39.5 -> 40
+      {2000, 1950, true},   // 40, 39
+      {2075, 2025, true},   // 41.5 -> 42, 40.5 -> 40
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.first) + " then " + std::to_string(c.second));
+    reset();
+    read_body("pendenza,  " + std::to_string(c.first) + ",   4\r\npendenza,  " +
+              std::to_string(c.second) + ",   5\r\n");
+    EXPECT_EQ(s_.error_code, 0);
+    int order_warnings = 0;
+    for (const model::Warning& w : s_.warnings) {
+      if (w.id == model::WarningId::kGradientOrder) ++order_warnings;
+    }
+    EXPECT_EQ(order_warnings, c.warned ? 1 : 0);
+  }
+}
+
 TEST_F(RouteReaderTest, TheRangeTestStopsTheBodyWith15) {
   const std::string_view rows[] = {
       "pendenza,  106950,   2",

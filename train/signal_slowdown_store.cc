@@ -1,16 +1,12 @@
 #include "train/signal_slowdown_store.h"
 
 #include "model/compile_errors.h"
+#include "model/track_geometry.h"
 #include "platform/rounding.h"
 
 namespace train {
 
 namespace {
-
-// The cell of a signal or slowdown position: round(metres / 50 + 1).
-int32_t cell_after(int64_t metres) {
-  return platform::round_to_int32(static_cast<double>(metres) / 50.0 + 1.0);
-}
 
 // A slowdown that starts at or before 1500 m has no warning cell 1200 m
 // before it, and so no cells before a warning either.
@@ -21,7 +17,7 @@ using model::kWarningDistance;
 
 bool memo_segnale(model::Scenario& s, const SignalRow& row) {
   const auto& [posizione, sx, s1, s2, s3, rapp, dx, d1, d2, d3, row_tempo] = row;
-  const int32_t i = cell_after(posizione);
+  const int64_t i = model::item_cell(posizione);
   model::TrackCell& signal = s.cell(i);
   if (!signal.is_free()) {
     s.error_code = model::kSignalCellTaken;
@@ -41,7 +37,7 @@ bool memo_segnale(model::Scenario& s, const SignalRow& row) {
   // Approach marks every other cell before the signal; near the origin the
   // marks that would fall before cell 0 are dropped.
   for (int j = 1; j <= 4; ++j) {
-    const int64_t c = int64_t{i} - 2 * j;
+    const int64_t c = i - 2 * j;
     if (c < 0) continue;
     s.cell(c).approach_mark = platform::low8(sides * 10 + j);
   }
@@ -53,20 +49,20 @@ bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row) {
   const bool warned = x > kWarningFrom;
   // No warning, so nothing before it either.
   const int32_t f_ta = warned ? row_f_ta : 0;
-  int32_t w = 0;
+  int64_t w = 0;
   if (warned) {
-    w = cell_after(int64_t{x} - kWarningDistance);
+    w = model::item_cell(int64_t{x} - kWarningDistance);
     if (!s.cell(w).is_free()) {
       s.error_code = model::kWarningCellTaken;
       return false;
     }
   }
-  const int32_t start = cell_after(x);
+  const int64_t start = model::item_cell(x);
   if (!s.cell(start).is_free()) {
     s.error_code = model::kSlowdownStartTaken;
     return false;
   }
-  const int32_t end = cell_after(int64_t{x} + l);
+  const int64_t end = model::item_cell(int64_t{x} + l);
   if (!s.cell(end).is_free()) {
     s.error_code = model::kSlowdownEndTaken;
     return false;
@@ -85,15 +81,14 @@ bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row) {
     if (d_v != 0) warning.value2 = platform::low16(d_v);
     warning.value1 = speed;
   }
-  for (int32_t c : {start, end}) {
+  for (int64_t c : {start, end}) {
     s.cell(c).value1 = speed;
     s.cell(c).value3 = flag;
   }
 
   if (f_ta != 0) {
     // h is the cell just before the warning cell.
-    const int32_t h =
-        platform::round_to_int32(static_cast<double>(int64_t{x} - kWarningDistance) / 50.0);
+    const int64_t h = model::row_cell(int64_t{x} - kWarningDistance);
     for (int n = 0; n <= 3; ++n) {
       if (!s.cell(h - n).is_free()) {
         s.error_code = model::kBeforeWarningTaken;

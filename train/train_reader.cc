@@ -41,6 +41,7 @@
 #include "model/description_fields.h"
 #include "model/description_keywords.h"
 #include "model/item_views.h"
+#include "model/track_geometry.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
@@ -63,8 +64,6 @@ enum class Next {
 using model::FieldPlace;
 
 constexpr model::MinusRule kRowMinus{2, true};
-
-int32_t round_cell(double metres_over_50) { return platform::round_to_int32(metres_over_50); }
 
 class TrainReading {
  public:
@@ -192,7 +191,7 @@ class TrainReading {
   // from `next` up to the cell before w, and into at least one cell even when
   // `next` has already reached w; never past the last cell.
   template <typename Store>
-  void fill_up_to(int32_t w, int32_t& next, Store store) {
+  void fill_up_to(int64_t w, int32_t& next, Store store) {
     if (w <= 0) return;
     do {
       if (next >= n_) break;
@@ -207,7 +206,7 @@ class TrainReading {
     const int32_t v = fields_.number();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     // The speed code is checked only where a cell receives it.
-    fill_up_to(round_cell(p / 50.0), next_speed_cell_, [this](model::TrackCell& c) {
+    fill_up_to(model::row_cell(p), next_speed_cell_, [this](model::TrackCell& c) {
       c.speed_code = model::speed_code_of(speed_in_force_);
     });
     speed_in_force_ = v;
@@ -222,7 +221,7 @@ class TrainReading {
     fields_.check_low_bits(fields_.place(), "adhesion " + std::to_string(a), a,
                            model::adhesion_of(model::adhesion_code_of(a)));
     const uint8_t code = model::adhesion_code_of(adhesion_in_force_);
-    fill_up_to(round_cell(p / 50.0), next_adhesion_cell_,
+    fill_up_to(model::row_cell(p), next_adhesion_cell_,
                [code](model::TrackCell& c) { c.adhesion_code = code; });
     adhesion_in_force_ = a;
     return Next::kRow;
@@ -267,7 +266,7 @@ class TrainReading {
     const FieldPlace at = fields_.place();
     const int32_t n = fields_.number();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
-    model::TrackCell& cell = s_.cell(round_cell(p / 50.0));
+    model::TrackCell& cell = s_.cell(model::row_cell(p));
     if (!cell.is_free()) return end_stage(model::kSpeedMarkCellTaken, p, at);
     if (n >= 1) {
       fields_.check_low_bits(fields_.place(), "\"abbattimento\" value " + std::to_string(n), n,
@@ -346,20 +345,21 @@ class TrainReading {
     // A long area can put the stop cell past the track although the position
     // passed its range test: refused like a position beyond the track, before
     // any cell is marked. The record stays; its slot is not taken.
-    if (on_track && round_cell(end_cell - 1) > n_) return stop_beyond_track(pos, at);
+    if (on_track && model::last_cell(station.area_end) > n_) return stop_beyond_track(pos, at);
 
     if (on_track && kind != 5 && kind != 6) {
       // Approach marks 81 .. 84 on the four cells before the stop cell.
       for (int j = 1; j <= 4; ++j) {
         const double t = end_cell - j - 1;
-        if (t > 1) s_.cell(round_cell(t)).approach_mark = static_cast<uint8_t>(80 + j);
+        if (t > 1)
+          s_.cell(platform::round_to_int32(t)).approach_mark = static_cast<uint8_t>(80 + j);
       }
     }
     if (on_track) {
       const double t = end_cell - 1;
       // Cell 1 is kept for the identity stamps; a stop cell must lie beyond it.
       if (!(t > 1)) return end_stage(model::kStopCellTooEarly, at);
-      model::TrackCell& stop = s_.cell(round_cell(t));
+      model::TrackCell& stop = s_.cell(model::last_cell(station.area_end));
       stop.kind = model::kStationStop;
       stop.value1 = static_cast<int16_t>(k);
     }
@@ -381,13 +381,8 @@ class TrainReading {
         total < 24 * 3600) {
       return;
     }
-    auto two_digits = [](int64_t n) {
-      std::string digits = std::to_string(n);
-      if (n >= 0 && n < 10) digits.insert(digits.begin(), '0');
-      return digits;
-    };
     const std::string clock =
-        std::to_string(hours) + ":" + two_digits(minutes) + ":" + two_digits(seconds);
+        std::to_string(hours) + ":" + model::two_digits(minutes) + ":" + model::two_digits(seconds);
     fields_.warn(model::WarningId::kStationTime, at,
                  "station time " + clock +
                      " is no time of day (hours 0 to 23, minutes and seconds 0 to 59): it is "

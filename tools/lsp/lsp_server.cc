@@ -9,6 +9,7 @@
 #include "model/cell_values.h"
 #include "model/description_rows.h"
 #include "model/item_views.h"
+#include "model/track_geometry.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
 #include "tools/lsp/lsp_documents.h"
@@ -57,10 +58,6 @@ std::string with_unit(int64_t value, std::string_view unit) {
   return text;
 }
 
-int64_t cell_of(int64_t metres) {
-  return static_cast<int64_t>(platform::round_half_even(static_cast<double>(metres) / 50.0));
-}
-
 // What the field `i` of `row` stores, in words.
 std::string stored_text(const OutlineRow& row, size_t i) {
   const model::FieldLayout& f = row.layout->fields[i];
@@ -82,9 +79,9 @@ std::string stored_text(const OutlineRow& row, size_t i) {
   };
   switch (f.kind) {
     case K::kPosition:
-      return km_text(v) + ", cell " + std::to_string(cell_of(v));
+      return km_text(v) + ", cell " + std::to_string(model::row_cell(v));
     case K::kCellPosition:
-      return km_text(v) + ", cell " + std::to_string(cell_of(v) + 1);
+      return km_text(v) + ", cell " + std::to_string(model::item_cell(v));
     case K::kMetres:
       return name + ": " + with_unit(v, f.unit);
     case K::kSpeed:

@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "app/compile_pass.h"
 #include "compiled/text.h"
+#include "model/cell_values.h"
+#include "model/scenario.h"
+#include "platform/files.h"
 #include "platform/memory_file_system.h"
 #include "tools/compile/compile_command.h"
 #include "tools/lsp/lsp_documents.h"
@@ -427,6 +431,78 @@ TEST_F(LspServerTest, SymbolKindsOfHeadingsRowsStationsAndSigns) {
                              {"[stazioni]", 3},
                              {"ALFA", 19},
                              {"stazione 5000", 8}}));  // "[fine]" read as its field 4
+}
+
+// Hover names the cell the compile puts a row on, for every kind of row
+// placed by its position. The positions are odd multiples of 25 m, where
+// rounding p / 50 before adding 1 names the wrong cell.
+TEST_F(LspServerTest, HoverNamesTheCellTheCompilePutsEachRowOn) {
+  const std::string route =
+      "[generale]\r\nlunghezza percorso, 10000\r\nripetizione segnali 4 codici, 0, 0\r\n"
+      "[pendenze]\r\npendenza, 0, 5\r\npendenza, 1075, 7\r\nmontagna, 2025, 2575, 2\r\n"
+      "indicatori_v, 3025, 90, 95, 95, 0, , , , 0\r\ncartello_indicatore, 3125, (A)\r\n"
+      "[fine]\r\n";
+  const std::string train =
+      "[generale]\r\nnumero vetture, 5\r\n[vel_limite]\r\nvelocita, 0, 100\r\n"
+      "velocita, 1125, 60\r\naderenza, 0, 90\r\naderenza, 1225, 50\r\n"
+      "segnale, 4075, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0\r\nrallentamento, 5025, 30, 275, 0, 0, 0\r\n"
+      "abbattimento, 6075, 3\r\n[stazioni]\r\n"
+      "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
+      "stazione, 2000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n[fine]\r\n";
+
+  platform::MemoryFileSystem fs;
+  model::Scenario compiled;
+  compiled.files = &fs;
+  compiled.app_path = "/c";
+  compiled.line_name = "BRENTALVO";
+  compiled.train_code = "TRN4417";
+  fs.add_folder("/c");
+  fs.add_file(platform::join_path("/c", model::route_description_name(compiled)), route);
+  fs.add_file(platform::join_path("/c", model::train_description_name(compiled)), train);
+  app::memorizza_percorso(compiled, 0);
+  ASSERT_EQ(compiled.error_code, 0);
+
+  using Holds = bool (*)(const model::TrackCell&);
+  struct Row {
+    const char* needle;  // the row's position field, in the route or the train
+    bool route;
+    Holds holds;  // true from the row's cell on, or on its cell only
+    int64_t cell;
+  };
+  const Row rows[] = {
+      {"1075", true, [](const model::TrackCell& c) { return c.gradient_code == 107; }, 22},
+      {"2025", true, [](const model::TrackCell& c) { return c.mountain_type == 2; }, 40},
+      {"3025", true, [](const model::TrackCell& c) { return c.kind == model::kSpeedIndicator; },
+       62},
+      {"3125", true, [](const model::TrackCell& c) { return c.kind == model::kRouteSign; }, 64},
+      {"1125", false,
+       [](const model::TrackCell& c) { return c.speed_code == model::speed_code_of(60); }, 22},
+      {"1225", false, [](const model::TrackCell& c) { return c.adhesion_code == 50; }, 24},
+      {"4075", false, [](const model::TrackCell& c) { return c.kind == model::kSignal; }, 82},
+      {"5025", false, [](const model::TrackCell& c) { return c.kind == model::kSlowdownStart; },
+       102},
+      {"6075", false,
+       [](const model::TrackCell& c) { return c.kind == model::kSpeedMark && c.value1 == 3; }, 122},
+  };
+  std::vector<json> messages = {open(kRouteUri, route), open(kTrainUri, train)};
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto [line, column] = where(rows[i].route ? route : train, rows[i].needle);
+    messages.push_back(at(static_cast<int>(i) + 1, "textDocument/hover",
+                          rows[i].route ? kRouteUri : kTrainUri, line, column));
+  }
+  const Session s = run(messages, disk_);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.needle);
+    int64_t first = -1;
+    for (size_t c = 0; c < compiled.track.size() && first < 0; ++c) {
+      if (row.holds(compiled.track[c])) first = static_cast<int64_t>(c);
+    }
+    EXPECT_EQ(first, row.cell);
+    const std::string value =
+        s.reply(static_cast<int>(i) + 1)["result"]["contents"]["value"].get<std::string>();
+    EXPECT_NE(value.find(", cell " + std::to_string(row.cell) + "\n"), std::string::npos) << value;
+  }
 }
 
 TEST_F(LspServerTest, CompletionOffersTheSectionsRowsAndSymbolsNameStationsAndSigns) {

@@ -478,5 +478,56 @@ TEST(DiffTest, ALongSectionIsCutAndCounted) {
   EXPECT_EQ(j.json()["left_out"]["cells"], 50);
 }
 
+// ---- Coordinates that are not numbers ---------------------------------------------------
+
+// A point whose coordinate is not a finite number has no displacement: it
+// differs when the bits of its coordinates differ, and the very same NaN on
+// both sides is the same point.
+TEST(DiffTest, ANaNCoordinateDiffersOnlyByItsBits) {
+  TempFolder dir("diffnan");
+  // The line file with its first coordinate (point 0, before the bend)
+  // replaced by the NaN of `bits`, little-endian.
+  auto with_nan = [](const fs::path& folder, const char* bits) {
+    std::string line = read_file(folder / "BRENTALVO_linea.dat");
+    size_t at = 0;
+    while (at + 2 <= line.size() && static_cast<unsigned char>(line[at]) != 5) {
+      at += 2 + (static_cast<unsigned char>(line[at]) == 2 ? 2 : 0);
+    }
+    ASSERT_LE(at + 10, line.size());
+    line.replace(at + 2, 8, std::string(bits, 8));
+    write_file(folder / "BRENTALVO_linea.dat", line);
+  };
+  const char kQuiet[] = "\x00\x00\x00\x00\x00\x00\xF8\x7F";
+  const char kPayload[] = "\x01\x00\x00\x00\x00\x00\xF8\x7F";
+  const std::string bend = with(kRoute, "1000, 300", "1000, 400");
+  const struct {
+    const char* name;
+    const char* b_bits;
+    int not_finite;
+  } cases[] = {{"the same NaN on both sides", kQuiet, 0}, {"two different NaNs", kPayload, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path a =
+        compile(dir.path(), std::string("a") + std::to_string(c.not_finite), kRoute, kTrain);
+    const fs::path b =
+        compile(dir.path(), std::string("b") + std::to_string(c.not_finite), bend, kTrain);
+    with_nan(a, kQuiet);
+    with_nan(b, c.b_bits);
+
+    std::vector<std::string> plan{"plan", "  largest displacement 1564.471 m, at km 16+998"};
+    if (c.not_finite > 0) {
+      plan.push_back("  1 points differ where a coordinate is not a finite number");
+    }
+    ToolRun r = tool({"diff", a.string(), b.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const size_t at = r.out.find("plan\n");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(at), lines(plan));
+    ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+    EXPECT_EQ(j.json()["plan"]["not_finite"], c.not_finite);
+    EXPECT_EQ(j.json()["plan"]["at_point"], 16998);
+  }
+}
+
 }  // namespace
 }  // namespace tools
