@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/version.h"
+#include "decompile/decompile_command.h"
 #include "model/description_fields.h"
 #include "platform/file_system.h"
 #include "platform/runtime_failure.h"
@@ -213,6 +214,35 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
   inspect->add_flag("--json", inspect_json, "Print one JSON object");
   inspect->add_flag("--cells", cells, "List every cell of the track file");
 
+  // decompile
+  decompile::DecompileOptions decompile_options;
+  CLI::App* decompile_command = app.add_subcommand(
+      "decompile",
+      "Write the two descriptions that a compiled set comes from into a folder, and prove them: "
+      "they are compiled again in memory and must give the set's files byte for byte (exit 0, "
+      "\"round trip: exact\"; 1 lists where they differ).");
+  decompile_command
+      ->add_option("PATH", decompile_options.path, "Folder or compiled file of the set")
+      ->required();
+  decompile_command
+      ->add_option("--out", decompile_options.out, "Folder to write the descriptions into")
+      ->required()
+      ->type_name("DIR");
+  decompile_command
+      ->add_option("--line-name", decompile_options.line_name,
+                   "Line name of the files written (default: the set's)")
+      ->check(name_rule("line name"))
+      ->type_name("NAME");
+  decompile_command
+      ->add_option("--train-code", decompile_options.train_code,
+                   "Train code of the files written (default: the set's)")
+      ->check(name_rule("train code"))
+      ->type_name("CODE");
+  decompile_command->add_flag("--force", decompile_options.force,
+                              "Replace descriptions already there");
+  decompile_command->add_flag("--json", decompile_options.json,
+                              "Print the outcome as one JSON object");
+
   // render
   std::string render_path, svg_file, html_file;
   CLI::App* render = app.add_subcommand(
@@ -388,6 +418,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       out << report.slots.text() << "\n";
       return report.check_status(werror);
     }
+    if (decompile_command->parsed()) return decompile::run_decompile(decompile_options, out, err);
     if (inspect->parsed()) {
       CompiledSet set = load_compiled(platform::real_file_system(), inspect_path, false);
       if (inspect_json) {
