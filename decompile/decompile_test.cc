@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "decompile/rows.h"
 #include "sources/builtin_texts.h"
@@ -66,6 +67,166 @@ TEST(Decompile, StarterComesBackByteForByte) {
       compiled("STARTER", "T100", tools::starter_route_text(), tools::starter_train_text(), true);
   const Decompiled d = decompile_set(set);
   EXPECT_TRUE(d.exact) << joined(d);
+}
+
+// Without blanks, so that the expected rows do not depend on the alignment.
+std::string squeezed(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != ' ') out += c;
+  return out;
+}
+
+std::string route_with(const std::string& general, const std::string& body) {
+  return "[generale]\r\nlunghezza percorso, 20000\r\n" + general + "[pendenze]\r\n" + body +
+         "[fine]\r\n";
+}
+
+std::string train_with(const std::string& body) {
+  return "[generale]\r\nnumero vetture, 5\r\nvelocita, 0, 100\r\naderenza, 0, 100\r\n"
+         "stazione, 0, 8, 300, 1, 0, 0, 4, 1, 0, 2, 1, 1, 1, 7, 29, 0, ALFA\r\n" +
+         body + "[fine]\r\n";
+}
+
+struct SmallSet {
+  const char* name;
+  std::string general;     // route rows before the body
+  std::string route_body;  // route rows
+  std::string train_body;  // train rows after the first station
+  bool with_line_file;
+  std::vector<std::string> rows;     // rows that must come back (blanks left out)
+  std::vector<std::string> no_rows;  // text that must not
+  int32_t error = 0;                 // the compile error of the set
+};
+
+TEST(Decompile, SmallSetsComeBackExactWithTheirRows) {
+  const std::vector<SmallSet> cases = {
+      {"gradients, one row per change, the last cells reached by rows",
+       "",
+       "pendenza, 1000, 5\r\npendenza, 2000, -12\r\npendenza, 26900, 7\r\npendenza, 26900, 9\r\n"
+       "pendenza, 26900, 11\r\n",
+       "",
+       true,
+       {"pendenza,1000,5", "pendenza,2000,-12", "pendenza,26900,7", "pendenza,26900,9",
+        "pendenza,26900,11"},
+       {}},
+      {"general rows: progressives reordered, flag 1, backgrounds, repetition 9",
+       "progressiva chilometrica uno, 3000, 5000, 1\r\nprogressiva chilometrica due, 1000, 0, 0\r\n"
+       "progressiva chilometrica tre, 2000, 7000, 2\r\nsfondo uno, 3\r\nsfondo due, 4\r\n"
+       "sfondo tre, 5\r\nripetizione segnali 9 codici, 100, 500\r\n",
+       "",
+       "",
+       true,
+       {"progressivachilometricatre,3000,5000,1", "sfondodue,4",
+        "ripetizionesegnali9codici,100,500"},
+       {}},
+      {"curves: classes and sides, overlapping, an arc behind the plan cursor",
+       "",
+       "curvad4, 2150, 100\r\ncurvas6, 2200, 300\r\ncurvad1, 5000, 10\r\ncurvas2, 8000, 0\r\n",
+       "",
+       true,
+       {"curvad4,2150,100", "curvas6,2250,250", "curvad1,5000,10"},
+       {"curvas2"}},
+      {"a curve past the end of the plan",
+       "",
+       "pendenza, 500, 3\r\ncurvad3, 26500, 900\r\n",
+       "",
+       true,
+       {"curvad3,26500,"},
+       {},
+       103},
+      {"mountains: types, markers, a stretch close behind another",
+       "",
+       "montagna, 1000, 3000, 12\r\nmontagna, 3100, 4000, 1\r\nmontagna, 6000, 7000, 2\r\n"
+       "montagna, 7050, 8000, 13\r\n",
+       "",
+       true,
+       {"montagna,1000,3000,12", "montagna,6000,7000,2"},
+       {}},
+      {"indicators and signs, a sign text with a comma",
+       "",
+       "indicatori_vmax, 600, 90, 95, 95, 1, 85, , , 2\r\n"
+       "cartello_indicatore, 5000, (PONTE)(Km.5+000)\r\n"
+       "cartello_indicatore, 6000, \"(A, B)\"\r\n",
+       "",
+       true,
+       {"indicatori_vmax,600,90,95,95,1,85,0,0,2", "cartello_indicatore,5000,(PONTE)(Km.5+000)",
+        "cartello_indicatore,6000,\"(A,B)\""},
+       {}},
+      {"stations: areas, the +50 rule, kinds apart",
+       "",
+       "",
+       "stazione, 3000, 24, 600, 0, 1, 1, 0, 0, 0, 4, 1, 1, 30, 7, 49, 30, BETA\r\n"
+       "stazione, 6000, 5, 400, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, GAMMA - NORD\r\n"
+       "stazione, 9000, 28, 200, 2, 0, 0, 1, 2, 3, 4, 5, 6, 99, 0, 0, 0, DELTA\r\n",
+       true,
+       {"stazione,0,8,300,1,0,0,4,1,0,2,1,1,1,7,29,0,ALFA",
+        "stazione,3000,24,600,0,1,1,0,0,0,4,1,1,30,7,49,30,BETA",
+        "stazione,6000,5,400,0,0,0,0,0,0,0,0,0,0,8,0,0,GAMMA-NORD",
+        "stazione,9000,28,200,2,0,0,1,2,3,4,5,6,99,0,0,0,DELTA"},
+       {}},
+      {"signals: codes taken apart, the time of a signal with sx 2",
+       "",
+       "",
+       "segnale, 2450, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n"
+       "segnale, 4000, 2, 5, 1, 0, 1, 1, 2, 3, 4, 50\r\n"
+       "segnale, 8000, 2, 2, 0, 0, 0, 0, 0, 0, 0, 120\r\n",
+       true,
+       {"segnale,2450,1,3,4,0,0,0,0,0,0,0", "segnale,4000,2,5,1,0,1,1,2,3,4,101",
+        "segnale,8000,2,2,0,0,0,0,0,0,0,120"},
+       {}},
+      {"slowdowns without the finishing pass's marks",
+       "",
+       "",
+       "rallentamento, 10050, 30, 900, 1, 1, 0\r\nrallentamento, 1000, 60, 100, 1, 0, 0\r\n"
+       "rallentamento, 15000, 120, 0, 1, 0, 7\r\n"
+       "segnale, 11500, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\nsegnale, 8600, 1, 3, 4, 0, 0, 0, 0, 0, 0, "
+       "0\r\n",
+       true,
+       {"rallentamento,10050,30,900,1,1,0", "rallentamento,1000,60,100,1,0,0",
+        "rallentamento,15000,120,0,1,0,7"},
+       {"abbattimento"}},
+      {"speed marks of the author's own beside the finishing pass's",
+       "",
+       "",
+       "abbattimento, 3000, 0\r\nabbattimento, 4000, 90\r\nabbattimento, 9500, 180\r\n"
+       "rallentamento, 10050, 30, 900, 1, 1, 0\r\n",
+       true,
+       {"abbattimento,3000,0", "abbattimento,4000,90"},
+       {}},
+      {"a set without a line file: no curve rows",
+       "",
+       "curvad4, 2150, 100\r\npendenza, 500, 2\r\n",
+       "",
+       false,
+       {"pendenza,500,2"},
+       {"curva"}},
+  };
+  for (const SmallSet& c : cases) {
+    SCOPED_TRACE(c.name);
+    int32_t error = -1;
+    const CompiledBytes set = compiled("LINEA", "T1", route_with(c.general, c.route_body),
+                                       train_with(c.train_body), c.with_line_file, &error);
+    ASSERT_EQ(error, c.error);
+    const Decompiled d = decompile_set(set);
+    EXPECT_TRUE(d.exact) << joined(d) << d.route_text << d.train_text;
+    const std::string all = squeezed(d.route_text + d.train_text);
+    for (const std::string& row : c.rows)
+      EXPECT_NE(all.find(row), std::string::npos) << row << "\n" << all;
+    for (const std::string& row : c.no_rows)
+      EXPECT_EQ(all.find(row), std::string::npos) << row << "\n" << all;
+  }
+}
+
+TEST(Decompile, NeverSaysExactForFilesThatDiffer) {
+  CompiledBytes set =
+      compiled("LINEA", "T1", route_with("", "pendenza, 1000, 5\r\n"), train_with(""), true);
+  // A cell that no row gives: value2 of an empty cell.
+  set.track_file[15 * 40 + 3] = 7;
+  const Decompiled d = decompile_set(set);
+  EXPECT_FALSE(d.exact);
+  ASSERT_FALSE(d.differences.empty());
+  EXPECT_EQ(d.differences[0], "track file: cell 40 value2: 7 -> 0");
 }
 
 TEST(Decompile, KilometreNotesHoldNoMinusSign) {
