@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "decompile/decompile_command.h"
 #include "decompile/rows.h"
+#include "platform/memory_file_system.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 #include "tools/starter_scenario.h"
@@ -234,6 +237,110 @@ TEST(Decompile, KilometreNotesHoldNoMinusSign) {
   EXPECT_EQ(km_note(12500), "km 12+500");
   EXPECT_EQ(km_note(1000050), "km 1000+050");
   EXPECT_EQ(km_note(-50), "");
+}
+
+}  // namespace
+}  // namespace decompile
+
+namespace decompile {
+namespace {
+
+struct CommandRun {
+  int status = -1;
+  std::string out, err;
+};
+
+CommandRun run(platform::MemoryFileSystem& fs, const std::string& path, bool force = false,
+               bool json = false) {
+  DecompileOptions o;
+  o.path = path;
+  o.out = "/out";
+  o.force = force;
+  o.json = json;
+  o.files = &fs;
+  std::ostringstream out, err;
+  CommandRun r;
+  r.status = run_decompile(o, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+void plant_builtin(platform::MemoryFileSystem& fs, bool with_line_file) {
+  const Recompiled r = compile_texts(
+      "BRENTALVO", "TRN4417", sources::line_array_bytes(sources::route_description_text()),
+      sources::line_array_bytes(sources::train_description_text()), with_line_file);
+  if (r.line_file) fs.add_file("/set/BRENTALVO_linea.dat", *r.line_file);
+  fs.add_file("/set/BRENTALVO_TRN4417.sim", r.station_file);
+  fs.add_file("/set/BRENTALVO_TRN4417.dat", r.track_file);
+}
+
+TEST(DecompileCommand, WritesBothDescriptionsAndSaysExactOnlyAfterComparing) {
+  platform::MemoryFileSystem fs;
+  plant_builtin(fs, true);
+  const auto set_before = fs.files();
+  const CommandRun first = run(fs, "/set");
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.out.find("round trip: exact"), std::string::npos) << first.out;
+  const std::string route = fs.contents("/out/BRENTALVO_linea.txt");
+  const std::string train = fs.contents("/out/BRENTALVO_TRN4417-.txt");
+  EXPECT_NE(route.find("[generale]\r\n"), std::string::npos);
+  EXPECT_NE(train.find("stazione"), std::string::npos);
+  // Nothing else anywhere: the set's folder as it was, two files in /out.
+  auto after = fs.files();
+  EXPECT_EQ(after.size(), set_before.size() + 2);
+  for (const auto& [path, bytes] : set_before) EXPECT_EQ(after[path], bytes) << path;
+
+  // Existing descriptions are kept without --force, and the file is named.
+  fs.delete_file("/out/BRENTALVO_linea.txt");
+  fs.add_file("/out/BRENTALVO_TRN4417-.txt", "mine");
+  const CommandRun again = run(fs, "/set/BRENTALVO_TRN4417.sim");
+  EXPECT_EQ(again.status, 2);
+  EXPECT_NE(again.err.find("BRENTALVO_TRN4417-.txt"), std::string::npos) << again.err;
+  EXPECT_EQ(fs.contents("/out/BRENTALVO_TRN4417-.txt"), "mine");
+  EXPECT_EQ(fs.kind("/out/BRENTALVO_linea.txt"), platform::FileKind::kMissing);
+  const CommandRun forced = run(fs, "/set", true, true);
+  EXPECT_EQ(forced.status, 0);
+  EXPECT_EQ(fs.contents("/out/BRENTALVO_TRN4417-.txt"), train);
+  for (const char* key :
+       {"\"exact\": true", "\"route\"", "\"train\"", "\"line_file\": true", "\"differences\": []"})
+    EXPECT_NE(forced.out.find(key), std::string::npos) << key << "\n" << forced.out;
+}
+
+TEST(DecompileCommand, SetWithoutLineFileRoundTripsWithoutCurves) {
+  platform::MemoryFileSystem fs;
+  plant_builtin(fs, false);
+  const CommandRun r = run(fs, "/set");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("no line file"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("round trip: exact"), std::string::npos) << r.out;
+  EXPECT_EQ(fs.contents("/out/BRENTALVO_linea.txt").find("curva"), std::string::npos);
+}
+
+TEST(DecompileCommand, DamagedSets) {
+  {
+    // A track file cut short is refused as inspect refuses it; nothing written.
+    platform::MemoryFileSystem fs;
+    plant_builtin(fs, true);
+    std::string track = fs.contents("/set/BRENTALVO_TRN4417.dat");
+    track.resize(track.size() - 7);
+    fs.add_file("/set/BRENTALVO_TRN4417.dat", track);
+    const CommandRun r = run(fs, "/set");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(fs.kind("/out"), platform::FileKind::kMissing);
+  }
+  {
+    // A value that no row gives: best effort, exit 1 with where it differs.
+    platform::MemoryFileSystem fs;
+    plant_builtin(fs, true);
+    std::string track = fs.contents("/set/BRENTALVO_TRN4417.dat");
+    track[15 * 2000 + 7] = 9;  // cell 2000 value4
+    fs.add_file("/set/BRENTALVO_TRN4417.dat", track);
+    const CommandRun r = run(fs, "/set");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.find("round trip: exact"), std::string::npos);
+    EXPECT_NE(r.out.find("track file: cell 2000 value4"), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace
