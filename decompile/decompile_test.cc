@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/largest_scenario.h"
 #include "decompile/decompile_command.h"
 #include "decompile/rows.h"
 #include "platform/memory_file_system.h"
@@ -230,6 +233,23 @@ TEST(Decompile, NeverSaysExactForFilesThatDiffer) {
   EXPECT_FALSE(d.exact);
   ASSERT_FALSE(d.differences.empty());
   EXPECT_EQ(d.differences[0], "track file: cell 40 value2: 7 -> 0");
+}
+
+TEST(Decompile, LargestSetComesBackByteForByte) {
+  const std::string route = bench::largest_route_description();
+  const std::string train = bench::largest_train_description();
+  const auto t0 = std::chrono::steady_clock::now();
+  int32_t error = -1;
+  const CompiledBytes set = compiled("GRANDE", "T9", route, train, true, &error);
+  const auto t1 = std::chrono::steady_clock::now();
+  ASSERT_EQ(error, 0);
+  const Decompiled d = decompile_set(set);
+  const auto t2 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(d.exact) << joined(d);
+  // Timings belong to the bench preset; shown here for a glance only.
+  std::printf("compile %.0f ms, decompile and proof %.0f ms\n",
+              std::chrono::duration<double, std::milli>(t1 - t0).count(),
+              std::chrono::duration<double, std::milli>(t2 - t1).count());
 }
 
 TEST(Decompile, KilometreNotesHoldNoMinusSign) {
