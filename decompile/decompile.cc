@@ -532,8 +532,26 @@ Texts build_texts(const Reading& in, const std::map<int64_t, int>& speed_marks,
   for (int64_t c = 0; c <= n; ++c) {
     const TrackCell& cell = tr.cells[static_cast<size_t>(c)];
     if (cell.kind != model::kSignal) continue;
-    const model::SignalCodes k =
+    model::SignalCodes k =
         model::signal_codes_of(cell.value1, cell.value2, cell.value3, cell.value4);
+    // The approach mark two cells before holds (sx x 3 + dx) x 10 + 1 in 8
+    // bits: where the codes' last digit does not give it, the mark says
+    // which sides the row had.
+    if (c >= 2) {
+      const auto mark_of = [](int64_t q) { return static_cast<uint8_t>(q * 10 + 1); };
+      const uint8_t mark = tr.cells[static_cast<size_t>(c - 2)].approach_mark;
+      const int64_t sides = int64_t{k.sx} * 3 + k.dx;
+      if (mark_of(sides) != mark) {
+        for (int64_t q = 0; q < 256; ++q) {
+          if (mark_of(q) != mark || (int64_t{cell.value4} - q) % 10 != 0) continue;
+          if (cell.signal_time != 0 && q / 3 != 2) continue;  // only sx 2 keeps a time
+          k.sx = static_cast<int>(q / 3);
+          k.dx = static_cast<int>(q % 3);
+          k.rapp = static_cast<int>((int64_t{cell.value4} - q) / 10);
+          break;
+        }
+      }
+    }
     int64_t tempo = 0;
     if (cell.signal_time != 0)
       tempo = cell.signal_time <= 100 ? cell.signal_time + 256 : cell.signal_time;

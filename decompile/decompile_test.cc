@@ -10,10 +10,12 @@
 
 #include "bench/largest_scenario.h"
 #include "decompile/decompile_command.h"
+#include "decompile/row_changes.h"
 #include "decompile/rows.h"
 #include "platform/memory_file_system.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
+#include "tools/compile_command.h"
 #include "tools/starter_scenario.h"
 
 namespace decompile {
@@ -176,10 +178,11 @@ TEST(Decompile, SmallSetsComeBackExactWithTheirRows) {
        "",
        "segnale, 2450, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n"
        "segnale, 4000, 2, 5, 1, 0, 1, 1, 2, 3, 4, 50\r\n"
-       "segnale, 8000, 2, 2, 0, 0, 0, 0, 0, 0, 0, 120\r\n",
+       "segnale, 8000, 2, 2, 0, 0, 0, 0, 0, 0, 0, 120\r\n"
+       "segnale, 12000, 3, 2, 0, 0, 0, 2, 0, 0, 0, 0\r\n",
        true,
        {"segnale,2450,1,3,4,0,0,0,0,0,0,0", "segnale,4000,2,5,1,0,1,1,2,3,4,101",
-        "segnale,8000,2,2,0,0,0,0,0,0,0,120"},
+        "segnale,8000,2,2,0,0,0,0,0,0,0,120", "segnale,12000,3,2,0,0,0,2,0,0,0,0"},
        {}},
       {"slowdowns without the finishing pass's marks",
        "",
@@ -222,6 +225,29 @@ TEST(Decompile, SmallSetsComeBackExactWithTheirRows) {
     for (const std::string& row : c.no_rows)
       EXPECT_EQ(all.find(row), std::string::npos) << row << "\n" << all;
   }
+}
+
+TEST(RowChanges, TellsChangesAsRows) {
+  const auto texts = [](const std::string& route_body, const std::string& train_body) {
+    const Decompiled d = decompile_set(
+        compiled("LINEA", "T1", route_with("", route_body), train_with(train_body), true));
+    EXPECT_TRUE(d.exact) << joined(d);
+    return d;
+  };
+  const Decompiled a = texts("pendenza, 1000, 5\r\n",
+                             "stazione, 3000, 24, 600, 0, 1, 1, 0, 0, 0, 4, 1, 1, 30, 7, 49, 30, "
+                             "BETA\r\nsegnale, 8000, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n");
+  const Decompiled b = texts("pendenza, 1000, 8\r\n",
+                             "velocita, 5000, 120\r\n"
+                             "stazione, 3000, 24, 600, 0, 1, 1, 0, 0, 0, 4, 1, 1, 30, 7, 51, 0, "
+                             "BETA\r\nsegnale, 8500, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n");
+  const std::vector<std::string> changes =
+      row_changes(a.route_text, a.train_text, b.route_text, b.train_text);
+  const std::vector<std::string> expected = {
+      "gradient from km 1+000: 5 -> 8", "station BETA: departure 07:49:30 -> 07:51:00",
+      "speed limit from km 5+000 added: 120", "signal at 8000 m moved to 8500 m"};
+  EXPECT_EQ(changes, expected);
+  EXPECT_TRUE(row_changes(a.route_text, a.train_text, a.route_text, a.train_text).empty());
 }
 
 TEST(Decompile, NeverSaysExactForFilesThatDiffer) {
@@ -325,6 +351,19 @@ TEST(DecompileCommand, WritesBothDescriptionsAndSaysExactOnlyAfterComparing) {
   for (const char* key :
        {"\"exact\": true", "\"route\"", "\"train\"", "\"line_file\": true", "\"differences\": []"})
     EXPECT_NE(forced.out.find(key), std::string::npos) << key << "\n" << forced.out;
+}
+
+TEST(DecompileCommand, DecompiledBuiltInPassesCheckWithWarningsAsErrors) {
+  platform::MemoryFileSystem fs;
+  plant_builtin(fs, true);
+  ASSERT_EQ(run(fs, "/set").status, 0);
+  tools::CompileOptions o;
+  o.route = "/out/BRENTALVO_linea.txt";
+  o.train = "/out/BRENTALVO_TRN4417-.txt";
+  o.files = &fs;
+  const tools::CompileReport report = tools::check_descriptions(o);
+  EXPECT_EQ(report.check_status(true), 0);
+  for (const tools::Diagnostic& d : report.diagnostics()) ADD_FAILURE() << d.text();
 }
 
 TEST(DecompileCommand, SetWithoutLineFileRoundTripsWithoutCurves) {
