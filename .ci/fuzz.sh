@@ -20,7 +20,7 @@ seconds="${FUZZ_SECONDS:-50}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-targets=(field_reader_fuzz route_fuzz train_fuzz compile_pass_fuzz compiled_reader_fuzz lsp_fuzz)
+targets=(field_reader_fuzz route_fuzz train_fuzz compile_pass_fuzz compiled_reader_fuzz lsp_fuzz decompile_fuzz)
 failed=()
 for t in "${targets[@]}"; do
   mkdir -p "$work/$t/corpus" "$work/$t/artifacts"

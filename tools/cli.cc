@@ -21,6 +21,7 @@
 #include "platform/sibling_program.h"
 #include "platform/standard_output.h"
 #include "tools/compile/compile_command.h"
+#include "tools/decompile/decompile_command.h"
 #include "tools/lsp/lsp_server.h"
 #include "tools/preview/html_preview.h"
 #include "tools/preview/render.h"
@@ -101,8 +102,9 @@ struct Values {
   std::string dir;           // builtin, new
   std::string path, path_b;  // inspect, render, diff
   std::string route, train, out;
-  std::string svg, html;   // render
-  CompileOptions compile;  // --line-name, --train-code, and --force of compile and watch
+  std::string svg, html;              // render
+  CompileOptions compile;             // --line-name, --train-code, and --force of compile and watch
+  std::string line_name, train_code;  // decompile: empty keeps the set's own
   int port = kDefaultWatchPort;
   bool force = false;  // builtin, new
   bool json = false, no_line_file = false, werror = false, cells = false;
@@ -281,6 +283,37 @@ int run_inspect(const Values& v, const Context& c) {
   return 0;
 }
 
+// ---- decompile
+
+void declare_decompile(CLI::App& command, Values& v) {
+  command.add_option("PATH", v.path, "Folder or compiled file of the set")->required();
+  command.add_option("--out", v.out, "Folder to write the descriptions into")
+      ->required()
+      ->type_name("DIR");
+  command
+      .add_option("--line-name", v.line_name, "Line name of the files written (default: the set's)")
+      ->check(name_rule("line name"))
+      ->type_name("NAME");
+  command
+      .add_option("--train-code", v.train_code,
+                  "Train code of the files written (default: the set's)")
+      ->check(name_rule("train code"))
+      ->type_name("CODE");
+  command.add_flag("--force", v.force, "Replace descriptions already there");
+  command.add_flag("--json", v.json, "Print the outcome as one JSON object");
+}
+
+int run_decompile(const Values& v, const Context& c) {
+  decompile::DecompileOptions options;
+  options.path = v.path;
+  options.out = v.out;
+  options.line_name = v.line_name;
+  options.train_code = v.train_code;
+  options.force = v.force;
+  options.json = v.json;
+  return decompile::run_decompile(options, c.out, c.err);
+}
+
 // ---- render
 
 void declare_render(CLI::App& command, Values& v) {
@@ -435,6 +468,11 @@ constexpr Command kCommands[] = {
      "Show compiled files readably: a folder with one scenario's files, or one file "
      "(which file it is follows from its name).",
      declare_inspect, run_inspect},
+    {"decompile",
+     "Write the two descriptions that a compiled set comes from into a folder, and prove them: "
+     "they are compiled again in memory and must give the set's files byte for byte (exit 0, "
+     "\"round trip: exact\"; 1 lists where they differ).",
+     declare_decompile, run_decompile},
     {"render",
      "Draw the compiled scenario: as one SVG page for print (the plan of the line, and under "
      "it the elevation and speed profiles), or as one HTML page to explore in a browser "

@@ -1,0 +1,32 @@
+// scenario_tool decompile: a compiled set on disk back to its two
+// descriptions, written into a folder and proved by compiling them again.
+//
+// Exit status: 0 when the round trip is exact, 1 when it is not (the
+// differences are listed), 2 for a request that cannot be carried out (no
+// set, a set the tool refuses, descriptions already there without --force,
+// a failure to write).
+#ifndef SCENARIO_TOOLS_DECOMPILE_DECOMPILE_COMMAND_H_
+#define SCENARIO_TOOLS_DECOMPILE_DECOMPILE_COMMAND_H_
+
+#include <ostream>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace decompile {
+
+struct DecompileOptions {
+  std::string path;        // a folder or one compiled file of the set
+  std::string out;         // the folder to write the descriptions into
+  std::string line_name;   // empty: the set's own
+  std::string train_code;  // empty: the set's own
+  bool force = false;      // replace descriptions already in `out`
+  bool json = false;
+  platform::FileSystem* files = &platform::real_file_system();
+};
+
+int run_decompile(const DecompileOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace decompile
+
+#endif  // SCENARIO_TOOLS_DECOMPILE_DECOMPILE_COMMAND_H_
