@@ -175,6 +175,9 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       ->type_name("DIR");
   add_name_options(compile, options);
   compile->add_flag("--no-line-file", no_line_file, "Build no track plan and write no line file");
+  bool no_documents = false;
+  compile->add_flag("--no-documents", no_documents,
+                    "Write no timetable card and no slow-order form beside the compiled files");
   compile->add_flag("--json", compile_json, "Print the outcome as one JSON object");
   compile->add_flag("--force", options.force,
                     "Replace compiled files in DIR that another scenario's names gave");
@@ -353,6 +356,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
       options.train = train;
       options.out = out_dir;
       options.line_file = !no_line_file;
+      options.documents = !no_documents;
       CompileReport report = compile_descriptions(options);
       if (compile_json) {
         out << dump(report.to_json()) << "\n";
@@ -365,6 +369,7 @@ int run_command(int argc, const char* const* argv, std::ostream& out, std::ostre
         return report.exit_status();
       }
       if (report.error_code == 0) out << "compiled with no error\n";
+      for (const std::string& note : report.document_notes) err << "note: " << note << "\n";
       print_files(out, out_dir, report.files);
       out << report.slots.text() << "\n";
       return report.exit_status();
