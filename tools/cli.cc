@@ -107,7 +107,7 @@ struct Values {
   std::string line_name, train_code;  // decompile: empty keeps the set's own
   int port = kDefaultWatchPort;
   bool force = false;  // builtin, new
-  bool json = false, no_line_file = false, werror = false, cells = false;
+  bool json = false, no_line_file = false, no_documents = false, werror = false, cells = false;
 };
 
 // Where a command runs: its streams, the whole command line, and what
@@ -214,13 +214,17 @@ void declare_compile(CLI::App& command, Values& v) {
   add_out_option(command, v);
   add_name_options(&command, v.compile);
   command.add_flag("--no-line-file", v.no_line_file, "Build no track plan and write no line file");
+  command.add_flag("--no-documents", v.no_documents,
+                   "Write no timetable card and no slow-order form beside the compiled files");
   command.add_flag("--json", v.json, "Print the outcome as one JSON object");
   command.add_flag("--force", v.compile.force,
                    "Replace compiled files in DIR that another scenario's names gave");
 }
 
 int run_compile(const Values& v, const Context& c) {
-  CompileReport report = compile_descriptions(compile_options(v));
+  CompileOptions options = compile_options(v);
+  options.documents = !v.no_documents;
+  CompileReport report = compile_descriptions(options);
   if (v.json) {
     c.out << dump(report.to_json()) << "\n";
     return report.exit_status();
@@ -232,6 +236,7 @@ int run_compile(const Values& v, const Context& c) {
     return report.exit_status();
   }
   if (report.error_code == 0) c.out << "compiled with no error\n";
+  for (const std::string& note : report.document_notes) c.err << "note: " << note << "\n";
   print_files(c.out, v.out, report.files);
   c.out << report.slots.text() << "\n";
   return report.exit_status();

@@ -49,6 +49,15 @@
 
 namespace train {
 
+StationArea station_area(int32_t position, int kind, int32_t length, bool widened) {
+  const int64_t pos = position;
+  if (kind == 5 || kind == 6) return {pos - length, pos + 150};
+  if (kind == 7 || kind == 8) return {pos - length, pos + length};
+  const auto start = static_cast<int64_t>(platform::round_half_even(pos - length / 2.0));
+  const auto end = static_cast<int64_t>(platform::round_half_even(pos + length / 2.0));
+  return {start, end + (widened ? 50 : 0)};
+}
+
 namespace {
 
 // Station kinds from this one on have a record but no cells on the track.
@@ -321,19 +330,10 @@ class TrainReading {
 
     // The station area, from the kind.
     const int kind = station.item_kind;
-    if (kind == 5 || kind == 6) {
-      station.area_start = platform::to_int32(int64_t{pos} - length);
-      station.area_end = platform::to_int32(int64_t{pos} + 150);
-      station.item_byte3 = 0;
-    } else if (kind == 7 || kind == 8) {
-      station.area_start = platform::to_int32(int64_t{pos} - length);
-      station.area_end = platform::to_int32(int64_t{pos} + length);
-      station.item_byte3 = 0;
-    } else {
-      station.area_start = platform::round_to_int32(pos - length / 2.0);
-      const int64_t end = platform::round_to_int32(pos + length / 2.0);
-      station.area_end = platform::to_int32(end + (station.item_byte3 != 0 ? 50 : 0));
-    }
+    const StationArea area = station_area(pos, kind, length, station.item_byte3 != 0);
+    station.area_start = platform::to_int32(area.start);
+    station.area_end = platform::to_int32(area.end);
+    if (kind >= 5 && kind <= 8) station.item_byte3 = 0;
     if (length < 600) station.item_byte4 = 0;
     if (k == 1) {
       station.item_byte3 = 0;

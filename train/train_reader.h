@@ -23,6 +23,15 @@
 
 namespace train {
 
+// The area of a station row: from its position, kind and length; `widened`
+// (the row's sixth field set, for kinds other than 5 to 8) adds 50 m to its
+// end. Exact in 64 bits; the reader refuses an area beyond 32 bits.
+struct StationArea {
+  int64_t start;
+  int64_t end;
+};
+StationArea station_area(int32_t position, int kind, int32_t length, bool widened);
+
 void read_train_description(model::Scenario& s, int32_t sign_slot);
 
 }  // namespace train

@@ -7,6 +7,8 @@
 #include "app/compile_pass.h"
 #include "compiled/compiled_set.h"
 #include "compiled/text.h"
+#include "documents/document_files.h"
+#include "documents/train_documents.h"
 #include "finish/errore.h"
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
@@ -15,6 +17,7 @@
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "sources/builtin_texts.h"
+#include "sources/line_writer.h"
 #include "tools/compile/description_overlay.h"
 
 namespace tools {
@@ -200,6 +203,32 @@ void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSy
                   ": nothing was written (use --force to replace it, or another --out folder)");
 }
 
+// The timetable card and the slow-order form of the compiled train, beside
+// the compiled files.
+void write_driver_documents(platform::FileSystem& files, const model::Scenario& s,
+                            const std::string& train, CompileReport& report) {
+  try {
+    const documents::Documents d =
+        documents::make_documents(documents::read_train_rows(train), s.line_name, s.train_code);
+    const std::vector<documents::DocumentFile> docs = {
+        {sources::timetable_card_name(s), d.timetable_card,
+         sources::line_array_bytes(sources::timetable_card_text())},
+        {sources::slow_order_form_name(s), d.slow_order_form,
+         sources::line_array_bytes(sources::slow_order_form_text())}};
+    const documents::WriteResult r =
+        documents::write_documents(files, s.app_path, s.line_name, s.train_code, docs);
+    for (const std::string& name : r.written) {
+      report.files.emplace_back(name, files.file_size(platform::join_path(s.app_path, name)));
+    }
+    for (const std::string& name : r.kept) {
+      report.document_notes.push_back(
+          name + " was edited by hand: kept, not replaced (delete it to have it generated again)");
+    }
+  } catch (const platform::RuntimeFailure& f) {
+    report.document_notes.push_back("the driver's documents were not written: " + f.detail());
+  }
+}
+
 }  // namespace
 
 std::vector<WrittenFile> write_into_folder(const fs::path& dir,
@@ -336,19 +365,22 @@ nlohmann::ordered_json CompileReport::to_json() const {
                                 {"column", or_null(w.column)},
                                 {"message", w.message}});
   }
-  return json{{"error_code", error_code},
-              {"error_position", error_position},
-              {"outcome", outcome_name(outcome)},
-              {"identity_error", identity_error ? json(*identity_error) : json(nullptr)},
-              {"file", error && error->file ? json(*error->file) : json(nullptr)},
-              {"line", error ? or_null(error->line) : json(nullptr)},
-              {"message", message()},
-              {"files", names},
-              {"error", error_json},
-              {"warnings", warning_list},
-              {"warning_count", warning_count},
-              {"slots",
-               json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
+  json result =
+      json{{"error_code", error_code},
+           {"error_position", error_position},
+           {"outcome", outcome_name(outcome)},
+           {"identity_error", identity_error ? json(*identity_error) : json(nullptr)},
+           {"file", error && error->file ? json(*error->file) : json(nullptr)},
+           {"line", error ? or_null(error->line) : json(nullptr)},
+           {"message", message()},
+           {"files", names},
+           {"error", error_json},
+           {"warnings", warning_list},
+           {"warning_count", warning_count},
+           {"slots",
+            json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
+  if (!document_notes.empty()) result["document_notes"] = document_notes;
+  return result;
 }
 
 CompileReport compile_descriptions(const CompileOptions& o) {
@@ -387,6 +419,8 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   for (const std::string& name : compiled_names(o, s)) {
     report.files.emplace_back(name, files.file_size(platform::join_path(out, name)));
   }
+  if (o.documents && in.train && report.error_code == 0)
+    write_driver_documents(files, s, *in.train, report);
   return report;
 }
 

@@ -64,6 +64,9 @@ struct CompileOptions {
   std::string line_name = kDefaultLineName;
   std::string train_code = kDefaultTrainCode;
   bool line_file = true;  // false: no track plan and no line file
+  // Write the timetable card and the slow-order form generated from the
+  // train description beside the compiled files (documents/document_files.h).
+  bool documents = true;
   // Replace a station file stamped with another scenario's names.
   bool force = false;
   std::chrono::milliseconds folder_wait = kFolderWait;
@@ -88,7 +91,9 @@ struct CompileReport {
   Slots slots;
   DescriptionSources sources;      // the author's descriptions, for file order
   std::vector<WrittenFile> files;  // compiled files moved into the output folder
-  bool in_memory = false;          // check: the pass wrote nothing anywhere
+  // Why a driver's document was not written (one edited by hand is kept).
+  std::vector<std::string> document_notes;
+  bool in_memory = false;  // check: the pass wrote nothing anywhere
 
   // An identity error or a run-time failure ended the pass: nothing written.
   bool stopped() const;

@@ -57,6 +57,7 @@ CompileOptions options_on(platform::FileSystem& files, const std::string& route 
   o.train = "/work/t.txt";
   o.out = kOut;
   o.files = &files;
+  o.documents = false;  // the compiled files alone: the documents have a test of their own
   return o;
 }
 
@@ -161,6 +162,36 @@ TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
       }
     }
   }
+}
+
+TEST(CompileSafetyTest, DriverDocumentsAreWrittenAndHandEditsKept) {
+  platform::MemoryFileSystem memory;
+  memory.add_file("/work/r.txt", kRoute);
+  memory.add_file("/work/t.txt", kTrain);
+  CompileOptions o = options_on(memory);
+  o.documents = true;
+  const std::string card = path_in(kOut, "BRENTALVO_TRN4417_scheda_treno.txt");
+  const std::string form = path_in(kOut, "BRENTALVO_TRN4417_rallentamenti.txt");
+  CompileReport report = compile_descriptions(o);
+  ASSERT_EQ(report.exit_status(), 0) << report.message();
+  EXPECT_EQ(report.files.size(), kCompiled.size() + 2);
+  EXPECT_EQ(memory.contents(form), sources::line_array_bytes(sources::slow_order_form_text()));
+  EXPECT_NE(memory.contents(card).find("|ZARNETTO                    |          07.29 |"),
+            std::string::npos);
+
+  // An edited form is kept, with a note; the card is written again.
+  platform::replace_file(memory, form, "my own form\r\n");
+  report = compile_descriptions(o);
+  EXPECT_EQ(memory.contents(form), "my own form\r\n");
+  ASSERT_EQ(report.document_notes.size(), 1u);
+  EXPECT_NE(report.document_notes[0].find("edited by hand"), std::string::npos);
+  EXPECT_EQ(report.to_json()["document_notes"].size(), 1u);
+
+  // --no-documents writes none.
+  memory.delete_file(card);
+  o.documents = false;
+  EXPECT_EQ(compile_descriptions(o).files.size(), kCompiled.size());
+  EXPECT_EQ(memory.kind(card), platform::FileKind::kMissing);
 }
 
 TEST(CompileSafetyTest, AFolderHeldByAnotherRunIsWaitedForThenRefused) {
