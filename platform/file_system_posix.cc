@@ -269,10 +269,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   void sync_folder(const std::string& folder) override {
+    // A failure here is reported: the renames are done, but nothing says
+    // they would survive a crash.
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;  // the renames are done; durability is best effort here
-    ::fsync(fd);
+    if (fd < 0) fail_with_errno(errno, folder);
+    int result = ::fsync(fd);
+    int err = errno;
     ::close(fd);
+    // Some file systems cannot sync a folder; their entries need no sync.
+    if (result != 0 && err != EINVAL && err != EROFS) fail_with_errno(err, folder);
   }
 
   void create_folders(const std::string& folder) override {
