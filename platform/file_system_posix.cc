@@ -20,15 +20,14 @@
 #include <string>
 #include <thread>
 
+#include "platform/errno_failure.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
 
-namespace {
-
-[[noreturn]] void fail_with_errno(int err, const std::string& path) {
+int failure_number_of_errno(int err) {
   int number = kPathFileAccess;
   switch (err) {
     case ENOENT:
@@ -57,6 +56,13 @@ namespace {
     default:
       break;
   }
+  return number;
+}
+
+namespace {
+
+[[noreturn]] void fail_with_errno(int err, const std::string& path) {
+  const int number = failure_number_of_errno(err);
   const char* reason = err == ELOOP ? "is a symbolic link" : std::strerror(err);
   throw RuntimeFailure(number, path + " (" + reason + ")");
 }

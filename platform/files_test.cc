@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -14,6 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#ifndef _WIN32
+#include "platform/errno_failure.h"
+#endif
 #include "platform/fault_injecting_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
@@ -348,11 +353,24 @@ TEST(PowerLossTest, AReplacementIsDurableOnceCommittedAndATransientOneIsNot) {
 
 // Windows has no folder sync step: there it is a no-op.
 #ifndef _WIN32
-TEST(PowerLossTest, AFolderSyncThatFailsIsReported) {
+TEST(SystemErrorTest, AFolderSyncThatFailsIsReported) {
   ScopedTempDir temp("files_test_folder_sync");
   const std::string missing = join_path(temp.path().string(), "missing");
   EXPECT_EQ(failure_of([&] { real_file_system().sync_folder(missing); }), kFileNotFound);
   EXPECT_EQ(failure_of([&] { real_file_system().sync_folder(temp.path().string()); }), 0);
+}
+
+TEST(SystemErrorTest, EachHasItsFailureNumber) {
+  const std::pair<int, int> cases[] = {
+      {ENOSPC, kDiskFull},        {EDQUOT, kDiskFull},        {EFBIG, kDiskFull},
+      {ENOENT, kFileNotFound},    {ENOTDIR, kFileNotFound},   {EACCES, kPermissionDenied},
+      {EPERM, kPermissionDenied}, {EROFS, kPermissionDenied}, {ENAMETOOLONG, kBadFileName},
+      {EIO, kDeviceIO},           {ENOMEM, kOutOfMemory},     {ELOOP, kPathFileAccess},
+      {EEXIST, kPathFileAccess},
+  };
+  for (auto [err, number] : cases) {
+    EXPECT_EQ(failure_number_of_errno(err), number) << std::strerror(err);
+  }
 }
 #endif
 
