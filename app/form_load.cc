@@ -34,9 +34,11 @@ void Form_Load(model::Scenario& s) {
 
   sources::dati_linea(s);
   sources::dati_treno(s);
-  sources::dati_note(s);
-  sources::dati_rallentamenti(s);
-  sources::dati_scheda(s);
+  platform::FileReplacement documents(*s.files);
+  sources::dati_note(s, documents);
+  sources::dati_rallentamenti(s, documents);
+  sources::dati_scheda(s, documents);
+  documents.commit();
   memorizza_percorso(s, 1);
 }
 

@@ -23,10 +23,12 @@ int main(int argc, char** argv) {
     platform::Window form("Attendere");
     form.show_and_paint();
     platform::FileSystem& fs = *s.files;
-    platform::replace_file(fs, platform::join_path(s.app_path, model::route_description_name(s)),
-                           platform::read_description_file(fs, route));
-    platform::replace_file(fs, platform::join_path(s.app_path, model::train_description_name(s)),
-                           platform::read_description_file(fs, train));
+    platform::replace_transient_file(
+        fs, platform::join_path(s.app_path, model::route_description_name(s)),
+        platform::read_description_file(fs, route));
+    platform::replace_transient_file(
+        fs, platform::join_path(s.app_path, model::train_description_name(s)),
+        platform::read_description_file(fs, train));
     app::memorizza_percorso(s, 1);
   });
 }

@@ -12,11 +12,15 @@
 // The steps, done in the order given; a NAME is taken inside FOLDER unless
 // it starts with "/":
 //
-//   write:NAME:BYTES            NAME replaced on its own, as the compiler
-//                               writes each built-in text
+//   write:NAME:BYTES            NAME replaced on its own, durably
+//   transient:NAME:BYTES        NAME replaced on its own, neither synced nor
+//                               its folder synced, as the compiler writes a
+//                               description it reads back and deletes
 //   set:NAME:BYTES,NAME:BYTES…  the files replaced as one set, all written
-//                               before the first rename, as the three
-//                               compiled files are
+//                               before the first rename, one sync of the
+//                               folder after the renames: the least a
+//                               durable replacement of the documents and
+//                               the compiled files can do
 //   read:NAME                   NAME read whole, as a description is
 //   delete:NAME                 NAME deleted, as a description once read
 //
@@ -84,7 +88,7 @@ bool parse_file_size(const std::string& folder, std::string_view text, FileSize*
   return true;
 }
 
-enum class Verb { kWrite, kSet, kRead, kDelete };
+enum class Verb { kWrite, kTransient, kSet, kRead, kDelete };
 
 struct Step {
   Verb verb = Verb::kWrite;
@@ -97,8 +101,8 @@ bool parse_step(const std::string& folder, std::string_view text, Step* step) {
   if (colon == std::string_view::npos) return false;
   const std::string_view verb = text.substr(0, colon);
   const std::string_view rest = text.substr(colon + 1);
-  if (verb == "write" || verb == "set") {
-    step->verb = verb == "write" ? Verb::kWrite : Verb::kSet;
+  if (verb == "write" || verb == "transient" || verb == "set") {
+    step->verb = verb == "write" ? Verb::kWrite : verb == "set" ? Verb::kSet : Verb::kTransient;
     for (size_t start = 0; start <= rest.size();) {
       size_t comma = step->verb == Verb::kSet ? rest.find(',', start) : std::string_view::npos;
       if (comma == std::string_view::npos) comma = rest.size();
@@ -123,6 +127,11 @@ void run_step(platform::FileSystem& fs, const Step& step) {
     case Verb::kWrite:
       platform::replace_file_by_parts(fs, step.files[0].path, filler_parts(step.files[0].bytes));
       break;
+    case Verb::kTransient:
+      // A description is far smaller than a part: written in one.
+      platform::replace_transient_file(
+          fs, step.files[0].path, std::string(static_cast<size_t>(step.files[0].bytes), '\x55'));
+      break;
     case Verb::kSet: {
       platform::FileReplacement replacement(fs);
       for (const FileSize& file : step.files) {
@@ -146,7 +155,8 @@ int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: scenario_floor FOLDER STEP...\n"
-                 "  write:NAME:BYTES  set:NAME:BYTES,NAME:BYTES...  read:NAME  delete:NAME\n");
+                 "  write:NAME:BYTES  transient:NAME:BYTES  set:NAME:BYTES,NAME:BYTES...\n"
+                 "  read:NAME  delete:NAME\n");
     return 2;
   }
   const std::string folder = argv[1];

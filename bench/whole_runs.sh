@@ -53,10 +53,12 @@ documents=("${line}_${train}_note.txt" "${line}_${train}_rallentamenti.txt"
 
 size_of() { stat -c %s "$1"; }
 
-# set:NAME:BYTES,... for the compiled files found in folder $1.
+# set:NAME:BYTES,... for the compiled files found in folder $1, and for the
+# documents too when $2 is "documents".
 compiled_set() {
-  local parts=() name
-  for name in "${compiled[@]}"; do parts+=("$name:$(size_of "$1/$name")"); done
+  local parts=() name names=("${compiled[@]}")
+  [[ ${2:-} == documents ]] && names=("${documents[@]}" "${compiled[@]}")
+  for name in "${names[@]}"; do parts+=("$name:$(size_of "$1/$name")"); done
   local IFS=,
   echo "set:${parts[*]}"
 }
@@ -150,12 +152,14 @@ cp "$bin/scenario_compiler" "$product_dir/"
 # The five texts as the compiler writes them, for their sizes.
 "$bin/scenario_tool" builtin "$texts_dir" >/dev/null
 "$bin/scenario_run_timer" --in "$product_dir" "$product_dir/scenario_compiler" >/dev/null
+# The floor: the two descriptions written, read back and deleted, never
+# synced; the six files kept replaced durably as one set, one folder sync.
 floor_steps=()
-for name in "$route_text" "$train_text" "${documents[@]}"; do
-  floor_steps+=("write:$name:$(size_of "$texts_dir/$name")")
+for name in "$route_text" "$train_text"; do
+  floor_steps+=("transient:$name:$(size_of "$texts_dir/$name")")
 done
 floor_steps+=("read:$route_text" "delete:$route_text" "read:$train_text" "delete:$train_text")
-floor_steps+=("$(compiled_set "$product_dir")")
+floor_steps+=("$(compiled_set "$product_dir" documents)")
 
 paired builtin -- "$bin/scenario_run_timer" --in "$product_dir" "$product_dir/scenario_compiler" \
   -- "$bin/scenario_run_timer" "$bin/scenario_floor" "$floor_dir" "${floor_steps[@]}"
@@ -207,10 +211,10 @@ times_line() { awk -v k="$1" -v b="$2" 'BEGIN { printf "%.2f", k * 1024 / b }'; 
 largest_memory=$(times_line "$largest_peak" "$largest_line")
 echo
 echo "Goals (whole processes, this run):"
-printf '  built-in run / its floor      %5s   goal <= 1.5   %s\n' "$builtin_ratio" \
-  "$(verdict "$builtin_ratio" 1.5)"
-printf '  largest compile / its floor   %5s   goal <= 1.5   %s\n' "$largest_ratio" \
-  "$(verdict "$largest_ratio" 1.5)"
+printf '  built-in run / its floor      %5s   goal <= 1.25  %s\n' "$builtin_ratio" \
+  "$(verdict "$builtin_ratio" 1.25)"
+printf '  largest compile / its floor   %5s   goal <= 1.25  %s\n' "$largest_ratio" \
+  "$(verdict "$largest_ratio" 1.25)"
 printf '  peak memory of the largest compile %s, %s x its %s line file   goal < 2   %s\n' \
   "$(mib "$largest_peak")" "$largest_memory" "$(mib $((largest_line / 1024)))" \
   "$(awk -v r="$largest_memory" 'BEGIN { print (r < 2) ? "met" : "MISSED" }')"

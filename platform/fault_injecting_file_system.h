@@ -6,17 +6,26 @@
 // After a stop nothing more reaches the wrapped file system: every further
 // operation, the clean-up of destructors included, throws SimulatedKill and
 // changes nothing. What the wrapped file system then holds is what a killed
-// run would have left on the disk. Used by the tests of every failure path
-// (see tools/compile/compile_safety_test.cc).
+// run would have left on the disk.
+//
+// lose_power() goes one step further and leaves in the wrapped file system
+// what a power cut would: the bytes of a file that were never synced are
+// gone, and a create, rename or delete is undone unless its folder was
+// synced after it. Files that were there before the wrapper saw them count
+// as durable. Used by the tests of every failure path
+// (tools/compile/compile_safety_test.cc, platform/files_test.cc).
 #ifndef SCENARIO_PLATFORM_FAULT_INJECTING_FILE_SYSTEM_H_
 #define SCENARIO_PLATFORM_FAULT_INJECTING_FILE_SYSTEM_H_
 
 #include <array>
-#include <atomic>
 #include <exception>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "platform/file_system.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
@@ -27,20 +36,26 @@ class SimulatedKill : public std::exception {
   const char* what() const noexcept override { return "simulated kill"; }
 };
 
-class FaultInjectingFileSystem : public FileSystem {
+class FaultInjectingFileSystem : public ForwardingFileSystem {
  public:
   enum class Operation { kOpen, kRead, kWrite, kSync, kClose, kRename, kDelete };
   static constexpr int kOperations = 7;
   enum class Fault { kFail, kStop };
 
-  explicit FaultInjectingFileSystem(FileSystem& base) : base_(base) {}
+  explicit FaultInjectingFileSystem(FileSystem& base) : ForwardingFileSystem(base) {}
 
   // Makes the `nth` (from 1) operation of this kind, counted from now, go
   // wrong; a failure carries `number` and the reason "injected fault".
   void inject(Operation op, int nth, Fault fault, int number = kDeviceIO);
-  // How many operations of this kind have been made.
+  // How many operations of this kind have been made. A file's sync and a
+  // folder's sync are both kSync; folder_syncs() counts the second alone.
   int count(Operation op) const { return counts_[static_cast<int>(op)]; }
+  int folder_syncs() const { return folder_syncs_; }
   bool stopped() const { return stopped_; }
+
+  // Cuts the power: stops the run as a kill would, then rewrites the wrapped
+  // file system to what the storage would hold after a restart.
+  void lose_power();
 
   FileKind kind(const std::string& path) override;
   uint64_t file_size(const std::string& path) override;
@@ -57,17 +72,39 @@ class FaultInjectingFileSystem : public FileSystem {
 
  private:
   class File;
+  // A file's content as written, and how much of it is on the storage.
+  struct Content {
+    std::string bytes;
+    size_t synced = 0;
+  };
+  using ContentRef = std::shared_ptr<Content>;
+  // A change to a folder's entries, undone at a power cut unless the folder
+  // was synced after it: `name` held `before` (null: nothing) and `from`,
+  // when not empty, held what `name` holds now.
+  struct Change {
+    std::string folder;
+    std::string name;
+    ContentRef before;
+    std::string from;
+  };
+
   // Counts the operation and goes wrong when it is the chosen one.
   void step(Operation op, const std::string& path);
   void alive() const;
+  // What `path` holds now, as tracked; an untracked regular file is read
+  // from the wrapped file system and taken as durable.
+  ContentRef content_of(const std::string& path);
 
-  FileSystem& base_;
   std::array<int, kOperations> counts_{};
+  int folder_syncs_ = 0;
   Operation fault_op_ = Operation::kOpen;
   int fault_at_ = 0;  // 0: no fault chosen
   Fault fault_ = Fault::kFail;
   int fault_number_ = kDeviceIO;
   bool stopped_ = false;
+
+  std::map<std::string, ContentRef> names_;  // tracked names; null: missing
+  std::vector<Change> unsynced_changes_;
 };
 
 }  // namespace platform

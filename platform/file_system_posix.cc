@@ -20,15 +20,14 @@
 #include <string>
 #include <thread>
 
+#include "platform/errno_failure.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
 
-namespace {
-
-[[noreturn]] void fail_with_errno(int err, const std::string& path) {
+int failure_number_of_errno(int err) {
   int number = kPathFileAccess;
   switch (err) {
     case ENOENT:
@@ -57,6 +56,13 @@ namespace {
     default:
       break;
   }
+  return number;
+}
+
+namespace {
+
+[[noreturn]] void fail_with_errno(int err, const std::string& path) {
+  const int number = failure_number_of_errno(err);
   const char* reason = err == ELOOP ? "is a symbolic link" : std::strerror(err);
   throw RuntimeFailure(number, path + " (" + reason + ")");
 }
@@ -269,10 +275,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   void sync_folder(const std::string& folder) override {
+    // A failure here is reported: the renames are done, but nothing says
+    // they would survive a crash.
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;  // the renames are done; durability is best effort here
-    ::fsync(fd);
+    if (fd < 0) fail_with_errno(errno, folder);
+    int result = ::fsync(fd);
+    int err = errno;
     ::close(fd);
+    // Some file systems cannot sync a folder; their entries need no sync.
+    if (result != 0 && err != EINVAL && err != EROFS) fail_with_errno(err, folder);
   }
 
   void create_folders(const std::string& folder) override {

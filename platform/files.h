@@ -73,13 +73,21 @@ class FileReplacement {
   // comes, so a large file never has to be held whole in memory.
   void stage(const std::string& path, const PartWriter& write_parts);
   void stage(const std::string& path, std::string_view bytes);
+  // A file this same run reads back and deletes: replaced the same way, so
+  // that nothing ever reads it part-written, but neither flushed to the
+  // storage nor a reason to sync its folder. After a crash it may be short
+  // or missing; the next run writes it again.
+  void stage_transient(const std::string& path, std::string_view bytes);
+  // Renames, then syncs each folder that received a durable file once.
   void commit();
 
  private:
   struct Staged {
     std::string path;
     std::string temporary;
+    bool durable = true;
   };
+  void stage(const std::string& path, const PartWriter& write_parts, bool durable);
   FileSystem& fs_;
   std::vector<Staged> staged_;
 };
@@ -87,6 +95,8 @@ class FileReplacement {
 // One file replaced on its own.
 void replace_file(FileSystem& fs, const std::string& path, std::string_view bytes);
 void replace_file_by_parts(FileSystem& fs, const std::string& path, const PartWriter& write_parts);
+// One file replaced on its own that this run deletes (see stage_transient).
+void replace_transient_file(FileSystem& fs, const std::string& path, std::string_view bytes);
 
 // Whether `name` is the temporary of a replacement of `target` (both without
 // folder), as a killed run can leave behind.

@@ -1,5 +1,6 @@
 // The file steps that are the same on every platform, built on the file
 // system seam.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -97,6 +98,10 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::stage(const std::string& path, const PartWriter& write_parts) {
+  stage(path, write_parts, true);
+}
+
+void FileReplacement::stage(const std::string& path, const PartWriter& write_parts, bool durable) {
   FileKind kind = fs_.kind(path);
   if (kind != FileKind::kMissing && kind != FileKind::kRegular) {
     throw not_regular_failure(path, kind);
@@ -104,12 +109,17 @@ void FileReplacement::stage(const std::string& path, const PartWriter& write_par
   const std::string temporary = join_path(folder_of(path), partial_name(name_of(path)));
   std::unique_ptr<WritableFile> file = fs_.create_new(temporary);
   // From here on the temporary is ours to delete, whatever happens.
-  staged_.push_back({path, temporary});
+  staged_.push_back({path, temporary, durable});
   write_parts([&file](std::string_view part) {
     if (!part.empty()) file->append(part);
   });
-  file->sync();
+  if (durable) file->sync();
   file->close();
+}
+
+void FileReplacement::stage_transient(const std::string& path, std::string_view bytes) {
+  stage(
+      path, [bytes](const PartSink& sink) { sink(bytes); }, false);
 }
 
 void FileReplacement::stage(const std::string& path, std::string_view bytes) {
@@ -123,7 +133,9 @@ void FileReplacement::commit() {
     fs_.rename_file(s.temporary, s.path);
     staged_.erase(staged_.begin());
     std::string folder = folder_of(s.path);
-    if (folders.empty() || folders.back() != folder) folders.push_back(folder);
+    if (s.durable && std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
   }
   for (const std::string& folder : folders) fs_.sync_folder(folder);
 }
@@ -137,6 +149,12 @@ void replace_file(FileSystem& fs, const std::string& path, std::string_view byte
 void replace_file_by_parts(FileSystem& fs, const std::string& path, const PartWriter& write_parts) {
   FileReplacement replacement(fs);
   replacement.stage(path, write_parts);
+  replacement.commit();
+}
+
+void replace_transient_file(FileSystem& fs, const std::string& path, std::string_view bytes) {
+  FileReplacement replacement(fs);
+  replacement.stage_transient(path, bytes);
   replacement.commit();
 }
 

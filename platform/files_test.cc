@@ -6,12 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#ifndef _WIN32
+#include "platform/errno_failure.h"
+#endif
+#include "platform/fault_injecting_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "platform/scoped_temp_dir.h"
@@ -228,6 +236,143 @@ INSTANTIATE_TEST_SUITE_P(BothFileSystems, FilesTest, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& info) {
                            return info.param ? "Memory" : "Real";
                          });
+
+// What a power cut leaves: bytes never synced are gone, and a create, rename
+// or delete is undone unless its folder was synced after it.
+TEST(PowerLossTest, OnlySyncedBytesInSyncedFoldersSurvive) {
+  using Files = std::map<std::string, std::string>;
+  struct Case {
+    const char* what;
+    std::function<void(FileSystem&)> run;
+    Files after;
+  };
+  auto write = [](FileSystem& fs, const std::string& path, std::string_view bytes, bool sync) {
+    std::unique_ptr<WritableFile> file = fs.create_new(path);
+    file->append(bytes);
+    if (sync) file->sync();
+    file->close();
+  };
+  const Case cases[] = {
+      {"created, synced, folder synced",
+       [&](FileSystem& fs) {
+         write(fs, "/d/new", "new", true);
+         fs.sync_folder("/d");
+       },
+       {{"/d/new", "new"}, {"/d/old", "old"}}},
+      {"created, not synced, folder synced",
+       [&](FileSystem& fs) {
+         write(fs, "/d/new", "new", false);
+         fs.sync_folder("/d");
+       },
+       {{"/d/new", ""}, {"/d/old", "old"}}},
+      {"created and synced, folder not synced",
+       [&](FileSystem& fs) { write(fs, "/d/new", "new", true); },
+       {{"/d/old", "old"}}},
+      {"renamed over, folder not synced",
+       [&](FileSystem& fs) {
+         write(fs, "/d/tmp", "new", true);
+         fs.rename_file("/d/tmp", "/d/old");
+       },
+       {{"/d/old", "old"}}},
+      {"renamed over, another folder synced",
+       [&](FileSystem& fs) {
+         write(fs, "/d/tmp", "new", true);
+         fs.rename_file("/d/tmp", "/d/old");
+         fs.sync_folder("/e");
+       },
+       {{"/d/old", "old"}}},
+      {"renamed over, folder synced",
+       [&](FileSystem& fs) {
+         write(fs, "/d/tmp", "new", true);
+         fs.rename_file("/d/tmp", "/d/old");
+         fs.sync_folder("/d");
+       },
+       {{"/d/old", "new"}}},
+      {"renamed over unsynced, folder synced",
+       [&](FileSystem& fs) {
+         write(fs, "/d/tmp", "new", false);
+         fs.rename_file("/d/tmp", "/d/old");
+         fs.sync_folder("/d");
+       },
+       {{"/d/old", ""}}},
+      {"deleted, folder not synced",
+       [&](FileSystem& fs) { fs.delete_file("/d/old"); },
+       {{"/d/old", "old"}}},
+      {"deleted, folder synced",
+       [&](FileSystem& fs) {
+         fs.delete_file("/d/old");
+         fs.sync_folder("/d");
+       },
+       {}},
+      {"synced, then appended",
+       [&](FileSystem& fs) {
+         std::unique_ptr<WritableFile> file = fs.create_new("/d/new");
+         file->append("kept");
+         file->sync();
+         file->append(" lost");
+         fs.sync_folder("/d");
+       },
+       {{"/d/new", "kept"}, {"/d/old", "old"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFileSystem memory;
+    memory.add_file("/d/old", "old");
+    memory.add_folder("/e");
+    FaultInjectingFileSystem faulty(memory);
+    c.run(faulty);
+    faulty.lose_power();
+    EXPECT_EQ(memory.files(), c.after);
+    EXPECT_THROW(faulty.kind("/d/old"), SimulatedKill);
+  }
+}
+
+TEST(PowerLossTest, AReplacementIsDurableOnceCommittedAndATransientOneIsNot) {
+  using Operation = FaultInjectingFileSystem::Operation;
+  MemoryFileSystem memory;
+  memory.add_file("/d/kept", "old kept");
+  FaultInjectingFileSystem faulty(memory);
+  {
+    FileReplacement set(faulty);
+    set.stage("/d/kept", "new kept");
+    set.stage("/d/other", "other");
+    set.stage_transient("/d/read-back", "read back");
+    set.commit();
+  }
+  // Two files synced, and their folder once for all three renames.
+  EXPECT_EQ(faulty.count(Operation::kSync) - faulty.folder_syncs(), 2);
+  EXPECT_EQ(faulty.folder_syncs(), 1);
+  // A transient file alone is never synced, nor is its folder.
+  replace_transient_file(faulty, "/d/alone", "alone");
+  EXPECT_EQ(faulty.count(Operation::kSync), 3);
+  faulty.lose_power();
+  EXPECT_EQ(memory.files(),
+            (std::map<std::string, std::string>{
+                {"/d/kept", "new kept"}, {"/d/other", "other"}, {"/d/read-back", ""}}));
+}
+
+// Windows has no folder sync step: there it is a no-op.
+#ifndef _WIN32
+TEST(SystemErrorTest, AFolderSyncThatFailsIsReported) {
+  ScopedTempDir temp("files_test_folder_sync");
+  const std::string missing = join_path(temp.path().string(), "missing");
+  EXPECT_EQ(failure_of([&] { real_file_system().sync_folder(missing); }), kFileNotFound);
+  EXPECT_EQ(failure_of([&] { real_file_system().sync_folder(temp.path().string()); }), 0);
+}
+
+TEST(SystemErrorTest, EachHasItsFailureNumber) {
+  const std::pair<int, int> cases[] = {
+      {ENOSPC, kDiskFull},        {EDQUOT, kDiskFull},        {EFBIG, kDiskFull},
+      {ENOENT, kFileNotFound},    {ENOTDIR, kFileNotFound},   {EACCES, kPermissionDenied},
+      {EPERM, kPermissionDenied}, {EROFS, kPermissionDenied}, {ENAMETOOLONG, kBadFileName},
+      {EIO, kDeviceIO},           {ENOMEM, kOutOfMemory},     {ELOOP, kPathFileAccess},
+      {EEXIST, kPathFileAccess},
+  };
+  for (auto [err, number] : cases) {
+    EXPECT_EQ(failure_number_of_errno(err), number) << std::strerror(err);
+  }
+}
+#endif
 
 TEST(PathsTest, JoinAndFolderUseThePlatformSeparator) {
 #ifdef _WIN32

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "model/scenario.h"
+#include "platform/files.h"
 
 namespace sources {
 
@@ -34,11 +35,20 @@ std::string notes_name(const model::Scenario& s);
 std::string slow_order_form_name(const model::Scenario& s);
 std::string timetable_card_name(const model::Scenario& s);
 
+// The two descriptions are read back and deleted by the compile pass of the
+// same run: they are replaced as transient files, never flushed to the
+// storage (platform::FileReplacement::stage_transient).
 void dati_linea(const model::Scenario& s);
 void dati_treno(const model::Scenario& s);
+// The three documents stay beside the executable: each is replaced durably
+// on its own, or staged into `documents` and committed with the others, so
+// that their folder is synced once for all of them.
 void dati_note(const model::Scenario& s);
 void dati_rallentamenti(const model::Scenario& s);
 void dati_scheda(const model::Scenario& s);
+void dati_note(const model::Scenario& s, platform::FileReplacement& documents);
+void dati_rallentamenti(const model::Scenario& s, platform::FileReplacement& documents);
+void dati_scheda(const model::Scenario& s, platform::FileReplacement& documents);
 
 }  // namespace sources
 

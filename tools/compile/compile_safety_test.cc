@@ -194,6 +194,48 @@ TEST(CompileSafetyTest, DriverDocumentsAreWrittenAndHandEditsKept) {
   EXPECT_EQ(memory.kind(card), platform::FileKind::kMissing);
 }
 
+TEST(CompileSafetyTest, APowerCutKeepsAFinishedSetAndLeavesAnyOtherOldOrNew) {
+  // A finished compile syncs each compiled file, then the folder once after
+  // the renames; a power cut right after it keeps the new set.
+  platform::MemoryFileSystem finished;
+  lay_out(finished);
+  platform::FaultInjectingFileSystem counter(finished);
+  ASSERT_EQ(compile_descriptions(options_on(counter)).exit_status(), 0);
+  EXPECT_EQ(counter.count(Operation::kSync) - counter.folder_syncs(), 3);
+  EXPECT_EQ(counter.folder_syncs(), 1);
+  counter.lose_power();
+  for (const std::string& name : kCompiled) {
+    EXPECT_EQ(finished.contents(path_in(kOut, name)), sets().new_set.at(name)) << name;
+  }
+
+  // A power cut at any step of a compile: what was not synced is lost, and
+  // each compiled file is still the old one or the new one, whole.
+  platform::MemoryFileSystem counted;
+  lay_out(counted);
+  platform::FaultInjectingFileSystem steps(counted);
+  ASSERT_EQ(compile_descriptions(options_on(steps)).exit_status(), 0);
+  for (Operation op : {Operation::kOpen, Operation::kWrite, Operation::kSync, Operation::kClose,
+                       Operation::kRename}) {
+    for (int nth = 1; nth <= steps.count(op); ++nth) {
+      SCOPED_TRACE("power cut at operation " + std::to_string(static_cast<int>(op)) + " #" +
+                   std::to_string(nth));
+      platform::MemoryFileSystem memory;
+      lay_out(memory);
+      platform::FaultInjectingFileSystem faulty(memory);
+      faulty.inject(op, nth, Fault::kStop);
+      try {
+        compile_descriptions(options_on(faulty));
+        ADD_FAILURE() << "a dead run went on";
+      } catch (const platform::SimulatedKill&) {
+      } catch (const ToolError&) {
+        EXPECT_TRUE(faulty.stopped());
+      }
+      faulty.lose_power();
+      expect_whole_files(memory, false, true);
+    }
+  }
+}
+
 TEST(CompileSafetyTest, AFolderHeldByAnotherRunIsWaitedForThenRefused) {
   platform::MemoryFileSystem memory;
   lay_out(memory);

@@ -30,7 +30,7 @@ platform::FileKind DescriptionOverlay::kind(const std::string& path) {
   if (auto* entry = served(path)) {
     return *entry ? platform::FileKind::kRegular : platform::FileKind::kMissing;
   }
-  return base_.kind(path);
+  return base().kind(path);
 }
 
 uint64_t DescriptionOverlay::file_size(const std::string& path) {
@@ -38,7 +38,7 @@ uint64_t DescriptionOverlay::file_size(const std::string& path) {
     if (!*entry) throw missing(path);
     return (*entry)->size();
   }
-  return base_.file_size(path);
+  return base().file_size(path);
 }
 
 std::string DescriptionOverlay::read_file(const std::string& path, uint64_t limit) {
@@ -47,17 +47,17 @@ std::string DescriptionOverlay::read_file(const std::string& path, uint64_t limi
     if ((*entry)->size() > limit) throw platform::too_large_failure(path, (*entry)->size(), limit);
     return **entry;
   }
-  return base_.read_file(path, limit);
+  return base().read_file(path, limit);
 }
 
 std::unique_ptr<platform::WritableFile> DescriptionOverlay::create_new(const std::string& path) {
   if (served(path) != nullptr) throw reserved(path);
-  return base_.create_new(path);
+  return base().create_new(path);
 }
 
 void DescriptionOverlay::rename_file(const std::string& from, const std::string& to) {
   if (served(from) != nullptr || served(to) != nullptr) throw reserved(to);
-  base_.rename_file(from, to);
+  base().rename_file(from, to);
 }
 
 void DescriptionOverlay::delete_file(const std::string& path) {
@@ -66,7 +66,7 @@ void DescriptionOverlay::delete_file(const std::string& path) {
     entry->reset();
     return;
   }
-  base_.delete_file(path);
+  base().delete_file(path);
 }
 
 }  // namespace tools

@@ -17,13 +17,13 @@
 #include <optional>
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/forwarding_file_system.h"
 
 namespace tools {
 
-class DescriptionOverlay : public platform::FileSystem {
+class DescriptionOverlay : public platform::ForwardingFileSystem {
  public:
-  explicit DescriptionOverlay(platform::FileSystem& base) : base_(base) {}
+  explicit DescriptionOverlay(platform::FileSystem& base) : ForwardingFileSystem(base) {}
 
   // Serves `bytes` under `path`, or (nullopt) makes `path` look missing.
   void serve(const std::string& path, std::optional<std::string> bytes);
@@ -34,22 +34,11 @@ class DescriptionOverlay : public platform::FileSystem {
   std::unique_ptr<platform::WritableFile> create_new(const std::string& path) override;
   void rename_file(const std::string& from, const std::string& to) override;
   void delete_file(const std::string& path) override;
-  void sync_folder(const std::string& folder) override { base_.sync_folder(folder); }
-  void create_folders(const std::string& folder) override { base_.create_folders(folder); }
-  void delete_folder(const std::string& folder) override { base_.delete_folder(folder); }
-  std::vector<std::string> list_folder(const std::string& folder) override {
-    return base_.list_folder(folder);
-  }
-  std::unique_ptr<platform::FolderLock> lock_folder(const std::string& folder,
-                                                    std::chrono::milliseconds wait) override {
-    return base_.lock_folder(folder, wait);
-  }
 
  private:
   // The served entry for `path`, or null when the name is not one of ours.
   std::optional<std::string>* served(const std::string& path);
 
-  platform::FileSystem& base_;
   std::map<std::string, std::optional<std::string>> served_;
 };
 
