@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     set = decompile::compile_texts("LINEA", "T1", std::string(input.substr(0, cut)),
                                    std::string(train_text), with_line_file);
-  } catch (const finish::ErroreEnd&) {
+  } catch (const finish::IdentityError&) {
     return 0;
   } catch (const platform::RuntimeFailure&) {
     return 0;

@@ -628,7 +628,7 @@ Decompiled decompile_set(const CompiledBytes& set) {
       out.notes.push_back(std::string("the descriptions do not compile: ") + e.what());
       compiled = false;
       break;
-    } catch (const finish::ErroreEnd&) {
+    } catch (const finish::IdentityError&) {
       out.notes.push_back("the descriptions do not compile: identity error");
       compiled = false;
       break;
