@@ -19,6 +19,16 @@
 #ifndef _WIN32
 #include "platform/errno_failure.h"
 #endif
+#ifdef __linux__
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstddef>
+#endif
 #include "platform/fault_injecting_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
@@ -371,6 +381,126 @@ TEST(SystemErrorTest, EachHasItsFailureNumber) {
   for (auto [err, number] : cases) {
     EXPECT_EQ(failure_number_of_errno(err), number) << std::strerror(err);
   }
+}
+#endif
+
+#ifdef __linux__
+// What the machine's file system does when the storage refuses a step: the
+// step is made to fail by a system call filter, in a child process (a
+// filter stays for good), which exits with the failure number its step
+// threw, 0 for none. Without a filter (seccomp refused) the test skips.
+constexpr int kNoFilter = 255;
+
+std::optional<int> failure_with_failing_calls(const std::vector<long>& calls, int err,
+                                              const std::function<void()>& step) {
+  const pid_t child = ::fork();
+  if (child < 0) return std::nullopt;
+  if (child == 0) {
+    std::vector<sock_filter> program;
+    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)));
+    for (long call : calls) {
+      program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<__u32>(call), 0, 1));
+      program.push_back(BPF_STMT(BPF_RET | BPF_K,
+                                 SECCOMP_RET_ERRNO | (static_cast<__u32>(err) & SECCOMP_RET_DATA)));
+    }
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    sock_fprog fprog{static_cast<unsigned short>(program.size()), program.data()};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &fprog) != 0) {
+      ::_exit(kNoFilter);
+    }
+    ::_exit(failure_of(step));
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child) return std::nullopt;
+  if (!WIFEXITED(status)) return -1;  // the step ended the process
+  if (WEXITSTATUS(status) == kNoFilter) return std::nullopt;
+  return WEXITSTATUS(status);
+}
+
+TEST(StorageFailureTest, EachRefusedStepIsReportedWithItsReason) {
+  ScopedTempDir temp("files_test_storage_failure");
+  FileSystem& fs = real_file_system();
+  const std::string dir = temp.path().string();
+  const std::vector<long> kWrites = {__NR_write, __NR_writev, __NR_pwrite64};
+  const std::vector<long> kSyncs = {__NR_fsync, __NR_fdatasync};
+  const struct {
+    const char* step;
+    std::vector<long> calls;
+    int err;
+    std::function<void(const std::string& path)> run;
+    int number;
+  } cases[] = {
+      {"write on a full disk", kWrites, ENOSPC,
+       [&](const std::string& path) { fs.create_new(path)->append("bytes"); }, kDiskFull},
+      {"write over the quota", kWrites, EDQUOT,
+       [&](const std::string& path) { fs.create_new(path)->append("bytes"); }, kDiskFull},
+      {"file sync", kSyncs, EIO,
+       [&](const std::string& path) {
+         auto file = fs.create_new(path);
+         file->append("bytes");
+         file->sync();
+       },
+       kDeviceIO},
+      {"close that flushes",
+       {__NR_close},
+       EIO,
+       [&](const std::string& path) {
+         auto file = fs.create_new(path);
+         file->append("bytes");
+         file->close();
+       },
+       kDeviceIO},
+      {"folder sync", kSyncs, EIO, [&](const std::string&) { fs.sync_folder(dir); }, kDeviceIO},
+      {"the same steps unrefused",
+       {},
+       EIO,
+       [&](const std::string& path) {
+         auto file = fs.create_new(path);
+         file->append("bytes");
+         file->sync();
+         file->close();
+         fs.sync_folder(dir);
+       },
+       0},
+  };
+  for (const auto& c : cases) {
+    // Each step writes a file of its own: a child's files stay behind.
+    const std::string path = join_path(dir, c.step);
+    std::optional<int> number = failure_with_failing_calls(c.calls, c.err, [&] { c.run(path); });
+    if (!number) GTEST_SKIP() << "no system call filter here";
+    EXPECT_EQ(*number, c.number) << c.step;
+  }
+}
+
+// A replacement whose sync fails leaves the old file and no temporary.
+TEST(StorageFailureTest, AReplacementThatCannotSyncLeavesTheOldFile) {
+  ScopedTempDir temp("files_test_replacement_sync");
+  FileSystem& fs = real_file_system();
+  const std::string target = join_path(temp.path().string(), "out.dat");
+  replace_file(fs, target, "old");
+  std::optional<int> number = failure_with_failing_calls({__NR_fsync, __NR_fdatasync}, EIO,
+                                                         [&] { replace_file(fs, target, "new"); });
+  if (!number) GTEST_SKIP() << "no system call filter here";
+  EXPECT_EQ(*number, kDeviceIO);
+  EXPECT_EQ(read_file(fs, target), "old");
+  EXPECT_EQ(fs.list_folder(temp.path().string()), std::vector<std::string>{"out.dat"});
+}
+#endif
+
+#ifndef _WIN32
+// A rename that cannot replace its target (a folder with entries in it)
+// fails, and says so, on the machine's file system.
+TEST(SystemErrorTest, ARenameOntoAFolderIsReported) {
+  ScopedTempDir temp("files_test_rename");
+  FileSystem& fs = real_file_system();
+  const std::string from = join_path(temp.path().string(), "from");
+  const std::string folder = join_path(temp.path().string(), "folder");
+  replace_file(fs, from, "bytes");
+  fs.create_folders(folder);
+  replace_file(fs, join_path(folder, "inside"), "x");
+  EXPECT_EQ(failure_of([&] { fs.rename_file(from, folder); }), kPathFileAccess);
+  EXPECT_EQ(read_file(fs, from), "bytes");
 }
 #endif
 
