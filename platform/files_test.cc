@@ -361,6 +361,24 @@ TEST(PowerLossTest, AReplacementIsDurableOnceCommittedAndATransientOneIsNot) {
                 {"/d/kept", "new kept"}, {"/d/other", "other"}, {"/d/read-back", ""}}));
 }
 
+// Every step of a replacement is checked: whichever fails, the failure is
+// reported with its number, the old file stays and no temporary is left.
+TEST(ReplacementFailureTest, EachFailingStepKeepsTheOldFile) {
+  using Operation = FaultInjectingFileSystem::Operation;
+  const std::pair<const char*, Operation> steps[] = {
+      {"create", Operation::kOpen}, {"write", Operation::kWrite},   {"sync", Operation::kSync},
+      {"close", Operation::kClose}, {"rename", Operation::kRename},
+  };
+  for (auto [name, op] : steps) {
+    MemoryFileSystem memory;
+    memory.add_file("/d/out", "old");
+    FaultInjectingFileSystem faulty(memory);
+    faulty.inject(op, 1, FaultInjectingFileSystem::Fault::kFail, kDiskFull);
+    EXPECT_EQ(failure_of([&] { replace_file(faulty, "/d/out", "new"); }), kDiskFull) << name;
+    EXPECT_EQ(memory.files(), (std::map<std::string, std::string>{{"/d/out", "old"}})) << name;
+  }
+}
+
 // Windows has no folder sync step: there it is a no-op.
 #ifndef _WIN32
 TEST(SystemErrorTest, AFolderSyncThatFailsIsReported) {
