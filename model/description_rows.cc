@@ -59,7 +59,7 @@ constexpr FieldLayout kClock[] = {{"hours", "h", K::kShort, "the scenario clock 
                                   {"seconds", "s", K::kShort, "the scenario clock at the start"}};
 constexpr FieldLayout kSand[] = {{"value", "", K::kShort, "the sand value"}};
 constexpr FieldLayout kSignal[] = {
-    {"posizione", "m", K::kCellPosition, "the signal's cell, which must be free"},
+    {"posizione (position)", "m", K::kCellPosition, "the signal's cell, which must be free"},
     {"sx", "", K::kNumber, "code of the signal's left part"},
     {"s1", "", K::kNumber, "the left part's first aspect"},
     {"s2", "", K::kNumber, "the left part's second aspect"},
@@ -72,9 +72,9 @@ constexpr FieldLayout kSignal[] = {
     {"tempo", "", K::kLowByte,
      "a time, counted only when sx is 2; one byte, 1 to 100 raised to 101"}};
 constexpr FieldLayout kSlowdown[] = {
-    {"x", "m", K::kCellPosition, "the slowdown's start cell"},
-    {"v", "km/h", K::kLowShort, "the speed in the slowdown's cells"},
-    {"l", "m", K::kMetres, "the length; the end cell is round((x + l) / 50 + 1)"},
+    {"x (start)", "m", K::kCellPosition, "the slowdown's start cell"},
+    {"v (speed)", "km/h", K::kLowShort, "the speed in the slowdown's cells"},
+    {"l (length)", "m", K::kMetres, "the length; the end cell is round((x + l) / 50 + 1)"},
     {"f_tt", "", K::kLowShort, "a flag in the start and end cells"},
     {"f_ta", "", K::kNumber, "when not 0, the four cells before the warning cell are marked"},
     {"d_v", "", K::kLowShort, "a value in the slowdown's cells"}};

@@ -468,21 +468,30 @@ TEST_F(LspServerTest, HoverNamesTheCellTheCompilePutsEachRowOn) {
     bool route;
     Holds holds;  // true from the row's cell on, or on its cell only
     int64_t cell;
+    // The field's name in the hover: the keyword the row's documentation
+    // uses, its English meaning beside it where that keyword is Italian.
+    const char* label;
   };
   const Row rows[] = {
-      {"1075", true, [](const model::TrackCell& c) { return c.gradient_code == 107; }, 22},
-      {"2025", true, [](const model::TrackCell& c) { return c.mountain_type == 2; }, 40},
-      {"3025", true, [](const model::TrackCell& c) { return c.kind == model::kSpeedIndicator; },
-       62},
-      {"3125", true, [](const model::TrackCell& c) { return c.kind == model::kRouteSign; }, 64},
+      {"1075", true, [](const model::TrackCell& c) { return c.gradient_code == 107; }, 22,
+       "position"},
+      {"2025", true, [](const model::TrackCell& c) { return c.mountain_type == 2; }, 40, "start"},
+      {"3025", true, [](const model::TrackCell& c) { return c.kind == model::kSpeedIndicator; }, 62,
+       "position"},
+      {"3125", true, [](const model::TrackCell& c) { return c.kind == model::kRouteSign; }, 64,
+       "position"},
       {"1125", false,
-       [](const model::TrackCell& c) { return c.speed_code == model::speed_code_of(60); }, 22},
-      {"1225", false, [](const model::TrackCell& c) { return c.adhesion_code == 50; }, 24},
-      {"4075", false, [](const model::TrackCell& c) { return c.kind == model::kSignal; }, 82},
+       [](const model::TrackCell& c) { return c.speed_code == model::speed_code_of(60); }, 22,
+       "position"},
+      {"1225", false, [](const model::TrackCell& c) { return c.adhesion_code == 50; }, 24,
+       "position"},
+      {"4075", false, [](const model::TrackCell& c) { return c.kind == model::kSignal; }, 82,
+       "posizione (position)"},
       {"5025", false, [](const model::TrackCell& c) { return c.kind == model::kSlowdownStart; },
-       102},
+       102, "x (start)"},
       {"6075", false,
-       [](const model::TrackCell& c) { return c.kind == model::kSpeedMark && c.value1 == 3; }, 122},
+       [](const model::TrackCell& c) { return c.kind == model::kSpeedMark && c.value1 == 3; }, 122,
+       "position"},
   };
   std::vector<json> messages = {open(kRouteUri, route), open(kTrainUri, train)};
   for (size_t i = 0; i < std::size(rows); ++i) {
@@ -502,6 +511,7 @@ TEST_F(LspServerTest, HoverNamesTheCellTheCompilePutsEachRowOn) {
     const std::string value =
         s.reply(static_cast<int>(i) + 1)["result"]["contents"]["value"].get<std::string>();
     EXPECT_NE(value.find(", cell " + std::to_string(row.cell) + "\n"), std::string::npos) << value;
+    EXPECT_NE(value.find(std::string("**") + row.label + "**"), std::string::npos) << value;
   }
 }
 
