@@ -590,6 +590,87 @@ TEST(CheckTest, TheBuiltInPairGivesNoDiagnostic) {
   EXPECT_EQ(report["slots"], (nlohmann::json{{"stations", 27}, {"signs", 51}, {"free", 0}}));
 }
 
+// The lines of `bytes`, each without its CR LF.
+std::vector<std::string> crlf_lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  for (size_t from = 0; from < bytes.size();) {
+    size_t end = bytes.find("\r\n", from);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(from, end - from));
+    from = end + 2;
+  }
+  return lines;
+}
+
+// What check shows of the driver's documents is what compile writes, line
+// for line.
+TEST(CheckTest, JsonShowsTheDocumentsThatCompileWrites) {
+  TempFolder dir("check_documents");
+  ASSERT_EQ(tool({"builtin", dir.path().string()}).status, 0);
+  const std::string route = (dir.path() / "BRENTALVO_linea.txt").string();
+  const std::string train = (dir.path() / "BRENTALVO_TRN4417-.txt").string();
+  const fs::path out = dir.path() / "out";
+  ASSERT_EQ(tool({"compile", "--route", route, "--train", train, "--out", out.string()}).status, 0);
+
+  ToolRun r = tool({"check", "--route", route, "--train", train, "--json"});
+  ASSERT_EQ(r.status, 0);
+  const nlohmann::json docs = r.json()["documents"];
+  const struct {
+    const char* key;
+    const char* file;
+  } kinds[] = {{"timetable_card", "BRENTALVO_TRN4417_scheda_treno.txt"},
+               {"slow_order_form", "BRENTALVO_TRN4417_rallentamenti.txt"}};
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.key);
+    ASSERT_TRUE(docs.contains(k.key)) << docs;
+    EXPECT_EQ(docs[k.key]["file"], k.file);
+    // The built-in documents are plain ASCII: UTF-8 leaves them as they are.
+    EXPECT_EQ(docs[k.key]["lines"].get<std::vector<std::string>>(),
+              crlf_lines(testing::read_file(out / k.file)));
+  }
+}
+
+// No documents after a compile error; a station name in
+// Windows-1252 comes out as UTF-8.
+TEST(CheckTest, JsonDocumentsOnlyFromACleanTrain) {
+  const std::string accented =
+      "[generale]\r\nnumero vetture, 5\r\n[vel_limite]\r\nvelocita, 0, 100\r\n[stazioni]\r\n"
+      "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
+      "stazione, 5000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, CITT\xC0\r\n[fine]\r\n";
+  struct Case {
+    const char* name;
+    std::string route, train;
+    bool documents;
+  } cases[] = {
+      {"clean", kRoute, accented, true},
+      {"compile error",
+       route_with("cartello_indicatore, 3000, (A)\r\n"
+                  "cartello_indicatore, 3010, (B)\r\n"),
+       accented, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pair pair(c.route, c.train);
+    ToolRun r = pair.check({"--json"});
+    const nlohmann::json j = r.json();
+    ASSERT_TRUE(j.contains("documents")) << r.out;
+    EXPECT_FALSE(j.contains("document_notes"));
+    if (!c.documents) {
+      EXPECT_TRUE(j["documents"].is_null());
+      continue;
+    }
+    const std::vector<std::string> card = j["documents"]["timetable_card"]["lines"];
+    std::string all;
+    for (const std::string& line : card) all += line + "\n";
+    EXPECT_NE(all.find("CITT\xC3\x80"), std::string::npos) << all;
+    EXPECT_EQ(all.find('\r'), std::string::npos);
+    EXPECT_FALSE(j["documents"]["slow_order_form"]["lines"].empty());
+  }
+  // The plain report is as before: no document text on it.
+  Pair pair(kRoute, accented);
+  EXPECT_EQ(pair.check().out.find("CITT"), std::string::npos);
+}
+
 // Warnings alone fail the check only under --werror; an error always does.
 TEST(CheckTest, WerrorTurnsWarningsIntoFailure) {
   struct Case {

@@ -267,6 +267,7 @@ int run_check(const Values& v, const Context& c) {
     return report.check_status(v.werror);
   }
   c.out << report.slots.text() << "\n";
+  for (const std::string& note : report.document_notes) c.err << "note: " << note << "\n";
   return report.check_status(v.werror);
 }
 

@@ -203,18 +203,26 @@ void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSy
                   ": nothing was written (use --force to replace it, or another --out folder)");
 }
 
-// The timetable card and the slow-order form of the compiled train, beside
-// the compiled files.
+// The timetable card and the slow-order form of the compiled train, in that
+// order. Throws platform::RuntimeFailure where the train description cannot
+// be read for them.
+std::vector<documents::DocumentFile> driver_documents(const model::Scenario& s,
+                                                      const std::string& train) {
+  const documents::Documents d =
+      documents::make_documents(documents::read_train_rows(train), s.line_name, s.train_code);
+  return {{sources::timetable_card_name(s), d.timetable_card,
+           sources::line_array_bytes(sources::timetable_card_text())},
+          {sources::slow_order_form_name(s), d.slow_order_form,
+           sources::line_array_bytes(sources::slow_order_form_text())}};
+}
+
+const char kDocumentsNotMade[] = "the driver's documents were not written: ";
+
+// The driver's documents, beside the compiled files.
 void write_driver_documents(platform::FileSystem& files, const model::Scenario& s,
                             const std::string& train, CompileReport& report) {
   try {
-    const documents::Documents d =
-        documents::make_documents(documents::read_train_rows(train), s.line_name, s.train_code);
-    const std::vector<documents::DocumentFile> docs = {
-        {sources::timetable_card_name(s), d.timetable_card,
-         sources::line_array_bytes(sources::timetable_card_text())},
-        {sources::slow_order_form_name(s), d.slow_order_form,
-         sources::line_array_bytes(sources::slow_order_form_text())}};
+    const std::vector<documents::DocumentFile> docs = driver_documents(s, train);
     const documents::WriteResult r =
         documents::write_documents(files, s.app_path, s.line_name, s.train_code, docs);
     for (const std::string& name : r.written) {
@@ -225,8 +233,21 @@ void write_driver_documents(platform::FileSystem& files, const model::Scenario& 
           name + " was edited by hand: kept, not replaced (delete it to have it generated again)");
     }
   } catch (const platform::RuntimeFailure& f) {
-    report.document_notes.push_back("the driver's documents were not written: " + f.detail());
+    report.document_notes.push_back(kDocumentsNotMade + f.detail());
   }
+}
+
+// A document's lines in UTF-8, without their line ends.
+nlohmann::ordered_json document_lines(const std::string& bytes) {
+  nlohmann::ordered_json lines = nlohmann::ordered_json::array();
+  size_t from = 0;
+  while (from < bytes.size()) {
+    size_t end = bytes.find("\r\n", from);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(to_utf8(std::string_view(bytes).substr(from, end - from)));
+    from = end + 2;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -379,6 +400,18 @@ nlohmann::ordered_json CompileReport::to_json() const {
            {"warning_count", warning_count},
            {"slots",
             json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
+  if (in_memory) {
+    json docs = nullptr;
+    if (documents.size() == 2) {
+      docs = json::object();
+      const char* keys[] = {"timetable_card", "slow_order_form"};
+      for (size_t i = 0; i < 2; ++i) {
+        docs[keys[i]] = json{{"file", to_utf8(documents[i].name)},
+                             {"lines", document_lines(documents[i].bytes)}};
+      }
+    }
+    result["documents"] = docs;
+  }
   if (!document_notes.empty()) result["document_notes"] = document_notes;
   return result;
 }
@@ -437,6 +470,17 @@ CompileReport check_descriptions(const CompileOptions& o) {
   serve_inputs(overlay, s, in);
   CompileReport report = run_pass(o, in, s);
   report.in_memory = true;
+  // What compile would write beside the compiled files, for the author to
+  // look at before compiling.
+  if (o.documents && in.train && report.error_code == 0 && !report.stopped()) {
+    try {
+      for (documents::DocumentFile& d : driver_documents(s, *in.train))
+        report.documents.push_back({std::move(d.name), std::move(d.bytes)});
+    } catch (const platform::RuntimeFailure& f) {
+      report.document_notes.push_back("the driver's documents could not be generated: " +
+                                      f.detail());
+    }
+  }
   return report;
 }
 

@@ -73,6 +73,13 @@ struct CompileOptions {
   platform::FileSystem* files = &platform::real_file_system();
 };
 
+// A driver's document as the compile would write it: its file name and its
+// bytes (Windows-1252, CR LF after every line).
+struct GeneratedDocument {
+  std::string name;
+  std::string bytes;
+};
+
 enum class Outcome { kOk, kCompileError, kIdentityError, kRuntimeFailure };
 // "ok", "compile_error", "identity_error", "runtime_failure".
 const char* outcome_name(Outcome outcome);
@@ -94,6 +101,11 @@ struct CompileReport {
   // Why a driver's document was not written (one edited by hand is kept).
   std::vector<std::string> document_notes;
   bool in_memory = false;  // check: the pass wrote nothing anywhere
+  // check: the timetable card and the slow-order form that compile would
+  // write, in that order; empty after a compile error, without a train
+  // description, or when the description cannot be read for them (a note
+  // in document_notes says why).
+  std::vector<GeneratedDocument> documents;
 
   // An identity error or a run-time failure ended the pass: nothing written.
   bool stopped() const;
@@ -113,7 +125,10 @@ struct CompileReport {
   std::string message() const;
   // {"error_code", "error_position", "outcome", "identity_error", "file",
   //  "line", "message", "files", "error", "warnings", "warning_count",
-  //  "slots"}
+  //  "slots"}, then "documents" for a check (null when none were
+  //  generated: {"timetable_card": {"file", "lines"}, "slow_order_form": ...},
+  //  each line as UTF-8 without its line end) and "document_notes" when
+  //  there are any.
   nlohmann::ordered_json to_json() const;
 };
 
