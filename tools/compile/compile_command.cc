@@ -223,6 +223,7 @@ void write_driver_documents(platform::FileSystem& files, const model::Scenario& 
                             const std::string& train, CompileReport& report) {
   try {
     const std::vector<documents::DocumentFile> docs = driver_documents(s, train);
+    for (const documents::DocumentFile& d : docs) report.documents.push_back({d.name, d.bytes});
     const documents::WriteResult r =
         documents::write_documents(files, s.app_path, s.line_name, s.train_code, docs);
     for (const std::string& name : r.written) {
@@ -400,20 +401,21 @@ nlohmann::ordered_json CompileReport::to_json() const {
            {"warning_count", warning_count},
            {"slots",
             json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
-  if (in_memory) {
-    json docs = nullptr;
-    if (documents.size() == 2) {
-      docs = json::object();
-      const char* keys[] = {"timetable_card", "slow_order_form"};
-      for (size_t i = 0; i < 2; ++i) {
-        docs[keys[i]] = json{{"file", to_utf8(documents[i].name)},
-                             {"lines", document_lines(documents[i].bytes)}};
-      }
-    }
-    result["documents"] = docs;
-  }
+  if (in_memory) result["documents"] = documents_json(documents);
   if (!document_notes.empty()) result["document_notes"] = document_notes;
   return result;
+}
+
+nlohmann::ordered_json documents_json(const std::vector<GeneratedDocument>& documents) {
+  using json = nlohmann::ordered_json;
+  if (documents.size() != 2) return nullptr;
+  json docs = json::object();
+  const char* keys[] = {"timetable_card", "slow_order_form"};
+  for (size_t i = 0; i < 2; ++i) {
+    docs[keys[i]] =
+        json{{"file", to_utf8(documents[i].name)}, {"lines", document_lines(documents[i].bytes)}};
+  }
+  return docs;
 }
 
 CompileReport compile_descriptions(const CompileOptions& o) {

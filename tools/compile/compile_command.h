@@ -101,9 +101,10 @@ struct CompileReport {
   // Why a driver's document was not written (one edited by hand is kept).
   std::vector<std::string> document_notes;
   bool in_memory = false;  // check: the pass wrote nothing anywhere
-  // check: the timetable card and the slow-order form that compile would
-  // write, in that order; empty after a compile error, without a train
-  // description, or when the description cannot be read for them (a note
+  // The timetable card and the slow-order form generated from the train
+  // description, in that order (compile: also where an edited document was
+  // kept); empty after a compile error, without a train description, with
+  // --no-documents, or when the description cannot be read for them (a note
   // in document_notes says why).
   std::vector<GeneratedDocument> documents;
 
@@ -131,6 +132,11 @@ struct CompileReport {
   //  there are any.
   nlohmann::ordered_json to_json() const;
 };
+
+// The driver's documents as JSON: null when there are none, else
+// {"timetable_card": {"file", "lines"}, "slow_order_form": {...}}, each line
+// in UTF-8 without its line end.
+nlohmann::ordered_json documents_json(const std::vector<GeneratedDocument>& documents);
 
 // Compiles the author's descriptions into o.out (see the top of this file).
 CompileReport compile_descriptions(const CompileOptions& o);

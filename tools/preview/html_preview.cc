@@ -249,7 +249,8 @@ void add_track(Json& data, const TrackFileView& track) {
 
 }  // namespace
 
-Json preview_data(const ScenarioView& view, const std::vector<Diagnostic>& diagnostics) {
+Json preview_data(const ScenarioView& view, const std::vector<Diagnostic>& diagnostics,
+                  const std::vector<GeneratedDocument>& documents) {
   Json data;
   int64_t length = 0;
   if (view.track) {
@@ -303,11 +304,13 @@ Json preview_data(const ScenarioView& view, const std::vector<Diagnostic>& diagn
     list.push_back(Json{{"error", d.is_error}, {"heading", d.heading()}, {"text", d.text()}});
   }
   data["diagnostics"] = std::move(list);
+  data["documents"] = documents_json(documents);
   return data;
 }
 
-Json preview_data(const CompiledSet& set, const std::vector<Diagnostic>& diagnostics) {
-  return preview_data(view_of(set), diagnostics);
+Json preview_data(const CompiledSet& set, const std::vector<Diagnostic>& diagnostics,
+                  const std::vector<GeneratedDocument>& documents) {
+  return preview_data(view_of(set), diagnostics, documents);
 }
 
 std::string embeddable_json(const Json& data) {
@@ -365,6 +368,7 @@ constexpr std::string_view kBodyRest = R"html(</h1>
 <aside>
 <section><h2>Selected</h2><div id="details">Hover over a mark to see its values; click it to keep them here.</div></section>
 <section><h2>Diagnostics</h2><ul id="diagnostics"></ul></section>
+<section id="documents-panel" hidden><h2>Driver's documents</h2><div id="documents"></div></section>
 <section><h2>Legend</h2><div id="legend"></div></section>
 </aside>
 </main>
@@ -390,7 +394,7 @@ std::string render_html(const ScenarioView& view, const PreviewOptions& options)
   page += title;
   page += kBodyRest;
   page += "<script type=\"application/json\" id=\"data\">";
-  page += embeddable_json(preview_data(view, options.diagnostics));
+  page += embeddable_json(preview_data(view, options.diagnostics, options.documents));
   page += "</script>\n<script>\n";
   page += preview_script();
   page += "</script>\n</body>\n</html>\n";

@@ -6,7 +6,8 @@
 // view). Every station, route sign, signal, slowdown, speed indicator,
 // mountain stretch and other marked cell is drawn, and its values show on
 // hover or click. A search box centres the view on a km ("12+500", "12.5")
-// or a station or route sign. The diagnostics are listed beside the picture.
+// or a station or route sign. The diagnostics are listed beside the picture,
+// and under them the driver's documents when the page has them.
 //
 // Self-contained: the script, the style and the data are inside the file;
 // nothing is fetched, except in live mode, where the page listens for
@@ -32,6 +33,7 @@
 #include "compiled/compiled_set.h"
 #include "compiled/scenario_view.h"
 #include "platform/file_system.h"
+#include "tools/compile/compile_command.h"
 #include "tools/compile/diagnostics.h"
 
 namespace tools {
@@ -53,6 +55,9 @@ struct PreviewOptions {
   // The page listens on /events (server-sent events) and fetches /data.json
   // again on each "update" event.
   bool live = false;
+  // The timetable card and the slow-order form, shown in a panel (may be
+  // empty).
+  std::vector<GeneratedDocument> documents;
 };
 
 // The data the page draws, as one JSON object; the live page fetches the
@@ -73,12 +78,15 @@ struct PreviewOptions {
 //   "plan"         points [metre, x, y] (at most kPreviewPlanPoints), the
 //                  number stored and the extent
 //   "diagnostics"  error, heading and text of each
+//   "documents"    the driver's documents (documents_json), or null
 //
 // Texts are UTF-8. Parts whose file is missing are empty.
 nlohmann::ordered_json preview_data(const ScenarioView& view,
-                                    const std::vector<Diagnostic>& diagnostics);
+                                    const std::vector<Diagnostic>& diagnostics,
+                                    const std::vector<GeneratedDocument>& documents = {});
 nlohmann::ordered_json preview_data(const CompiledSet& set,
-                                    const std::vector<Diagnostic>& diagnostics);
+                                    const std::vector<Diagnostic>& diagnostics,
+                                    const std::vector<GeneratedDocument>& documents = {});
 
 // `data` as the text of a JSON script element: UTF-8 (invalid bytes
 // replaced), with <, > and & written as \u escapes so that no text inside

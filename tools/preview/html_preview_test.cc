@@ -50,7 +50,7 @@ TEST(HtmlPreviewTest, TheBuiltInPageIsSelfContainedAndHoldsEveryNameOnce) {
                 .status,
             0);
   const CompiledSet set = load_compiled(platform::real_file_system(), out, true);
-  const std::string page = render_html(set, {"BRENTALVO / TRN4417", {}, false});
+  const std::string page = render_html(set, {"BRENTALVO / TRN4417", {}, false, {}});
 
   EXPECT_TRUE(page.starts_with(kPreviewProlog));
   // The one link is the empty icon, which keeps the browser from asking for
@@ -105,7 +105,7 @@ TEST(HtmlPreviewTest, HostileTextsStayText) {
   d.code = 6;
   d.message = "route sign on a cell already taken & more";
   const std::string page =
-      render_html(set_of(s), {"</title><script>alert(1)</script>", {d}, false});
+      render_html(set_of(s), {"</title><script>alert(1)</script>", {d}, false, {}});
 
   // Two script elements, each closed once: no text closes one early.
   EXPECT_EQ(count_of(page, "<script"), 2u);
@@ -124,8 +124,27 @@ TEST(HtmlPreviewTest, HostileTextsStayText) {
   EXPECT_EQ(data["diagnostics"][0]["heading"], d.heading());
 }
 
+// The driver's documents ride in the data as UTF-8 lines, and their texts
+// stay text like every other.
+TEST(HtmlPreviewTest, TheDriversDocumentsInTheirPanel) {
+  EXPECT_TRUE(preview_data(set_of(small_scenario()), {})["documents"].is_null());
+  PreviewOptions options{"docs",
+                         {},
+                         false,
+                         {{"L_T_scheda_treno.txt", "CITT\xC0\r\n</script><b>\r\n"},
+                          {"L_T_rallentamenti.txt", "O1\r\n"}}};
+  const std::string page = render_html(set_of(small_scenario()), options);
+  EXPECT_EQ(count_of(page, "</script>"), 2u);
+  EXPECT_NE(page.find("id=\"documents-panel\""), std::string::npos);
+  const json data = embedded_data(page);
+  EXPECT_EQ(data["documents"]["timetable_card"]["file"], "L_T_scheda_treno.txt");
+  EXPECT_EQ(data["documents"]["timetable_card"]["lines"],
+            json::array({"CITT\u00c0", "</script><b>"}));
+  EXPECT_EQ(data["documents"]["slow_order_form"]["lines"], json::array({"O1"}));
+}
+
 TEST(HtmlPreviewTest, InvalidUtf8InTheTitleIsReplacedNotThrown) {
-  const std::string page = render_html(set_of(small_scenario()), {"bad \xff byte", {}, true});
+  const std::string page = render_html(set_of(small_scenario()), {"bad \xff byte", {}, true, {}});
   EXPECT_NE(page.find("<title>bad \xEF\xBF\xBD byte</title>"), std::string::npos);
   EXPECT_NE(page.find("<body data-live=\"1\">"), std::string::npos);
 }
@@ -292,7 +311,7 @@ TEST(HtmlPreviewTest, TheLargestPlanAndTrackStaySmall) {
   }
   set.track = Loaded<TrackFile>{"BIG_T1.dat", 0, std::move(track)};
 
-  const std::string page = render_html(set, {"big", {}, false});
+  const std::string page = render_html(set, {"big", {}, false, {}});
   EXPECT_LT(page.size(), size_t{2} << 20);
   const json data = embedded_data(page);
   const json& points = data["plan"]["points"];
@@ -348,10 +367,10 @@ TEST(HtmlPreviewTest, ThePageReplacesOnlyAnEarlierPage) {
   EXPECT_NE(refusal(fs, "d/folder.html").find("is a folder"), std::string::npos);
   for (const auto& [path, bytes] : files) EXPECT_EQ(fs.contents(path), bytes) << path;
 
-  const std::string page = render_html(set_of(small_scenario()), {"one", {}, false});
+  const std::string page = render_html(set_of(small_scenario()), {"one", {}, false, {}});
   write_preview(fs, "d/preview.html", page);
   EXPECT_EQ(fs.contents("d/preview.html"), page);
-  const std::string second = render_html(set_of(small_scenario()), {"two", {}, false});
+  const std::string second = render_html(set_of(small_scenario()), {"two", {}, false, {}});
   write_preview(fs, "d/preview.html", second);
   EXPECT_EQ(fs.contents("d/preview.html"), second);
 }

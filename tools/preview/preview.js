@@ -534,6 +534,29 @@
         .filter((v) => v).join(' \u2014 ');
   }
 
+  // The driver's documents, each as its text under its file name; the panel
+  // stays hidden when the data has none.
+  function showDocuments() {
+    const panel = document.getElementById('documents-panel');
+    const box = document.getElementById('documents');
+    box.textContent = '';
+    const docs = data.documents;
+    panel.hidden = !docs;
+    if (!docs) return;
+    for (const key of ['timetable_card', 'slow_order_form']) {
+      const doc = docs[key];
+      if (!doc) continue;
+      const details = document.createElement('details');
+      const summary = document.createElement('summary');
+      summary.textContent = doc.file;
+      const pre = document.createElement('pre');
+      pre.textContent = doc.lines.join('\n');
+      details.appendChild(summary);
+      details.appendChild(pre);
+      box.appendChild(details);
+    }
+  }
+
   function showError(lines) {
     if (!lines.length) { errorBox.hidden = true; return; }
     errorBox.textContent = lines.join('\n');
@@ -683,6 +706,7 @@
           data.diagnostics = d.diagnostics;  // nothing to draw: the last good picture stays
         }
         showDiagnostics();
+        showDocuments();
         showError(errorsOf(d));
       })
       .catch((err) => showError(['cannot fetch the new data (' + err.message + '): the picture is the last good one']));
@@ -694,6 +718,7 @@
 
   legend();
   showDiagnostics();
+  showDocuments();
   if (live) showError(errorsOf(data));
   draw();
 })();

@@ -48,6 +48,7 @@ Diagnostic failure(const std::string& message) {
 struct Compiled {
   std::vector<Diagnostic> diagnostics;
   std::optional<CompiledSet> set;
+  std::vector<GeneratedDocument> documents;
   std::string summary;  // one line for the terminal
 };
 
@@ -61,6 +62,7 @@ Compiled compile_once(const CompileOptions& o) {
         std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
     if (report.outcome == Outcome::kOk) {
       c.set = load_compiled(*o.files, o.out.string(), true);
+      c.documents = std::move(report.documents);
       c.summary = "no error, " + counted + ", " + report.slots.text();
     } else {
       if (report.outcome == Outcome::kRuntimeFailure) {
@@ -92,13 +94,16 @@ int run_watch(const WatchOptions& options, const std::function<bool()>& stop, st
 
   auto compile_and_publish = [&] {
     Compiled c = compile_once(o);
-    if (c.set) last_good = std::move(*c.set);
+    if (c.set) {
+      last_good = std::move(*c.set);
+      page.documents = c.documents;
+    }
     page.diagnostics = c.diagnostics;
     // The page keeps the last good picture; the data of a failed compile
     // carries only its diagnostics, which the open page shows over the
     // picture it has.
-    std::string data =
-        embeddable_json(preview_data(c.set ? last_good : CompiledSet{}, c.diagnostics));
+    std::string data = embeddable_json(
+        preview_data(c.set ? last_good : CompiledSet{}, c.diagnostics, page.documents));
     server.publish(render_html(last_good, page), std::move(data));
     ++compiles;
     out << "compile " << compiles << ": " << c.summary << std::endl;
