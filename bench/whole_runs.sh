@@ -181,8 +181,9 @@ for length in 10000 100000 1000000; do
   floor_dir=$work/length_$length/floor
   mkdir -p "$floor_dir"
   "$bin/scenario_descriptions" "$in_dir" "$length" >/dev/null
+  # The compiled files only, as the floor writes them (no driver's documents).
   compile=("$bin/scenario_tool" compile --route "$in_dir/$route_text" --train "$in_dir/$train_text"
-    --out "$product_dir")
+    --out "$product_dir" --no-documents)
   "${compile[@]}" >/dev/null
   paired "length_$length" -- "$bin/scenario_run_timer" "${compile[@]}" \
     -- "$bin/scenario_run_timer" "$bin/scenario_floor" "$floor_dir" \
