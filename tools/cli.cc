@@ -22,6 +22,7 @@
 #include "platform/standard_output.h"
 #include "tools/compile/compile_command.h"
 #include "tools/decompile/decompile_command.h"
+#include "tools/decompile/row_diff.h"
 #include "tools/lsp/lsp_server.h"
 #include "tools/preview/html_preview.h"
 #include "tools/preview/render.h"
@@ -429,15 +430,32 @@ void declare_diff(CLI::App& command, Values& v) {
       ->required();
   command.add_option("DIR_B", v.path_b, "Folder or one compiled file of the second scenario")
       ->required();
+  command.add_flag("--cells", v.cells,
+                   "Compare the compiled files themselves: general values, stations and route "
+                   "signs by slot, cells by field as km ranges and the plan");
   command.add_flag("--json", v.json, "Print one JSON object");
 }
 
 int run_diff(const Values& v, const Context& c) {
+  // 1 says that the sets differ: a set that cannot be compared is not one.
+  if (!v.cells) {
+    decompile::RowDiff d;
+    try {
+      d = decompile::diff_rows(platform::real_file_system(), v.path, v.path_b);
+    } catch (const BadFile& e) {
+      throw ToolError(e.what());
+    }
+    if (v.json) {
+      c.out << dump(decompile::row_diff_json(d)) << "\n";
+    } else {
+      decompile::print_row_diff(d, c.out);
+    }
+    return d.identical ? 0 : kDiffer;
+  }
   CompiledDiff d;
   try {
     d = diff_compiled(platform::real_file_system(), v.path, v.path_b);
   } catch (const BadFile& e) {
-    // 1 says that the sets differ: a set that cannot be compared is not one.
     throw ToolError(e.what());
   }
   if (v.json) {
@@ -497,9 +515,12 @@ constexpr Command kCommands[] = {
      "and route signs.",
      declare_lsp, run_lsp_command},
     {"diff",
-     "Show what changed between two compiled scenarios: the files that differ, general "
-     "values, stations and route signs by slot, cells by field as km ranges and how far the "
-     "plan moved. Exit status 0 when both hold the same compiled files, 1 when they differ.",
+     "Show what changed between two compiled scenarios as the rows you write: both are "
+     "decompiled and their rows compared (a signal moved, a gradient or a station's times "
+     "changed, a station added). --cells compares the compiled files instead: the files that "
+     "differ, general values, stations and route signs by slot, cells by field as km ranges "
+     "and how far the plan moved. Exit status 0 when both hold the same compiled files, 1 when "
+     "they differ.",
      declare_diff, run_diff},
 };
 

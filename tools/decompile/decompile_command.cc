@@ -21,25 +21,33 @@ std::string read_whole(platform::FileSystem& fs, const std::string& path, tools:
 
 }  // namespace
 
+CompiledBytes read_set(platform::FileSystem& fs, const std::string& path) {
+  CompiledBytes bytes;
+  const tools::CompiledSet set = tools::load_compiled(fs, path, true);
+  if (!set.station || !set.track)
+    throw tools::ToolError(
+        path +
+        ": the rows of a set come from its station file and its track file, and one is missing");
+  const std::string folder =
+      fs.kind(path) == platform::FileKind::kFolder ? path : platform::folder_of(path);
+  bytes.station_file =
+      read_whole(fs, platform::join_path(folder, set.station->name), tools::FileKind::kStation);
+  bytes.track_file =
+      read_whole(fs, platform::join_path(folder, set.track->name), tools::FileKind::kTrack);
+  if (set.line)
+    bytes.line_file =
+        read_whole(fs, platform::join_path(folder, set.line->name), tools::FileKind::kLine);
+  // The names the set was compiled under, as its stamps carry them.
+  bytes.line_name = set.station->content.slots[85].item_name;
+  bytes.train_code = set.station->content.slots[86].item_name;
+  return bytes;
+}
+
 int run_decompile(const DecompileOptions& o, std::ostream& out, std::ostream& err) {
   platform::FileSystem& fs = *o.files;
   CompiledBytes bytes;
   try {
-    const tools::CompiledSet set = tools::load_compiled(fs, o.path, true);
-    if (!set.station || !set.track)
-      throw tools::ToolError("decompile needs the station file and the track file of a set");
-    const std::string folder =
-        fs.kind(o.path) == platform::FileKind::kFolder ? o.path : platform::folder_of(o.path);
-    bytes.station_file =
-        read_whole(fs, platform::join_path(folder, set.station->name), tools::FileKind::kStation);
-    bytes.track_file =
-        read_whole(fs, platform::join_path(folder, set.track->name), tools::FileKind::kTrack);
-    if (set.line)
-      bytes.line_file =
-          read_whole(fs, platform::join_path(folder, set.line->name), tools::FileKind::kLine);
-    // The names the set was compiled under, as its stamps carry them.
-    bytes.line_name = set.station->content.slots[85].item_name;
-    bytes.train_code = set.station->content.slots[86].item_name;
+    bytes = read_set(fs, o.path);
   } catch (const tools::BadFile& e) {
     err << "scenario_tool: " << e.what() << "\n";
     return kUsage;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "tools/decompile/decompile.h"
 
 namespace decompile {
 
@@ -24,6 +25,11 @@ struct DecompileOptions {
   bool json = false;
   platform::FileSystem* files = &platform::real_file_system();
 };
+
+// The bytes of the set at `path` (a folder or one of its compiled files) and
+// the names its stamps carry. Throws what load_compiled throws, ToolError
+// for a set without a station file or a track file, and RuntimeFailure.
+CompiledBytes read_set(platform::FileSystem& fs, const std::string& path);
 
 int run_decompile(const DecompileOptions& options, std::ostream& out, std::ostream& err);
 

@@ -1,7 +1,7 @@
 // The diff command end to end, in-process: description pairs compiled into
 // two folders that differ in one thing each, with every line the author
-// reads; identical sets, sets that cannot be compared, the JSON and the
-// bound on long sections.
+// reads, in rows (the default) and in cells (--cells); identical sets, sets
+// that cannot be compared, the JSON and the bound on long sections.
 #include "tools/report/diff.h"
 
 #include <gtest/gtest.h>
@@ -174,11 +174,109 @@ TEST(DiffTest, EachChangeIsReportedInTheAuthorsTerms) {
     fs::path a = compile(dir.path(), "a", kRoute, kTrain);
     fs::path b = compile(dir.path(), "b", c.route, c.train, c.b_options);
     if (c.reversed) std::swap(a, b);
-    ToolRun r = tool({"diff", a.string(), b.string()});
+    ToolRun r = tool({"diff", "--cells", a.string(), b.string()});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, lines(c.out, a, b));
   }
+}
+
+// ---- In rows ------------------------------------------------------------------------
+
+// By default both sets are decompiled and the change told as the rows that
+// differ; A here also has a signal.
+TEST(DiffTest, InRowsByDefault) {
+  const std::string signal = "segnale, 6000, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n";
+  const std::string train = with(kTrain, "[fine]", signal + "[fine]");
+  const std::string gamma = "stazione, 8000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,30,0, GAMMA\r\n";
+  const std::string same =
+      "the rows are the same, the compiled files are not: diff --cells "
+      "shows where they differ";
+  const DiffCase cases[] = {
+      {"a signal moved",
+       kRoute,
+       with(train, "6000, 1", "6500, 1"),
+       {"rows", "  signal at 6000 m moved to 6500 m"}},
+      {"a gradient changed",
+       with(kRoute, "3000, 7", "3000, 8"),
+       train,
+       {"rows", "  gradient from km 3+000: 7 -> 8"}},
+      {"a station retimed",
+       kRoute,
+       with(train, "8,0,0, BETA", "8,1,30, BETA"),
+       {"rows", "  station BETA: departure 08:00:00 -> 08:01:30"}},
+      {"a station added",
+       kRoute,
+       with(train, "[fine]", gamma + "[fine]"),
+       {"rows", "  station GAMMA added at 8000 m"}},
+      {"a station removed",
+       kRoute,
+       with(train, "[fine]", gamma + "[fine]"),
+       {"rows", "  station GAMMA removed"},
+       {},
+       true},
+      {"several at once",
+       with(kRoute, "3500, 5", "3500, 6"),
+       with(with(train, "6000, 1", "7000, 1"), "velocita, 0, 100", "velocita, 0, 110"),
+       {"rows", "  gradient from km 3+500: 5 -> 6", "  speed limit from km 0+000: 100 -> 110",
+        "  signal at 6000 m moved to 7000 m"}},
+      // Files that differ where no row does, and curves that one side cannot
+      // know: the notes say so rather than show nothing or every curve gone.
+      {"other names",
+       kRoute,
+       train,
+       {"notes", "  " + same},
+       {"--line-name", "LINEA", "--train-code", "T9"}},
+      {"no line file",
+       kRoute,
+       with(train, "6000, 1", "6500, 1"),
+       {"rows", "  signal at 6000 m moved to 6500 m", "notes",
+        "  {B} was compiled without its line file: curves are not compared"},
+       {"--no-line-file"}},
+  };
+  for (const DiffCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder dir("rowdiff");
+    fs::path a = compile(dir.path(), "a", kRoute, train);
+    fs::path b = compile(dir.path(), "b", c.route, c.train, c.b_options);
+    if (c.reversed) std::swap(a, b);
+    ToolRun r = tool({"diff", a.string(), b.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, lines(c.out, a, b));
+
+    // The JSON holds the same lines.
+    ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+    EXPECT_EQ(j.status, 1) << j.err;
+    const nlohmann::json o = j.json();
+    EXPECT_EQ(o["a"], a.string());
+    EXPECT_EQ(o["b"], b.string());
+    EXPECT_EQ(o["identical"], false);
+    std::string text;
+    for (const char* section : {"rows", "notes"}) {
+      if (o[section].empty()) continue;
+      text += std::string(section) + "\n";
+      for (const auto& l : o[section]) text += "  " + l.get<std::string>() + "\n";
+    }
+    EXPECT_EQ(text, r.out);
+  }
+
+  // Identical sets: one line, status 0, in text and in JSON.
+  TempFolder dir("rowsame");
+  const fs::path a = compile(dir.path(), "a", kRoute, train);
+  const fs::path b = compile(dir.path(), "b", kRoute, train);
+  ToolRun r = tool({"diff", a.string(), b.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "no difference: " + a.string() + " and " + b.string() +
+                       " hold the same compiled files\n");
+  ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+  EXPECT_EQ(j.status, 0) << j.err;
+  const nlohmann::json expected = {{"a", a.string()},
+                                   {"b", b.string()},
+                                   {"identical", true},
+                                   {"rows", nlohmann::json::array()},
+                                   {"notes", nlohmann::json::array()}};
+  EXPECT_EQ(j.json(), expected);
 }
 
 // ---- The same files ---------------------------------------------------------------
@@ -190,13 +288,13 @@ TEST(DiffTest, TheSameFilesGiveOneLineAndStatusZero) {
   // A folder, or one file that brings its set.
   for (const fs::path& other : {b, b / "BRENTALVO_TRN4417.sim", b / "BRENTALVO_linea.dat"}) {
     SCOPED_TRACE(other);
-    ToolRun r = tool({"diff", a.string(), other.string()});
+    ToolRun r = tool({"diff", "--cells", a.string(), other.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "no difference: " + a.string() + " and " + other.string() +
                          " hold the same compiled files\n");
   }
-  ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+  ToolRun j = tool({"diff", "--cells", a.string(), b.string(), "--json"});
   EXPECT_EQ(j.status, 0);
   nlohmann::json expected = {
       {"a", a.string()},
@@ -232,7 +330,7 @@ TEST(DiffTest, TheSameFilesGiveOneLineAndStatusZero) {
     std::string bytes = original;
     bytes[e.offset] ^= 1;
     write_file(station, bytes);
-    ToolRun r = tool({"diff", a.string(), b.string()});
+    ToolRun r = tool({"diff", "--cells", a.string(), b.string()});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, lines(e.out));
   }
@@ -253,14 +351,14 @@ TEST(DiffTest, TheBytesOfAStationEachUnderItsName) {
                                    "5000, 1, 600, 0,3,4, 1,1,5, 2,1,1, 30,");
   const fs::path a = compile(dir.path(), "a", kRoute, a_train);
   const fs::path b = compile(dir.path(), "b", kRoute, b_train);
-  ToolRun r = tool({"diff", a.string(), b.string()});
+  ToolRun r = tool({"diff", "--cells", a.string(), b.string()});
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(r.out,
             lines({"files", "  station file BRENTALVO_TRN4417.sim differs (2989 -> 2989 bytes)",
                    "stations",
                    "  station 2 \"BETA\": stop time 20 s -> 30 s, byte 1 2 -> 5, "
                    "byte 3 1 -> 4, byte 4 1 -> 3"}));
-  ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+  ToolRun j = tool({"diff", "--cells", a.string(), b.string(), "--json"});
   EXPECT_EQ(j.status, 1) << j.err;
   EXPECT_EQ(j.json()["stations"], nlohmann::json::parse(R"j([
       {"slot": 2, "name": "BETA", "change": "changed", "fields": [
@@ -324,13 +422,13 @@ TEST(DiffTest, ThePlanFiguresInTextAndJson) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ToolRun r = tool({"diff", a.string(), c.b.string()});
+    ToolRun r = tool({"diff", "--cells", a.string(), c.b.string()});
     EXPECT_EQ(r.status, 1) << r.err;
     const size_t plan = r.out.find("plan\n");
     ASSERT_NE(plan, std::string::npos) << r.out;
     EXPECT_EQ(r.out.substr(plan), lines(c.text));
 
-    ToolRun j = tool({"diff", a.string(), c.b.string(), "--json"});
+    ToolRun j = tool({"diff", "--cells", a.string(), c.b.string(), "--json"});
     EXPECT_EQ(j.status, 1) << j.err;
     nlohmann::json figures = j.json()["plan"];
     // The displacement to the millimetre, as the text gives it.
@@ -382,16 +480,20 @@ TEST(DiffTest, WhatCannotBeComparedIsAnErrorNotADifference) {
        "scenario_tool: " + mixed.string() + ": the files were not written by one compile: "},
       {"one folder only", {a.string()}, "scenario_tool: "},
   };
+  // The same refusals in rows and in cells.
   for (const ErrorCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<std::string> args{"diff"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    for (bool json : {false, true}) {
-      if (json) args.push_back("--json");
-      ToolRun r = tool(args);
-      EXPECT_EQ(r.status, 2);
-      EXPECT_EQ(r.out, "");
-      EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+    for (bool cells : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (cells ? " --cells" : " in rows"));
+      std::vector<std::string> args{"diff"};
+      if (cells) args.push_back("--cells");
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      for (bool json : {false, true}) {
+        if (json) args.push_back("--json");
+        ToolRun r = tool(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+      }
     }
   }
 }
@@ -405,7 +507,7 @@ TEST(DiffTest, JsonHoldsTheSectionsFieldByField) {
       compile(dir.path(), "b", with(with(kRoute, "3000, 7", "3000, 8"), "2000, (P", "2500, (P"),
               with(kTrain, "5000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0",
                    "5500, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,1,0"));
-  ToolRun r = tool({"diff", a.string(), b.string(), "--json"});
+  ToolRun r = tool({"diff", "--cells", a.string(), b.string(), "--json"});
   ASSERT_EQ(r.status, 1) << r.err;
   const nlohmann::json j = r.json();
   EXPECT_EQ(j["a"], a.string());
@@ -443,7 +545,7 @@ TEST(DiffTest, JsonHoldsTheSectionsFieldByField) {
   EXPECT_EQ(j["left_out"]["cells"], 0);
 
   // The text shows the same entries.
-  ToolRun text = tool({"diff", a.string(), b.string()});
+  ToolRun text = tool({"diff", "--cells", a.string(), b.string()});
   const std::string cells = text.out.substr(text.out.find("\ncells\n") + 7);
   EXPECT_EQ(static_cast<size_t>(std::count(cells.begin(), cells.end(), '\n')), j["cells"].size());
 }
@@ -461,7 +563,7 @@ TEST(DiffTest, ALongSectionIsCutAndCounted) {
   const fs::path a = compile(dir.path(), "a", flat, kTrain);
   const fs::path b = compile(dir.path(), "b", with(flat, "pendenza, 0, 5\r\n", rows), kTrain);
 
-  ToolRun r = tool({"diff", a.string(), b.string()});
+  ToolRun r = tool({"diff", "--cells", a.string(), b.string()});
   ASSERT_EQ(r.status, 1) << r.err;
   std::vector<std::string> expected{
       "files", "  track file BRENTALVO_TRN4417.dat differs (5115 -> 5115 bytes)", "cells"};
@@ -471,7 +573,7 @@ TEST(DiffTest, ALongSectionIsCutAndCounted) {
   expected.push_back("  ... and 50 more");
   EXPECT_EQ(r.out, lines(expected));
 
-  ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+  ToolRun j = tool({"diff", "--cells", a.string(), b.string(), "--json"});
   const nlohmann::json cells = j.json()["cells"];
   ASSERT_EQ(cells.size(), kDiffSectionLimit);
   EXPECT_EQ(cells.back()["first_cell"], 99);
@@ -518,12 +620,12 @@ TEST(DiffTest, ANaNCoordinateDiffersOnlyByItsBits) {
     if (c.not_finite > 0) {
       plan.push_back("  1 points differ where a coordinate is not a finite number");
     }
-    ToolRun r = tool({"diff", a.string(), b.string()});
+    ToolRun r = tool({"diff", "--cells", a.string(), b.string()});
     EXPECT_EQ(r.status, 1) << r.err;
     const size_t at = r.out.find("plan\n");
     ASSERT_NE(at, std::string::npos) << r.out;
     EXPECT_EQ(r.out.substr(at), lines(plan));
-    ToolRun j = tool({"diff", a.string(), b.string(), "--json"});
+    ToolRun j = tool({"diff", "--cells", a.string(), b.string(), "--json"});
     EXPECT_EQ(j.json()["plan"]["not_finite"], c.not_finite);
     EXPECT_EQ(j.json()["plan"]["at_point"], 16998);
   }
