@@ -411,6 +411,14 @@ constexpr int kNoFilter = 255;
 
 std::optional<int> failure_with_failing_calls(const std::vector<long>& calls, int err,
                                               const std::function<void()>& step) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's run-time wraps these calls and makes its own: the filter
+  // would test the wrapper, not the file layer. The plain build runs it.
+  (void)calls;
+  (void)err;
+  (void)step;
+  return std::nullopt;
+#else
   const pid_t child = ::fork();
   if (child < 0) return std::nullopt;
   if (child == 0) {
@@ -434,6 +442,7 @@ std::optional<int> failure_with_failing_calls(const std::vector<long>& calls, in
   if (!WIFEXITED(status)) return -1;  // the step ended the process
   if (WEXITSTATUS(status) == kNoFilter) return std::nullopt;
   return WEXITSTATUS(status);
+#endif
 }
 
 TEST(StorageFailureTest, EachRefusedStepIsReportedWithItsReason) {
@@ -486,7 +495,7 @@ TEST(StorageFailureTest, EachRefusedStepIsReportedWithItsReason) {
     // Each step writes a file of its own: a child's files stay behind.
     const std::string path = join_path(dir, c.step);
     std::optional<int> number = failure_with_failing_calls(c.calls, c.err, [&] { c.run(path); });
-    if (!number) GTEST_SKIP() << "no system call filter here";
+    if (!number) GTEST_SKIP() << "no system call filter here (or a sanitizer build)";
     EXPECT_EQ(*number, c.number) << c.step;
   }
 }
@@ -499,7 +508,7 @@ TEST(StorageFailureTest, AReplacementThatCannotSyncLeavesTheOldFile) {
   replace_file(fs, target, "old");
   std::optional<int> number = failure_with_failing_calls({__NR_fsync, __NR_fdatasync}, EIO,
                                                          [&] { replace_file(fs, target, "new"); });
-  if (!number) GTEST_SKIP() << "no system call filter here";
+  if (!number) GTEST_SKIP() << "no system call filter here (or a sanitizer build)";
   EXPECT_EQ(*number, kDeviceIO);
   EXPECT_EQ(read_file(fs, target), "old");
   EXPECT_EQ(fs.list_folder(temp.path().string()), std::vector<std::string>{"out.dat"});
