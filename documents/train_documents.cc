@@ -112,12 +112,12 @@ std::string card_times(const CardRow& r) {
   return std::string(16, ' ');
 }
 
-std::string card_row(const CardRow& r) {
+std::string card_row(const CardRow& r, const std::vector<KilometreRecord>& posts) {
   const std::string limit = r.limit ? right(std::to_string(*r.limit), 4) + " " : "     ";
   const std::string place =
       r.kind == RowKind::kStop ? left(r.location, 28, '.') : left(r.location, 28);
-  return " |" + limit + "|     |" + right(kilometres(r.position), 8) + "  |     |" + place + "|" +
-         card_times(r) + "|     |";
+  return " |" + limit + "|     |" + right(kilometres(line_kilometre(posts, r.position)), 8) +
+         "  |     |" + place + "|" + card_times(r) + "|     |";
 }
 
 std::vector<CardRow> card_rows(const TrainRows& rows) {
@@ -157,7 +157,7 @@ std::vector<CardRow> card_rows(const TrainRows& rows) {
     CardRow r;
     r.position = l.position;
     r.limit = l.limit;
-    r.location = "cippo Km " + kilometres(l.position);
+    r.location = "cippo Km " + kilometres(line_kilometre(rows.kilometres, l.position));
     out.push_back(r);
   }
   std::stable_sort(out.begin(), out.end(),
@@ -212,6 +212,26 @@ const StationRow* station_reached(const TrainRows& rows, const SlowOrderRow& o) 
 }
 
 }  // namespace
+
+std::vector<KilometreRecord> kilometre_records(const model::ItemTable& table) {
+  std::vector<KilometreRecord> out;
+  for (const model::ProgressiveRecord& p : model::progressive_records(table)) {
+    if (p.position == 0 && p.value == 0 && p.flag == 0) continue;
+    out.push_back({p.position, p.value});
+  }
+  std::stable_sort(out.begin(), out.end(), [](const KilometreRecord& a, const KilometreRecord& b) {
+    return a.position < b.position;
+  });
+  return out;
+}
+
+int64_t line_kilometre(const std::vector<KilometreRecord>& records, int64_t position) {
+  int64_t reading = position;
+  for (const KilometreRecord& r : records) {
+    if (r.position <= position) reading = int64_t{r.value} + (position - r.position);
+  }
+  return reading;
+}
 
 TrainRows read_train_rows(std::string_view description) {
   TrainRows rows;
@@ -296,7 +316,7 @@ std::vector<std::string> timetable_card_lines(const TrainRows& rows, std::string
   const std::string rule =
       " |_____|_____|__________|_____|____________________________|________________|_____|";
   out.push_back(rule);
-  for (const CardRow& r : card_rows(rows)) out.push_back(card_row(r));
+  for (const CardRow& r : card_rows(rows)) out.push_back(card_row(r, rows.kilometres));
   for (int i = 0; i < 3; ++i) {
     out.push_back(
         " |     |     |          |     |                            |                |     |");
@@ -338,8 +358,8 @@ std::vector<std::string> slow_order_form_lines(const TrainRows& rows, std::strin
     }
     if (o.warning == 0) letters += letters.empty() ? "D" : "-D";
     out.push_back(" |" + order_number(i + 1) + "|" + left(between(rows, o.start), 28) + "|" +
-                  lettered(left("  " + kilometres(o.start), 12)) + "|" +
-                  lettered(left("   " + std::to_string(o.speed), 10)) + "|" +
+                  lettered(left("  " + kilometres(line_kilometre(rows.kilometres, o.start)), 12)) +
+                  "|" + lettered(left("   " + std::to_string(o.speed), 10)) + "|" +
                   lettered(right(std::to_string(o.length), 5)) + "    |" +
                   centred(letters, 12, true) + "|");
   }

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/item_views.h"
+
 namespace documents {
 
 struct StationRow {
@@ -47,13 +49,33 @@ struct SpeedRow {
   int32_t limit = 0;
 };
 
+// A kilometric progressive of the line: from `position` on, the line's
+// kilometre posts read `value` plus the distance past `position` (metres).
+struct KilometreRecord {
+  int32_t position = 0;
+  int32_t value = 0;
+};
+
 // What the documents take from a train description, rows in file order.
 struct TrainRows {
   std::optional<int32_t> braked_mass;  // percent
   std::vector<SpeedRow> limits;
   std::vector<StationRow> stations;
   std::vector<SlowOrderRow> slow_orders;
+  // The route's progressives, as compiled (see kilometre_records); empty: the
+  // posts count from the origin of the line.
+  std::vector<KilometreRecord> kilometres;
 };
+
+// The progressives of a compiled item table (slots 81 to 83, the flag's
+// 100 m already added), least position first; a record left all zero (a row
+// the route does not give) is none.
+std::vector<KilometreRecord> kilometre_records(const model::ItemTable& table);
+
+// What the kilometre posts read at `position`: the record with the greatest
+// position at or before it gives value + (position - its position); before
+// every record, and with none, the position itself.
+int64_t line_kilometre(const std::vector<KilometreRecord>& records, int64_t position);
 
 // Reads `description` (Windows-1252 text). Throws platform::RuntimeFailure
 // where the compile pass's reading fails on a field.

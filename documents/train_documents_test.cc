@@ -213,5 +213,47 @@ TEST(Documents, NoGeneralSectionGivesEmptyTables) {
   EXPECT_EQ(card.size(), 16 + 3 + 1u);
 }
 
+TEST(Documents, KilometrePostsFollowTheLinesProgressives) {
+  // Posts reading 120+000 at the origin, and 200+000 from 5 000 m on.
+  const std::vector<KilometreRecord> posts = {{0, 120000}, {5000, 200000}};
+  const struct {
+    int64_t position, reading;
+  } cases[] = {{0, 120000}, {4999, 124999}, {5000, 200000}, {9000, 204000}};
+  for (const auto& c : cases) EXPECT_EQ(line_kilometre(posts, c.position), c.reading);
+  // Before every record, and with none, the position itself.
+  EXPECT_EQ(line_kilometre({{3000, 50000}}, 2000), 2000);
+  EXPECT_EQ(line_kilometre({}, 2000), 2000);
+
+  TrainRows rows = read_train_rows(train(std::string(kTwoStations) + "velocita, 7000, 80\r\n" +
+                                         "rallentamento, 6000, 30, 50, 1, 1, 0\r\n"));
+  rows.kilometres = posts;
+  const std::vector<std::string> card = timetable_card_lines(rows, "R1");
+  EXPECT_EQ(
+      card_table(card),
+      (std::vector<std::string>{
+          " | 100 |     | 120+000  |     |ALFA                        |          08.00 |     |",
+          " |  80 |     | 202+000  |     |cippo Km 202+000            |                |     |",
+          " |     |     | 204+000  |     |OMEGA                       |08.10           |     |"}));
+  EXPECT_EQ(slow_order_form_lines(rows, "L", "R1")[12],
+            " |O1 |ALFA-OMEGA                  |  2O1+OOO   |   3O     |   5O    |      A     |");
+}
+
+TEST(Documents, KilometreRecordsComeFromTheCompiledTable) {
+  model::ItemTable table{};
+  // Slot 81 ("tre", greatest position) and 83 ("uno"); slot 82 left empty.
+  table[81].area_start = 8000;
+  table[81].area_end = 30100;
+  table[81].item_position = 1;
+  table[83].area_start = 0;
+  table[83].area_end = 12000;
+  const std::vector<KilometreRecord> records = kilometre_records(table);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].position, 0);
+  EXPECT_EQ(records[0].value, 12000);
+  EXPECT_EQ(records[1].position, 8000);
+  EXPECT_EQ(records[1].value, 30100);
+  EXPECT_TRUE(kilometre_records(model::ItemTable{}).empty());
+}
+
 }  // namespace
 }  // namespace documents

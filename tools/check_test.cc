@@ -3,6 +3,7 @@
 // headings the author reads, in file order, and the exit status.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -641,8 +642,13 @@ TEST(CheckTest, JsonDocumentsOnlyFromACleanTrain) {
     const char* name;
     std::string route, train;
     bool documents;
+    const char* origin_post = "0+000";
   } cases[] = {
       {"clean", kRoute, accented, true},
+      {"posts from 37+500 at the origin",
+       "[generale]\r\nlunghezza percorso, 10000\r\n"
+       "progressiva chilometrica uno, 0, 37500, 0\r\n[tracciato]\r\n[fine]\r\n",
+       accented, true, "37+500"},
       {"compile error",
        route_with("cartello_indicatore, 3000, (A)\r\n"
                   "cartello_indicatore, 3010, (B)\r\n"),
@@ -663,6 +669,10 @@ TEST(CheckTest, JsonDocumentsOnlyFromACleanTrain) {
     std::string all;
     for (const std::string& line : card) all += line + "\n";
     EXPECT_NE(all.find("CITT\xC3\x80"), std::string::npos) << all;
+    EXPECT_NE(all.find(std::string("|") + std::string(8 - std::strlen(c.origin_post), ' ') +
+                       c.origin_post + "  |     |ALFA"),
+              std::string::npos)
+        << all;
     EXPECT_EQ(all.find('\r'), std::string::npos);
     EXPECT_FALSE(j["documents"]["slow_order_form"]["lines"].empty());
   }

@@ -208,8 +208,9 @@ void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSy
 // be read for them.
 std::vector<documents::DocumentFile> driver_documents(const model::Scenario& s,
                                                       const std::string& train) {
-  const documents::Documents d =
-      documents::make_documents(documents::read_train_rows(train), s.line_name, s.train_code);
+  documents::TrainRows rows = documents::read_train_rows(train);
+  rows.kilometres = documents::kilometre_records(s.item_table);
+  const documents::Documents d = documents::make_documents(rows, s.line_name, s.train_code);
   return {{sources::timetable_card_name(s), d.timetable_card,
            sources::line_array_bytes(sources::timetable_card_text())},
           {sources::slow_order_form_name(s), d.slow_order_form,
