@@ -28,10 +28,12 @@ constexpr size_t kPartOverrun = size_t{kPlanBatch} * 10;
 // Gathers encoded bytes and hands them on whenever a part is full.
 class PartWriter {
  public:
-  explicit PartWriter(const platform::PartSink& sink) : sink_(sink) {
+  // `total` is the most the whole file can take (a short plan's file is
+  // far below a part, and room is not taken for bytes that never come).
+  PartWriter(const platform::PartSink& sink, size_t total) : sink_(sink) {
     // A part is flushed once it reaches kLineFilePart: it never holds more
     // than that and one batch more.
-    out_.reserve(kLineFilePart + kPartOverrun);
+    out_.reserve(std::min(total, kLineFilePart + kPartOverrun));
   }
   platform::ByteWriter& out() { return out_; }
   void part_done() {
@@ -79,9 +81,14 @@ void require_plan(const Scenario& s) {
   }
 }
 
+// The most bytes the line file of `s` can take: every value a double.
+size_t line_file_size_bound(const Scenario& s) {
+  return static_cast<size_t>(std::max<int64_t>(int64_t{s.track_plan.last} + 1, 0)) * 2 * 10;
+}
+
 // REQUIRES: the plan exists.
 void encode_line_file_in_parts(const Scenario& s, const platform::PartSink& sink) {
-  PartWriter w(sink);
+  PartWriter w(sink, line_file_size_bound(s));
   put_plan_half(w, s.track_plan, s.track_plan.x);
   put_plan_half(w, s.track_plan, s.track_plan.y);
   w.flush();
@@ -92,7 +99,7 @@ void encode_line_file_in_parts(const Scenario& s, const platform::PartSink& sink
 std::string encode_line_file(const Scenario& s) {
   require_plan(s);
   std::string bytes;
-  bytes.reserve(static_cast<size_t>(s.track_plan.last + 1) * 2 * 10);
+  bytes.reserve(line_file_size_bound(s));
   encode_line_file_in_parts(s, [&bytes](std::string_view part) { bytes += part; });
   return bytes;
 }
