@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/form_load.h"
@@ -10,6 +11,7 @@
 #include "model/compiled_files.h"
 #include "platform/fault_injecting_file_system.h"
 #include "platform/files.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "platform/scoped_temp_dir.h"
@@ -166,6 +168,134 @@ TEST(BuiltinRunDurabilityTest, APowerCutAtAnyStepLeavesEachKeptFileOldOrNewAndWh
             << path << " is neither the old file nor the new one (" << now.size() << " bytes)";
       }
     }
+  }
+}
+
+// A description that cannot be read back is not a fault of its text: the
+// run ends with the system's reason and exit status 1 before any compiled
+// file is written, and the older set stays as it was.
+const std::string kRoute = platform::join_path(kApp, "BRENTALVO_linea.txt");
+const std::string kTrain = platform::join_path(kApp, "BRENTALVO_TRN4417-.txt");
+
+// Another program at work on the same folder: once `path` has been
+// written, it is deleted as the run looks for it or as it reads it; or
+// looking at it fails as on a failing disk.
+class Tampering : public platform::ForwardingFileSystem {
+ public:
+  enum class Act { kVanishOnLook, kVanishOnRead, kLookFails };
+  Tampering(platform::FileSystem& base, std::string path, Act act)
+      : ForwardingFileSystem(base), path_(std::move(path)), act_(act) {}
+  platform::FileKind kind(const std::string& path) override {
+    if (path == path_ && act_ == Act::kLookFails &&
+        base().kind(path) == platform::FileKind::kRegular) {
+      throw platform::RuntimeFailure(platform::kDeviceIO, path + " (Input/output error)");
+    }
+    if (act_ == Act::kVanishOnLook) vanish(path);
+    return ForwardingFileSystem::kind(path);
+  }
+  std::string read_file(const std::string& path, uint64_t limit) override {
+    if (act_ == Act::kVanishOnRead) vanish(path);
+    return ForwardingFileSystem::read_file(path, limit);
+  }
+
+ private:
+  void vanish(const std::string& path) {
+    if (path == path_ && base().kind(path) == platform::FileKind::kRegular)
+      base().delete_file(path);
+  }
+  std::string path_;
+  Act act_;
+};
+
+class UnreadableDescriptionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    platform::MemoryFileSystem finished;
+    finished.add_folder(kApp);
+    run_builtin(finished);
+    for (const auto& [path, bytes] : finished.files()) {
+      if (path.ends_with(".dat") || path.ends_with(".sim")) older_[path] = "older " + path;
+    }
+    ASSERT_EQ(older_.size(), 3u);
+  }
+
+  // A folder that holds an older compiled set.
+  platform::MemoryFileSystem& fresh_folder() {
+    memory_ = std::make_unique<platform::MemoryFileSystem>();
+    for (const auto& [path, bytes] : older_) memory_->add_file(path, bytes);
+    return *memory_;
+  }
+
+  // Runs the built-in program on `files`, which fails it: returns the
+  // failure as the program reports it ("run-time error N: words", exit
+  // status 1).
+  std::string run_failing(platform::FileSystem& files) {
+    model::Scenario s;
+    s.app_path = kApp;
+    s.files = &files;
+    try {
+      Form_Load(s);
+    } catch (const platform::FileReadFailure& f) {
+      return "run-time error " + std::to_string(f.number()) + ": " + f.what();
+    }
+    ADD_FAILURE() << "the run ended without a failure to read";
+    return {};
+  }
+
+  // The older compiled set is whole, no description and no temporary is left.
+  void expect_old_set_kept() {
+    for (const auto& [path, bytes] : older_) EXPECT_EQ(memory_->contents(path), bytes) << path;
+    for (const auto& [path, bytes] : memory_->files()) {
+      EXPECT_EQ(path.find(".partial-"), std::string::npos) << path;
+      EXPECT_NE(path, kRoute);
+      EXPECT_NE(path, kTrain);
+    }
+  }
+
+  std::map<std::string, std::string> older_;
+  std::unique_ptr<platform::MemoryFileSystem> memory_;
+};
+
+TEST_F(UnreadableDescriptionTest, AStorageFailureAtEachReadEndsTheRunAndKeepsTheOldSet) {
+  platform::MemoryFileSystem counted;
+  counted.add_folder(kApp);
+  platform::FaultInjectingFileSystem counter(counted);
+  run_builtin(counter);
+  ASSERT_EQ(counter.count(Operation::kRead), 2);  // the two descriptions, read back
+  const std::pair<int, std::string> reads[] = {{1, kRoute}, {2, kTrain}};
+  for (int number : {platform::kDeviceIO, platform::kDiskFull}) {
+    for (const auto& [nth, path] : reads) {
+      SCOPED_TRACE(std::string(path) + " failing with " + std::to_string(number));
+      platform::FaultInjectingFileSystem faulty(fresh_folder());
+      faulty.inject(Operation::kRead, nth, Fault::kFail, number);
+      EXPECT_EQ(run_failing(faulty), "run-time error " + std::to_string(number) + ": " +
+                                         platform::failure_description(number) + ": " + path +
+                                         " (injected fault)");
+      expect_old_set_kept();
+    }
+  }
+}
+
+TEST_F(UnreadableDescriptionTest, ADescriptionThatVanishesOrCannotBeLookedAtEndsTheRun) {
+  struct Case {
+    std::string path;
+    Tampering::Act act;
+    std::string reported;
+  };
+  const std::string not_found = "run-time error 53: file not found: ";
+  const Case cases[] = {
+      {kRoute, Tampering::Act::kVanishOnLook,
+       not_found + kRoute + " (the route description is not there)"},
+      {kRoute, Tampering::Act::kVanishOnRead, not_found + kRoute + " (No such file or directory)"},
+      {kTrain, Tampering::Act::kVanishOnRead, not_found + kTrain + " (No such file or directory)"},
+      {kRoute, Tampering::Act::kLookFails,
+       std::string("run-time error 57: device I/O error: ") + kRoute + " (Input/output error)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reported);
+    Tampering tampering(fresh_folder(), c.path, c.act);
+    EXPECT_EQ(run_failing(tampering), c.reported);
+    expect_old_set_kept();
   }
 }
 

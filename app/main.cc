@@ -6,8 +6,12 @@
 #include "app/command_line.h"
 #include "app/form_load.h"
 #include "app/program.h"
+#include "platform/standard_output.h"
 
 int main(int argc, char** argv) {
+  // A window nobody sees does not stop the compile: "Attendere" written to
+  // a pipe without a reader fails quietly instead of ending the process.
+  platform::report_broken_pipe_as_failure();
   if (std::optional<int> answered = app::answer_arguments(argc, argv, std::cout, std::cerr)) {
     return *answered;
   }

@@ -242,4 +242,30 @@ TEST_F(ProgramTest, AKilledRunLeavesEveryFileWholeAndTheNextRunClearsUp) {
   EXPECT_TRUE(files_in(bin) == expected);
 }
 
+TEST_F(ProgramTest, AStandardOutputWithNoReaderDoesNotEndTheRun) {
+  // "Attendere" goes to a pipe that nobody reads: the compile goes on and
+  // ends normally, as it would with its window hidden.
+  fs::path bin = dir_.path() / "bin";
+  fs::path exe = bin / "scenario_compiler";
+  fs::copy_file(SCENARIO_COMPILER, exe);
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe(pipe_ends), 0);
+  ::close(pipe_ends[0]);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGPIPE, SIG_DFL);
+    if (::chdir(bin.c_str()) != 0) ::_exit(127);
+    ::dup2(pipe_ends[1], 1);
+    ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(pipe_ends[1]);
+  int raw = 0;
+  ::waitpid(pid, &raw, 0);
+  fs::remove(exe);
+  ASSERT_FALSE(WIFSIGNALED(raw)) << "ended by signal " << WTERMSIG(raw);
+  EXPECT_EQ(WEXITSTATUS(raw), 0);
+  EXPECT_EQ(files_in(bin).size(), 6u);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "compiled/compiled_set.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string_view>
 
@@ -72,9 +73,12 @@ void load_file(platform::FileSystem& fs, CompiledSet& set, const std::string& pa
 
 std::string stem_of(const std::string& name) { return name.substr(0, name.rfind('.')); }
 
-// The compiled files of a folder, by kind: regular files only.
+// The compiled files of a folder, by kind: regular files only. A name of a
+// compiled file that is something else (a pipe, a folder, a link) is kept
+// apart: a scenario that would need it is refused, never read without it.
 struct FolderFiles {
   std::set<std::string> stations, tracks, lines;
+  std::map<std::string, platform::FileKind> not_regular;
 };
 
 FolderFiles scan(platform::FileSystem& fs, const std::string& folder) {
@@ -83,7 +87,11 @@ FolderFiles scan(platform::FileSystem& fs, const std::string& folder) {
     for (const std::string& name : fs.list_folder(folder)) {
       std::optional<FileKind> kind = kind_of_file_name(name);
       if (!kind) continue;
-      if (fs.kind(platform::join_path(folder, name)) != platform::FileKind::kRegular) continue;
+      const platform::FileKind what = fs.kind(platform::join_path(folder, name));
+      if (what != platform::FileKind::kRegular) {
+        f.not_regular[name] = what;
+        continue;
+      }
       if (*kind == FileKind::kStation) f.stations.insert(name);
       if (*kind == FileKind::kTrack) f.tracks.insert(name);
       if (*kind == FileKind::kLine) f.lines.insert(name);
@@ -98,6 +106,15 @@ FolderFiles scan(platform::FileSystem& fs, const std::string& folder) {
 // the folder, with the line file of its line.
 CompiledSet load_scenario(platform::FileSystem& fs, const std::string& folder,
                           const FolderFiles& files, const std::string& key) {
+  const auto refuse_not_regular = [&](const std::string& name) {
+    auto it = files.not_regular.find(name);
+    if (it != files.not_regular.end()) {
+      throw cannot_read(
+          platform::not_regular_failure(platform::join_path(folder, name), it->second));
+    }
+  };
+  refuse_not_regular(key + ".sim");
+  refuse_not_regular(key + ".dat");
   CompiledSet set;
   if (files.stations.count(key + ".sim"))
     load_file(fs, set, platform::join_path(folder, key + ".sim"));
@@ -113,6 +130,7 @@ CompiledSet load_scenario(platform::FileSystem& fs, const std::string& folder,
       if (key.rfind(line + "_", 0) == 0) line_file = l;
     }
   }
+  if (!line_file.empty()) refuse_not_regular(line_file);
   if (!line_file.empty() && files.lines.count(line_file)) {
     load_file(fs, set, platform::join_path(folder, line_file));
   }

@@ -125,7 +125,8 @@ TEST(SetCheckTest, EverySetTheCompilerWritesPasses) {
       {"clean", route_of_length(3000), kTrain, true, model::kNoError, 201},
       {"clean without a line file", route_of_length(3000), kTrain, false, model::kNoError, 201},
       {"halves to even", route_of_length(3025), kTrain, true, model::kNoError, 201},
-      {"a negative length", route_of_length(-5000), nullptr, true, model::kReadingFailure, 41},
+      {"a negative length", route_of_length(-5000), "[generale]\r\n[fine]\r\n", true,
+       model::kNoError, 41},
       {"route sign on a taken cell",
        "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
        "cartello_indicatore, 3000, (A)\r\ncartello_indicatore, 3010, (B)\r\n[fine]\r\n",

@@ -81,4 +81,17 @@ std::string name_problem(std::string_view what, std::string_view name) {
          "; a name forms file names, so it must be 1 to 32 letters (A-Z, a-z), digits or _";
 }
 
+std::string train_code_problem(std::string_view what, std::string_view code) {
+  std::string problem = name_problem(what, code);
+  if (!problem.empty()) return problem;
+  std::string lower(code);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (lower != "linea") return {};
+  return std::string(what) + " \"" + std::string(code) + "\" is refused: the track file LINE_" +
+         std::string(code) +
+         ".dat would be the line file LINE_linea.dat of the same compile; choose another code";
+}
+
 }  // namespace tools

@@ -33,6 +33,11 @@ bool is_valid_name(std::string_view name);
 // the name is valid.
 std::string name_problem(std::string_view what, std::string_view name);
 
+// Why `code` is refused as a train code: the reasons of name_problem, and
+// "linea" in any case, whose track file LINE_linea.dat would be the line
+// file of its own line.
+std::string train_code_problem(std::string_view what, std::string_view code);
+
 }  // namespace tools
 
 #endif  // SCENARIO_COMPILED_TEXT_H_

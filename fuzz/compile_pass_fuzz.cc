@@ -7,8 +7,9 @@
 // The pass runs on a memory file system of its own (fuzz_support.h); checked,
 // against the files in its folder afterwards:
 //   - the pass returns with error_code 0 or a number of the error table, or
-//     ends by an identity error (1250, 1251), or by a run-time failure only
-//     where the track lacks the cells the stamps need;
+//     ends by an identity error (1250, 1251), by a run-time failure only
+//     where the track lacks the cells the stamps need, or, without a train
+//     description, by the failure to read it;
 //   - the route description is always gone; the train description is gone
 //     unless the route reading ended before it (then it is byte for byte as
 //     written); no other file appears, in the folder or elsewhere, and no
@@ -63,6 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         e.number() == model::kIdentityValue1Taken || e.number() == model::kIdentityValue2Taken,
         "identity error " + std::to_string(e.number()));
     end = kIdentityError;
+  } catch (const platform::FileReadFailure& e) {
+    // A description that is not there ends the pass: only the train
+    // description can be missing here.
+    FUZZ_CHECK(!has_train, std::string("a description could not be read: ") + e.what());
+    end = kRunTimeFailure;
   } catch (const platform::RuntimeFailure& e) {
     // Outside reading the compile pass has no trap: a failure there ends the
     // program. It may come only from a missing track or a track too short to

@@ -2,7 +2,8 @@
 // file system (platform/file_system.h).
 //
 // Every file the programs write is replaced, never rewritten in place: its
-// bytes go to a new temporary file beside it (".<name>.partial-<tag>"),
+// bytes go to a new temporary file beside it (".<name>.partial-<tag>", the
+// name cut to its first 218 bytes so that the temporary's stays within 255),
 // which is flushed to the storage, closed and then renamed over the old
 // file. Whatever stops the program (a failure, a full disk, a kill), the
 // file under its own name is the old one or the new one, whole, never a
@@ -47,7 +48,13 @@ bool file_exists(FileSystem& fs, const std::string& path);
 // Reads a whole file of any size.
 std::string read_file(FileSystem& fs, const std::string& path);
 
-// Reads a whole description file: refused past kMaxDescriptionBytes.
+// Whether a description file is there to be read (file_exists). A failure
+// to look (the storage failing) throws FileReadFailure.
+bool description_exists(FileSystem& fs, const std::string& path);
+
+// Reads a whole description file: refused past kMaxDescriptionBytes. Every
+// failure (a missing file, the storage failing, the limit) throws
+// FileReadFailure.
 std::string read_description_file(FileSystem& fs, const std::string& path);
 
 // Receives the parts of a file being written, in order.

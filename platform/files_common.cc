@@ -15,6 +15,18 @@ namespace {
 
 constexpr std::string_view kPartialTag = ".partial-";
 
+// The longest file name the systems take is 255 bytes. A temporary's name
+// holds "." and as much of its file's name as leaves room for the tag and
+// the longest tag text (16 hex digits, "-", up to 20 digits), so that every
+// name that may be written may also be replaced.
+constexpr size_t kMaxNameBytes = 255;
+constexpr size_t kMaxTagTextBytes = 16 + 1 + 20;
+constexpr size_t kMaxKeptNameBytes = kMaxNameBytes - 1 - kPartialTag.size() - kMaxTagTextBytes;
+
+std::string_view kept_part(std::string_view name) {
+  return name.substr(0, std::min(name.size(), kMaxKeptNameBytes));
+}
+
 // A tag that no other run, and no other replacement of this run, is using:
 // a random number drawn once per process and a counter.
 std::string partial_name(std::string_view name) {
@@ -27,7 +39,7 @@ std::string partial_name(std::string_view name) {
   std::snprintf(tag, sizeof tag, "%016llx-%llu", static_cast<unsigned long long>(process_tag),
                 static_cast<unsigned long long>(counter.fetch_add(1)));
   std::string partial = ".";
-  partial += name;
+  partial += kept_part(name);
   partial += kPartialTag;
   partial += tag;
   return partial;
@@ -83,8 +95,24 @@ std::string read_file(FileSystem& fs, const std::string& path) {
   return fs.read_file(path, UINT64_MAX);
 }
 
+bool description_exists(FileSystem& fs, const std::string& path) {
+  try {
+    return file_exists(fs, path);
+  } catch (const FileReadFailure&) {
+    throw;
+  } catch (const RuntimeFailure& f) {
+    throw FileReadFailure(f.number(), f.detail());
+  }
+}
+
 std::string read_description_file(FileSystem& fs, const std::string& path) {
-  return fs.read_file(path, kMaxDescriptionBytes);
+  try {
+    return fs.read_file(path, kMaxDescriptionBytes);
+  } catch (const FileReadFailure&) {
+    throw;
+  } catch (const RuntimeFailure& f) {
+    throw FileReadFailure(f.number(), f.detail());
+  }
 }
 
 FileReplacement::~FileReplacement() {
@@ -159,6 +187,7 @@ void replace_transient_file(FileSystem& fs, const std::string& path, std::string
 }
 
 bool is_partial_of(std::string_view name, std::string_view target) {
+  target = kept_part(target);
   if (name.size() <= 1 + target.size() + kPartialTag.size() || name[0] != '.') return false;
   return name.substr(1, target.size()) == target &&
          name.substr(1 + target.size(), kPartialTag.size()) == kPartialTag;

@@ -227,6 +227,29 @@ TEST_P(FilesTest, StaleTemporariesOfTheNamedFilesAreRemoved) {
   EXPECT_EQ(entries(), (std::vector<std::string>{".a.dat.keep", "a.dat", "a.dat.partial-3"}));
 }
 
+TEST_P(FilesTest, NamesUpToTheLongestTheSystemTakesAreReplaced) {
+  // The temporary of a long name keeps only the name's start: it still fits,
+  // and a killed run's one is still found for that name.
+  for (size_t length : {size_t{200}, size_t{228}, size_t{229}, size_t{255}}) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'n') + ".svg";
+    replace_file(*fs_, path(name), "old");
+    replace_file(*fs_, path(name), "new");
+    EXPECT_EQ(read(name), "new");
+    std::string left;
+    {
+      FileReplacement staged(*fs_);
+      staged.stage(path(name), "staged");
+      for (const std::string& entry : entries()) {
+        if (entry != name && is_partial_of(entry, name)) left = entry;
+      }
+    }
+    EXPECT_FALSE(left.empty()) << "no temporary of the name";
+    EXPECT_FALSE(is_partial_of(left, std::string(length - 4, 'm') + ".svg"));
+    fs_->delete_file(path(name));
+  }
+}
+
 TEST_P(FilesTest, AFolderLockIsHeldUntilItGoes) {
   auto lock = fs_->lock_folder(dir_, std::chrono::milliseconds(0));
   try {

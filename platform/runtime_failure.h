@@ -3,9 +3,10 @@
 //
 // A file that cannot be created, a read past the end of a description, a
 // number too large for its field: each throws RuntimeFailure. Inside
-// memorizza_dati one trap turns it into compile error 25; anywhere else it
-// reaches the top of the program, which reports its number and description
-// and ends with exit status 1.
+// memorizza_dati one trap turns a failure of the text into compile error 25;
+// a description that cannot be read at all (FileReadFailure), and anything
+// outside the reading, reaches the top of the program, which reports its
+// number and description and ends with exit status 1.
 #ifndef SCENARIO_PLATFORM_RUNTIME_FAILURE_H_
 #define SCENARIO_PLATFORM_RUNTIME_FAILURE_H_
 
@@ -47,6 +48,15 @@ class RuntimeFailure : public std::runtime_error {
  private:
   int number_;
   std::string detail_;
+};
+
+// A description file that could not be read at all: the storage failed, the
+// file went missing or is not a regular file. Unlike a failure met while
+// reading the text, it says nothing about the text, so no compile error
+// stands for it: it ends the run (see app/compile_pass.h).
+class FileReadFailure : public RuntimeFailure {
+ public:
+  using RuntimeFailure::RuntimeFailure;
 };
 
 }  // namespace platform

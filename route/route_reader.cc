@@ -423,7 +423,7 @@ RouteOutcome read_route_description(model::Scenario& s) {
 
   const std::string name = model::route_description_name(s);
   const std::string path = platform::join_path(s.app_path, name);
-  if (!platform::file_exists(*s.files, path)) {
+  if (!platform::description_exists(*s.files, path)) {
     model::ErrorSite site;
     site.field.description = model::Description::kRoute;
     model::record_error(s, model::kNoRouteDescription, site);

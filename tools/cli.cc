@@ -45,13 +45,19 @@ CLI::Validator name_rule(const char* what) {
                         "name rule");
 }
 
+// The same for a train code, which may also not give the line file's name.
+CLI::Validator train_code_rule() {
+  return CLI::Validator([](std::string& value) { return train_code_problem("train code", value); },
+                        "", "train code rule");
+}
+
 // --line-name and --train-code, which name the descriptions' scenario.
 void add_name_options(CLI::App* command, CompileOptions& options) {
   command->add_option("--line-name", options.line_name, "Line name (default BRENTALVO)")
       ->check(name_rule("line name"))
       ->type_name("NAME");
   command->add_option("--train-code", options.train_code, "Train code (default TRN4417)")
-      ->check(name_rule("train code"))
+      ->check(train_code_rule())
       ->type_name("CODE");
 }
 
@@ -61,8 +67,12 @@ void print_files(std::ostream& out, const std::string& folder,
   size_t width = 0;
   for (const WrittenFile& f : files) width = std::max(width, f.first.size());
   for (const WrittenFile& f : files) {
-    out << "  " << f.first << std::string(width - f.first.size(), ' ') << "  " << f.second
-        << " bytes\n";
+    out << "  " << f.first << std::string(width - f.first.size(), ' ') << "  ";
+    if (f.second == kSizeNotKnown) {
+      out << "written; its size could not be looked up\n";
+    } else {
+      out << f.second << " bytes\n";
+    }
   }
 }
 
@@ -131,15 +141,47 @@ struct Command {
   int (*run)(const Values& v, const Context& c);
 };
 
+// A description given on the command line: there, and not a folder. A name
+// that cannot be looked at (a folder on the way that may not be searched, a
+// failing disk) says so with the system's reason. Anything else is left to
+// the reading, which refuses what is not a regular file.
+CLI::Validator existing_description() {
+  return CLI::Validator(
+      [](std::string& path) -> std::string {
+        try {
+          switch (platform::real_file_system().kind(path)) {
+            case platform::FileKind::kMissing:
+              return "File does not exist: " + path;
+            case platform::FileKind::kFolder:
+              return "File is actually a directory: " + path;
+            default:
+              return {};
+          }
+        } catch (const platform::RuntimeFailure& f) {
+          return "cannot look at " + f.detail();
+        }
+      },
+      "", "description file");
+}
+
+// A folder to write into: an empty name is no folder at all.
+CLI::Validator folder_name() {
+  return CLI::Validator(
+      [](std::string& name) -> std::string {
+        return name.empty() ? "the name is empty: give the folder to write into" : "";
+      },
+      "", "folder name");
+}
+
 // --route and --train, the descriptions a command compiles.
 void add_description_options(CLI::App& command, Values& v) {
   command.add_option("--route", v.route, "Route description")
       ->required()
-      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->check(existing_description())
       ->type_name("FILE");
   command.add_option("--train", v.train, "Train description")
       ->required()
-      ->check(CLI::Validator(CLI::ExistingFile).description(""))
+      ->check(existing_description())
       ->type_name("FILE");
 }
 
@@ -147,6 +189,7 @@ void add_description_options(CLI::App& command, Values& v) {
 void add_out_option(CLI::App& command, Values& v) {
   command.add_option("--out", v.out, "Folder for the compiled files; created when missing")
       ->required()
+      ->check(folder_name())
       ->type_name("DIR");
 }
 
@@ -163,7 +206,9 @@ CompileOptions compile_options(const Values& v) {
 // ---- builtin
 
 void declare_builtin(CLI::App& command, Values& v) {
-  command.add_option("DIR", v.dir, "Folder to write into; created when missing")->required();
+  command.add_option("DIR", v.dir, "Folder to write into; created when missing")
+      ->required()
+      ->check(folder_name());
   command.add_flag("--force", v.force, "Replace the five files when they are already there");
 }
 
@@ -188,7 +233,9 @@ int run_builtin(const Values& v, const Context& c) {
 // ---- new
 
 void declare_new(CLI::App& command, Values& v) {
-  command.add_option("DIR", v.dir, "Folder to write into; created when missing")->required();
+  command.add_option("DIR", v.dir, "Folder to write into; created when missing")
+      ->required()
+      ->check(folder_name());
   add_name_options(&command, v.compile);
   command.add_flag("--force", v.force, "Replace the two files when they are already there");
 }
@@ -296,6 +343,7 @@ void declare_decompile(CLI::App& command, Values& v) {
   command.add_option("PATH", v.path, "Folder or compiled file of the set")->required();
   command.add_option("--out", v.out, "Folder to write the descriptions into")
       ->required()
+      ->check(folder_name())
       ->type_name("DIR");
   command
       .add_option("--line-name", v.line_name, "Line name of the files written (default: the set's)")
@@ -304,7 +352,7 @@ void declare_decompile(CLI::App& command, Values& v) {
   command
       .add_option("--train-code", v.train_code,
                   "Train code of the files written (default: the set's)")
-      ->check(name_rule("train code"))
+      ->check(train_code_rule())
       ->type_name("CODE");
   command.add_flag("--force", v.force, "Replace descriptions already there");
   command.add_flag("--json", v.json, "Print the outcome as one JSON object");

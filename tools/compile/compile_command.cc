@@ -1,5 +1,6 @@
 #include "tools/compile/compile_command.h"
 
+#include <algorithm>
 #include <functional>
 #include <new>
 #include <system_error>
@@ -14,6 +15,7 @@
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "sources/builtin_texts.h"
@@ -72,15 +74,40 @@ DescriptionSources sources_of(const CompileOptions& o, const Inputs& in) {
   return src;
 }
 
+// The names the compile pass has renamed into place, as they were renamed.
+class RenameRecord : public platform::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  void rename_file(const std::string& from, const std::string& to) override {
+    ForwardingFileSystem::rename_file(from, to);
+    renamed_.push_back(to);
+  }
+  bool renamed(const std::string& path) const {
+    return std::find(renamed_.begin(), renamed_.end(), path) != renamed_.end();
+  }
+
+ private:
+  std::vector<std::string> renamed_;
+};
+
+std::vector<std::string> compiled_names(const CompileOptions& o, const model::Scenario& s);
+
 // Runs the compile pass on `s`, whose descriptions are served, and reports
 // what it recorded.
 CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenario& s) {
   CompileReport report;
+  // What the pass renames, to say which compiled files a failure left new.
+  platform::FileSystem& served = *s.files;
+  RenameRecord record(served);
+  s.files = &record;
   try {
     app::memorizza_percorso(s, o.line_file ? 1 : 0);
   } catch (const finish::IdentityError& end) {
     report.outcome = Outcome::kIdentityError;
     report.identity_error = end.number();
+  } catch (const platform::FileReadFailure& f) {
+    report.outcome = Outcome::kRuntimeFailure;
+    report.stop = "failure reading a description: " + f.detail();
   } catch (const platform::RuntimeFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
     if (f.number() == platform::kSubscriptOutOfRange) {
@@ -94,11 +121,17 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
     } else {
       // Past the reading, only the compiled files' writing touches a file.
       report.stop = "failure writing the compiled files: " + f.detail();
+      for (const std::string& name : compiled_names(o, s)) {
+        (record.renamed(platform::join_path(s.app_path, name)) ? report.replaced
+                                                               : report.not_replaced)
+            .push_back(name);
+      }
     }
   } catch (const std::bad_alloc&) {
     report.outcome = Outcome::kRuntimeFailure;
     report.stop = "failure: out of memory";
   }
+  s.files = &served;
   report.error_code = s.error_code;
   report.error_position = s.error_position;
   if (report.outcome == Outcome::kOk && s.error_code != model::kNoError) {
@@ -113,9 +146,34 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
   return report;
 }
 
+// What a folder to write into is: a symbolic link that leads to a folder is
+// taken as that folder (a link is never followed at the last name of a file
+// written, but a folder's files are written inside it).
+platform::FileKind folder_kind(platform::FileSystem& files, const std::string& folder) {
+  const platform::FileKind kind = files.kind(folder);
+  if (kind == platform::FileKind::kLink &&
+      files.kind(platform::join_path(folder, ".")) == platform::FileKind::kFolder) {
+    return platform::FileKind::kFolder;
+  }
+  return kind;
+}
+
+// Why `folder` cannot be written into, for a kind other than a folder or
+// nothing at all.
+std::string not_a_folder(const std::string& folder, platform::FileKind kind) {
+  switch (kind) {
+    case platform::FileKind::kRegular:
+      return folder + " is a file, not a folder";
+    case platform::FileKind::kLink:
+      return folder + " is a symbolic link that does not lead to a folder";
+    default:
+      return folder + " is a pipe, device or socket, not a folder";
+  }
+}
+
 void refuse_bad_names(const CompileOptions& o) {
   std::string problem = name_problem("line name (--line-name)", o.line_name);
-  if (problem.empty()) problem = name_problem("train code (--train-code)", o.train_code);
+  if (problem.empty()) problem = train_code_problem("train code (--train-code)", o.train_code);
   if (!problem.empty()) throw ToolError(problem);
 }
 
@@ -173,34 +231,100 @@ void refuse_overwriting_inputs(const CompileOptions& o, const model::Scenario& n
   }
 }
 
-// A station file already in the output folder under this compile's name
-// but stamped with other names (line "A_B" and train "C" against line "A"
-// and train "B_C" give the same file names) is another scenario's: not
-// replaced without --force. A file that cannot be read as a station file
-// is replaced like any other; one that cannot be read stops the compile.
-// Anything but a regular file is left to the replacement, which refuses it.
-void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSystem& files,
-                                       const model::Scenario& s) {
-  if (o.force) return;
-  const std::string path = platform::join_path(o.out.string(), model::station_file_name(s));
-  if (files.kind(path) != platform::FileKind::kRegular) return;
-  StationFile old;
+// The line name and train code stamped in the station file at `path`, or
+// nothing when there is no regular file there or it cannot be read as a
+// station file (a file cut short by an older tool, say: nothing shows it to
+// be another scenario's). One that cannot be read stops the compile.
+std::optional<std::pair<std::string, std::string>> station_names(platform::FileSystem& files,
+                                                                 const std::string& path) {
+  if (files.kind(path) != platform::FileKind::kRegular) return std::nullopt;
+  StationFile station;
   try {
-    old = read_station_file(files.read_file(path, kMaxStationFileSize));
+    station = read_station_file(files.read_file(path, kMaxStationFileSize));
   } catch (const platform::RuntimeFailure& f) {
     throw ToolError("cannot read the station file already there: " + f.detail() +
                     ": nothing was written (use --force to replace it)");
   } catch (const BadFile&) {
-    // Not a station file at all (a file cut short by an older tool, say):
-    // nothing shows it to be another scenario's.
-    return;
+    return std::nullopt;
   }
-  const std::string& line = old.slots[model::kSlotLine].item_name;
-  const std::string& train = old.slots[model::kSlotTrain].item_name;
-  if (line == s.line_name && train == s.train_code) return;
-  throw ToolError(path + " holds the compiled scenario of line " + to_utf8(line) + " and train " +
-                  to_utf8(train) + ", not of line " + s.line_name + " and train " + s.train_code +
+  return std::make_pair(station.slots[model::kSlotLine].item_name,
+                        station.slots[model::kSlotTrain].item_name);
+}
+
+[[noreturn]] void refuse_another_scenarios_file(const std::string& path, const std::string& what) {
+  throw ToolError(path + " " + what +
                   ": nothing was written (use --force to replace it, or another --out folder)");
+}
+
+bool ends_with_nocase(std::string_view text, std::string_view end) {
+  if (text.size() < end.size()) return false;
+  text = text.substr(text.size() - end.size());
+  for (size_t i = 0; i < end.size(); ++i) {
+    const char c =
+        text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+    if (c != end[i]) return false;
+  }
+  return true;
+}
+
+// Names of two scenarios can give the same file name: line "A_B" with train
+// "C" and line "A" with train "B_C" share their station and track files, and
+// the track file of line "A" and train "B_linea" is the line file of line
+// "A_B". A compiled file already in the output folder that belongs to
+// another scenario is not replaced without --force; what shows it is the
+// station file that names that scenario. Anything but a regular file is left
+// to the replacement, which refuses it.
+void refuse_replacing_another_scenario(const CompileOptions& o, platform::FileSystem& files,
+                                       const model::Scenario& s) {
+  if (o.force) return;
+  const std::string& folder = s.app_path;
+  const auto other = [&s](const std::pair<std::string, std::string>& names) {
+    return "the compiled scenario of line " + to_utf8(names.first) + " and train " +
+           to_utf8(names.second) + ", not of line " + s.line_name + " and train " + s.train_code;
+  };
+
+  // The station file and the track file: the station file under the same
+  // name says whose they are.
+  const std::string station = platform::join_path(folder, model::station_file_name(s));
+  if (const auto names = station_names(files, station);
+      names && (names->first != s.line_name || names->second != s.train_code)) {
+    refuse_another_scenarios_file(station, "holds " + other(*names));
+  }
+
+  // The line file: it is another scenario's track file when a station file
+  // of the same name stands beside it.
+  const std::string line_file = platform::join_path(folder, model::line_file_name(s));
+  if (o.line_file && files.kind(line_file) == platform::FileKind::kRegular) {
+    const std::string base = s.line_name + "_linea";
+    const std::string beside = platform::join_path(folder, base + ".sim");
+    if (const auto names = station_names(files, beside)) {
+      refuse_another_scenarios_file(
+          line_file, "is the track file of line " + to_utf8(names->first) + " and train " +
+                         to_utf8(names->second) + " (its station file " + base +
+                         ".sim is beside it), not the line file of line " + s.line_name);
+    }
+  }
+
+  // The track file of a train code ending in "_linea": it is the line file of
+  // the line named by the rest when a station file of that line is there.
+  const std::string track = platform::join_path(folder, model::track_file_name(s));
+  constexpr std::string_view kLineSuffix = "_linea";
+  if (ends_with_nocase(s.train_code, kLineSuffix) &&
+      files.kind(track) == platform::FileKind::kRegular) {
+    const std::string line =
+        s.line_name + "_" + s.train_code.substr(0, s.train_code.size() - kLineSuffix.size());
+    for (const std::string& name : files.list_folder(folder)) {
+      if (!name.starts_with(line + "_") || !name.ends_with(".sim")) continue;
+      const auto names = station_names(files, platform::join_path(folder, name));
+      if (names && names->first == line) {
+        refuse_another_scenarios_file(track, "is the line file of line " + to_utf8(line) +
+                                                 " (its train " + to_utf8(names->second) +
+                                                 " is compiled there, " + name +
+                                                 "), not the track file of line " + s.line_name +
+                                                 " and train " + s.train_code);
+      }
+    }
+  }
 }
 
 // The timetable card and the slow-order form of the compiled train, in that
@@ -228,7 +352,7 @@ void write_driver_documents(platform::FileSystem& files, const model::Scenario& 
     const documents::WriteResult r =
         documents::write_documents(files, s.app_path, s.line_name, s.train_code, docs);
     for (const std::string& name : r.written) {
-      report.files.emplace_back(name, files.file_size(platform::join_path(s.app_path, name)));
+      report.files.push_back(written_file(files, s.app_path, name));
     }
     for (const std::string& name : r.kept) {
       report.document_notes.push_back(
@@ -254,17 +378,26 @@ nlohmann::ordered_json document_lines(const std::string& bytes) {
 
 }  // namespace
 
+WrittenFile written_file(platform::FileSystem& files, const std::string& folder,
+                         const std::string& name) {
+  try {
+    return {name, files.file_size(platform::join_path(folder, name))};
+  } catch (const platform::RuntimeFailure&) {
+    return {name, kSizeNotKnown};
+  }
+}
+
 std::vector<WrittenFile> write_into_folder(const fs::path& dir,
                                            const std::vector<std::string>& names, bool overwrite,
                                            platform::FileSystem& files,
                                            const std::function<void(const std::string&)>& write) {
   const std::string folder = dir.string();
   try {
-    if (files.kind(folder) != platform::FileKind::kMissing &&
-        files.kind(folder) != platform::FileKind::kFolder) {
-      throw ToolError(folder + " is a file, not a folder");
+    const platform::FileKind kind = folder_kind(files, folder);
+    if (kind != platform::FileKind::kMissing && kind != platform::FileKind::kFolder) {
+      throw ToolError(not_a_folder(folder, kind));
     }
-    files.create_folders(folder);
+    if (kind == platform::FileKind::kMissing) files.create_folders(folder);
     std::unique_ptr<platform::FolderLock> lock = files.lock_folder(folder, kFolderWait);
     platform::remove_stale_partials(files, folder, names);
     if (!overwrite) {
@@ -281,7 +414,7 @@ std::vector<WrittenFile> write_into_folder(const fs::path& dir,
     write(folder);
     std::vector<WrittenFile> written;
     for (const std::string& name : names) {
-      written.emplace_back(name, files.file_size(platform::join_path(folder, name)));
+      written.push_back(written_file(files, folder, name));
     }
     return written;
   } catch (const platform::RuntimeFailure& f) {
@@ -362,8 +495,23 @@ std::string CompileReport::message() const {
   const std::string ended = identity_error ? "error " + std::to_string(*identity_error) + ": " +
                                                  identity_diagnostic(*identity_error).message
                                            : "the compile stopped with a " + stop;
-  return (error ? m + "; then " : std::string()) + ended +
-         (in_memory ? "" : "; no compiled file was replaced");
+  const auto names = [](const std::vector<std::string>& list) {
+    std::string text;
+    for (size_t i = 0; i < list.size(); ++i) {
+      text += (i == 0 ? "" : i + 1 == list.size() ? " and " : ", ") + list[i];
+    }
+    return text;
+  };
+  std::string fate;
+  if (replaced.empty()) {
+    fate = "; no compiled file was replaced";
+  } else {
+    fate = "; " + names(replaced) + (replaced.size() == 1 ? " was" : " were") + " replaced";
+    if (!not_replaced.empty()) {
+      fate += ", " + names(not_replaced) + (not_replaced.size() == 1 ? " was" : " were") + " not";
+    }
+  }
+  return (error ? m + "; then " : std::string()) + ended + (in_memory ? "" : fate);
 }
 
 nlohmann::ordered_json CompileReport::to_json() const {
@@ -421,6 +569,7 @@ nlohmann::ordered_json documents_json(const std::vector<GeneratedDocument>& docu
 
 CompileReport compile_descriptions(const CompileOptions& o) {
   refuse_bad_names(o);
+  if (o.out.empty()) throw ToolError("--out: the name is empty: give the folder to write into");
   platform::FileSystem& files = *o.files;
   Inputs in = read_inputs(o, files);
 
@@ -431,11 +580,9 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   // A folder made for this compile goes again when nothing was written.
   std::optional<CreatedFolder> created;
   try {
-    platform::FileKind kind = files.kind(out);
-    if (kind == platform::FileKind::kRegular)
-      throw ToolError("--out " + out + " is a file, not a folder");
+    const platform::FileKind kind = folder_kind(files, out);
     if (kind != platform::FileKind::kMissing && kind != platform::FileKind::kFolder) {
-      throw ToolError("--out " + out + " is not a folder");
+      throw ToolError("--out " + not_a_folder(out, kind));
     }
     if (kind == platform::FileKind::kMissing) created.emplace(files, out);
     // One compile at a time in a folder: another one would mix its files
@@ -453,7 +600,7 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   if (report.stopped()) return report;
   if (created) created->keep();
   for (const std::string& name : compiled_names(o, s)) {
-    report.files.emplace_back(name, files.file_size(platform::join_path(out, name)));
+    report.files.push_back(written_file(files, out, name));
   }
   if (o.documents && in.train && report.error_code == 0)
     write_driver_documents(files, s, *in.train, report);

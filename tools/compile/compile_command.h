@@ -34,8 +34,15 @@ namespace tools {
 inline constexpr const char kDefaultLineName[] = "BRENTALVO";
 inline constexpr const char kDefaultTrainCode[] = "TRN4417";
 
-// A file written by a command: its name (without folder) and size in bytes.
+// A file written by a command: its name (without folder) and size in bytes,
+// kSizeNotKnown when the file was written but its size could not be looked
+// up afterwards (that is no reason to call the writing failed).
 using WrittenFile = std::pair<std::string, uint64_t>;
+inline constexpr uint64_t kSizeNotKnown = UINT64_MAX;
+
+// The file `name` in `folder`, written, with its size or kSizeNotKnown.
+WrittenFile written_file(platform::FileSystem& files, const std::string& folder,
+                         const std::string& name);
 
 // Writes the five built-in texts into `dir` (created when missing) under the
 // built-in names, byte for byte as scenario_compiler writes them. Refuses
@@ -92,9 +99,12 @@ struct CompileReport {
   Outcome outcome = Outcome::kOk;
   std::optional<int> identity_error;  // 1250 or 1251
   std::string stop;                   // what else ended the pass early, in words
-  std::optional<Diagnostic> error;    // the compile error, where it was found
-  std::vector<Diagnostic> warnings;   // in reading order: the first ones kept
-  int64_t warning_count = 0;          // all the warnings, kept or not
+  // After a failure while the compiled files were put in place: those that
+  // were replaced, and those that were not (each is whole, old or new).
+  std::vector<std::string> replaced, not_replaced;
+  std::optional<Diagnostic> error;   // the compile error, where it was found
+  std::vector<Diagnostic> warnings;  // in reading order: the first ones kept
+  int64_t warning_count = 0;         // all the warnings, kept or not
   Slots slots;
   DescriptionSources sources;      // the author's descriptions, for file order
   std::vector<WrittenFile> files;  // compiled files moved into the output folder

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "compiled/test_scenario.h"
 #include "platform/fault_injecting_file_system.h"
 #include "platform/files.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "sources/builtin_texts.h"
@@ -164,6 +166,72 @@ TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
   }
 }
 
+TEST(CompileSafetyTest, AFailureWhilePuttingTheSetInPlaceSaysWhichFilesWereReplaced) {
+  platform::MemoryFileSystem counted;
+  lay_out(counted);
+  platform::FaultInjectingFileSystem counter(counted);
+  ASSERT_EQ(compile_descriptions(options_on(counter)).exit_status(), 0);
+  struct Case {
+    Operation op;
+    int nth;
+    size_t replaced;  // the first ones of kCompiled, in the order they are renamed
+    const char* fate;
+  };
+  const Case cases[] = {
+      {Operation::kRename, 1, 0, "; no compiled file was replaced"},
+      {Operation::kRename, 2, 1,
+       "; BRENTALVO_linea.dat was replaced, BRENTALVO_TRN4417.sim and BRENTALVO_TRN4417.dat "
+       "were not"},
+      {Operation::kRename, 3, 2,
+       "; BRENTALVO_linea.dat and BRENTALVO_TRN4417.sim were replaced, BRENTALVO_TRN4417.dat "
+       "was not"},
+      // The folder's sync, after the renames.
+      {Operation::kSync, counter.count(Operation::kSync), 3,
+       "; BRENTALVO_linea.dat, BRENTALVO_TRN4417.sim and BRENTALVO_TRN4417.dat were replaced"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fate);
+    platform::MemoryFileSystem memory;
+    lay_out(memory);
+    platform::FaultInjectingFileSystem faulty(memory);
+    faulty.inject(c.op, c.nth, Fault::kFail, platform::kDeviceIO);
+    const CompileReport report = compile_descriptions(options_on(faulty));
+    EXPECT_EQ(report.exit_status(), 2);
+    EXPECT_TRUE(report.message().ends_with(c.fate)) << report.message();
+    for (size_t i = 0; i < kCompiled.size(); ++i) {
+      const auto& set = i < c.replaced ? sets().new_set : sets().old_set;
+      EXPECT_EQ(memory.contents(path_in(kOut, kCompiled[i])), set.at(kCompiled[i])) << kCompiled[i];
+    }
+  }
+}
+
+// The machine's file system, except that it cannot tell a file's size.
+class NoSizes : public platform::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  uint64_t file_size(const std::string& path) override {
+    throw platform::RuntimeFailure(platform::kDiskFull, path + " (injected fault)");
+  }
+};
+
+TEST(CompileSafetyTest, ASizeThatCannotBeLookedUpAfterTheWritingIsNoFailure) {
+  platform::MemoryFileSystem memory;
+  memory.add_file("/work/r.txt", kRoute);
+  memory.add_file("/work/t.txt", kTrain);
+  NoSizes files(memory);
+  CompileOptions o = options_on(files);
+  o.documents = true;
+  const CompileReport report = compile_descriptions(o);
+  EXPECT_EQ(report.exit_status(), 0) << report.message();
+  EXPECT_TRUE(report.document_notes.empty());
+  ASSERT_EQ(report.files.size(), kCompiled.size() + 2);
+  for (const WrittenFile& f : report.files) {
+    EXPECT_EQ(f.second, kSizeNotKnown) << f.first;
+    EXPECT_EQ(memory.kind(path_in(kOut, f.first)), platform::FileKind::kRegular) << f.first;
+  }
+  EXPECT_EQ(memory.contents(path_in(kOut, kCompiled[0])), sets().new_set.at(kCompiled[0]));
+}
+
 TEST(CompileSafetyTest, DriverDocumentsAreWrittenAndHandEditsKept) {
   platform::MemoryFileSystem memory;
   memory.add_file("/work/r.txt", kRoute);
@@ -310,6 +378,77 @@ TEST(CompileSafetyTest, AnotherScenarioWithTheSameFileNamesIsKeptUnlessForced) {
   second.force = true;
   EXPECT_EQ(compile_descriptions(second).exit_status(), 0);
   EXPECT_NE(memory.contents(path_in(kOut, "A_B_C.sim")), station);
+}
+
+TEST(CompileSafetyTest, NamesWhoseFilesWouldCoincideAreRefused) {
+  struct Names {
+    const char* line;
+    const char* train;
+  };
+  struct Case {
+    std::optional<Names> first;  // compiled into the folder before
+    Names second;
+    bool force;
+    const char* refusal;  // null: the second compile runs
+  };
+  const Case cases[] = {
+      // The track file would be the compile's own line file.
+      {std::nullopt,
+       {"A", "linea"},
+       false,
+       "train code (--train-code) \"linea\" is refused: the track file LINE_linea.dat would be "
+       "the line file LINE_linea.dat of the same compile"},
+      {std::nullopt, {"A", "LINEA"}, true, "train code (--train-code) \"LINEA\" is refused"},
+      // Line A_B's line file is the track file of line A and train B_linea ...
+      {Names{"A_B", "X"},
+       {"A", "B_linea"},
+       false,
+       "/work/out/A_B_linea.dat is the line file of line A_B (its train X is compiled there, "
+       "A_B_X.sim), not the track file of line A and train B_linea: nothing was written"},
+      // ... and the other way round.
+      {Names{"A", "B_linea"},
+       {"A_B", "X"},
+       false,
+       "/work/out/A_B_linea.dat is the track file of line A and train B_linea (its station file "
+       "A_B_linea.sim is beside it), not the line file of line A_B: nothing was written"},
+      {Names{"A_B", "C"},
+       {"A", "B_C"},
+       false,
+       "/work/out/A_B_C.sim holds the compiled scenario of line A_B and train C, not of line A "
+       "and train B_C: nothing was written"},
+      // Trains of one line share its line file; a compile replaces its own.
+      {Names{"A", "B"}, {"A", "C"}, false, nullptr},
+      {Names{"A", "B_linea"}, {"A", "B_linea"}, false, nullptr},
+      {Names{"A_B", "X"}, {"A", "B_linea"}, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.second.line) + " " + c.second.train);
+    platform::MemoryFileSystem memory;
+    memory.add_file("/work/r.txt", kRoute);
+    memory.add_file("/work/t.txt", kTrain);
+    if (c.first) {
+      CompileOptions first = options_on(memory);
+      first.line_name = c.first->line;
+      first.train_code = c.first->train;
+      ASSERT_EQ(compile_descriptions(first).exit_status(), 0);
+    }
+    const std::map<std::string, std::string> before = memory.files();
+    CompileOptions second = options_on(memory);
+    second.line_name = c.second.line;
+    second.train_code = c.second.train;
+    second.force = c.force;
+    if (c.refusal == nullptr) {
+      EXPECT_EQ(compile_descriptions(second).exit_status(), 0);
+      continue;
+    }
+    try {
+      compile_descriptions(second);
+      ADD_FAILURE() << "compiled";
+    } catch (const ToolError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(memory.files(), before);
+  }
 }
 
 TEST(CompileSafetyTest, AnAuthorsDescriptionIsNeverReadPastItsLimitNorTouched) {

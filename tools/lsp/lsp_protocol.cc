@@ -46,6 +46,19 @@ std::string_view trim(std::string_view text) {
   return text;
 }
 
+// Reads past `length` bytes of a body that is not used, in pieces; false
+// when the stream ends first.
+bool skip_body(std::istream& in, size_t length) {
+  size_t left = length;
+  while (left > 0) {
+    const std::streamsize piece = static_cast<std::streamsize>(std::min<size_t>(left, 1 << 20));
+    in.ignore(piece);
+    if (in.gcount() < piece) return false;
+    left -= static_cast<size_t>(piece);
+  }
+  return true;
+}
+
 }  // namespace
 
 Frame read_frame(std::istream& in) {
@@ -67,14 +80,23 @@ Frame read_frame(std::istream& in) {
     }
     any_header = true;
     const size_t colon = line->find(':');
-    if (too_long || colon == std::string::npos) {
+    if (colon == std::string::npos) {
       bad = true;
       if (frame.problem.empty()) frame.problem = "a header line without \"Name: value\"";
       continue;
     }
     const std::string name = lower(trim(std::string_view(*line).substr(0, colon)));
     const std::string_view value = trim(std::string_view(*line).substr(colon + 1));
-    if (name != "content-length") continue;  // Content-Type and others: not needed
+    // Content-Type and others are not needed, however long.
+    if (name != "content-length") continue;
+    if (too_long) {
+      bad = true;
+      if (frame.problem.empty()) {
+        frame.problem =
+            "a Content-Length header line over " + std::to_string(kMaxHeaderLine) + " bytes";
+      }
+      continue;
+    }
     size_t n = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
     if (ec != std::errc() || end != value.data() + value.size() || value.empty()) {
@@ -85,21 +107,21 @@ Frame read_frame(std::istream& in) {
     length = n;
   }
   if (bad || !length) {
+    // A body whose length is known is passed over, so that the next message
+    // is read from its start.
+    if (length && !skip_body(in, *length)) {
+      frame.status = FrameStatus::kEnd;
+      return frame;
+    }
     frame.status = FrameStatus::kBadFraming;
     if (frame.problem.empty()) frame.problem = "a message without Content-Length";
     return frame;
   }
   if (*length > kMaxMessageBytes) {
-    // Skipped unread, in pieces, so that the next message can be read.
-    size_t left = *length;
-    while (left > 0) {
-      const std::streamsize piece = static_cast<std::streamsize>(std::min<size_t>(left, 1 << 20));
-      in.ignore(piece);
-      if (in.gcount() < piece) {
-        frame.status = FrameStatus::kEnd;
-        return frame;
-      }
-      left -= static_cast<size_t>(piece);
+    // Skipped unread, so that the next message can be read.
+    if (!skip_body(in, *length)) {
+      frame.status = FrameStatus::kEnd;
+      return frame;
     }
     frame.status = FrameStatus::kTooLarge;
     frame.problem = "a message of " + std::to_string(*length) + " bytes, over the limit of " +

@@ -20,7 +20,8 @@ namespace tools::lsp {
 // A description may be 16 MiB of Windows-1252 bytes; as JSON text, each
 // byte may take up to 6 (a "\u0080" escape): room for that, and no more.
 inline constexpr size_t kMaxMessageBytes = size_t{100} << 20;
-// A header line longer than this is no header.
+// A header line is kept up to this many bytes: enough for its name, so that
+// a longer one that is not Content-Length is passed over like any other.
 inline constexpr size_t kMaxHeaderLine = 4096;
 
 // The error codes of JSON-RPC and the protocol.

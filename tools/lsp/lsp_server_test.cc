@@ -609,6 +609,18 @@ TEST_F(LspServerTest, ProtocolFaultsGetErrorRepliesAndNotificationsNone) {
   EXPECT_EQ(s.replies[1]["error"]["code"], lsp::kInvalidRequest);
   EXPECT_EQ(s.replies[2]["error"]["code"], lsp::kInvalidRequest);
 
+  // A header line past the length kept, before the message's length or
+  // after it: both messages are served.
+  const std::string long_header = "X-Note: " + std::string(5000, 'a') + "\r\n";
+  input = framed(request(1000, "initialize").dump()) + long_header +
+          framed(request(1, "shutdown").dump());
+  const std::string exit_message = framed(note("exit").dump());
+  const size_t blank = exit_message.find("\r\n\r\n");
+  input += exit_message.substr(0, blank + 2) + long_header + exit_message.substr(blank + 2);
+  s = run_raw(input, disk_);
+  EXPECT_EQ(s.status, 0);
+  EXPECT_TRUE(s.reply(1).contains("result"));
+
   // Before initialize, requests are refused; exit without shutdown is 1.
   s = run_raw(framed(request(1, "textDocument/hover").dump()) + framed(note("exit").dump()), disk_);
   EXPECT_EQ(s.reply(1)["error"]["code"], lsp::kServerNotInitialized);

@@ -42,7 +42,14 @@ void check_output_target(platform::FileSystem& fs, const std::string& path,
   }
   try {
     const platform::FileKind file = fs.kind(path);
-    if (file == platform::FileKind::kMissing) return;
+    if (file == platform::FileKind::kMissing) {
+      const std::string folder = platform::folder_of(path);
+      if (fs.kind(folder) == platform::FileKind::kMissing) {
+        throw ToolError("cannot write the " + std::string(kind.noun) + " " + path +
+                        ": the folder " + folder + " does not exist");
+      }
+      return;
+    }
     if (file != platform::FileKind::kRegular) {
       throw ToolError(std::string(platform::not_regular_failure(path, file).what()) + ": a " +
                       kind.noun + " is written only as a new file or over an earlier " + kind.noun +
@@ -68,7 +75,13 @@ void write_output(platform::FileSystem& fs, const std::string& path, std::string
   try {
     platform::replace_file(fs, path, bytes);
   } catch (const platform::RuntimeFailure& f) {
-    throw ToolError(std::string("cannot write the ") + kind.noun + ": " + f.what());
+    // The failure may name the hidden temporary the bytes went to first: the
+    // author asked for `path`, so that is the name given, with the reason.
+    const std::string& detail = f.detail();
+    const size_t reason = detail.rfind(" (");
+    throw ToolError(std::string("cannot write the ") + kind.noun + " " + path + ": " +
+                    platform::failure_description(f.number()) +
+                    (reason == std::string::npos ? std::string() : detail.substr(reason)));
   }
 }
 
