@@ -380,6 +380,21 @@ const std::vector<CheckCase>& check_cases() {
        {"route.txt:4:28: error 25: the description could not be read here: the row reaches cell "
         "-3, before the start of the track (a negative position?)"},
        kNothingRead},
+      {"too many mountain stretches",
+       route_with([] {
+         std::string rows;
+         for (int i = 0; i <= 80; ++i) {
+           const int start = 1000 + 150 * i;
+           rows += "montagna, " + std::to_string(start) + ", " + std::to_string(start + 100) +
+                   ", 1\r\n";
+         }
+         return rows;
+       }()),
+       kTrain,
+       1,
+       {"route.txt:84:25: error 25: too many mountain stretches: this is the 81st, and a route "
+        "holds at most 80"},
+       kNothingRead},
       // Eighty signs take slots 80 .. 1; the 81st has none.
       {"too many route signs",
        route_with(signs(81)),
