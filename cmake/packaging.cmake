@@ -1,6 +1,6 @@
 # Installing and packaging the two programs.
 #
-#   cmake --install build/default --prefix DIR
+#   cmake --install build/default --prefix DIR --strip
 #       bin/scenario_compiler, bin/scenario_tool; the description format
 #       reference under share/doc/scenario-compiler/; on Linux the man pages
 #       scenario_compiler.1 and scenario_tool.1 (made from the programs'
@@ -8,6 +8,8 @@
 #   cpack --config build/default/CPackConfig.cmake     a .deb
 #   cpack --config build/windows/CPackConfig.cmake     a .zip of the stripped
 #                                                      Windows programs
+# Both need what they install built: the target installable builds it (the
+# run workflow builds it too), so that they work after that alone.
 include(GNUInstallDirs)
 
 install(TARGETS scenario_compiler scenario_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -55,10 +57,21 @@ if(NOT CMAKE_CROSSCOMPILING)
       list(APPEND man_pages ${page})
     endforeach()
     add_custom_target(man_pages ALL DEPENDS ${man_pages})
+    set(SCENARIO_MAN_PAGES_TARGET man_pages)
     install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   else()
     message(STATUS "help2man not found: no man pages (Debian: apt-get install help2man)")
   endif()
+endif()
+
+# Everything the install takes, built.
+add_custom_target(installable)
+add_dependencies(installable scenario_compiler scenario_tool)
+if(TARGET scenario_watch)
+  add_dependencies(installable scenario_watch)
+endif()
+if(SCENARIO_MAN_PAGES_TARGET)
+  add_dependencies(installable ${SCENARIO_MAN_PAGES_TARGET})
 endif()
 
 set(CPACK_PACKAGE_NAME scenario-compiler)

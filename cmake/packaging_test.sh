@@ -13,10 +13,17 @@ fail() {
   exit 1
 }
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+cmake --install "$build" --prefix "$work/prefix" --strip >/dev/null
 for f in bin/scenario_compiler bin/scenario_tool bin/scenario_watch share/man/man1/scenario_compiler.1 \
   share/man/man1/scenario_tool.1 share/doc/scenario-compiler/README.md; do
   [[ -s $work/prefix/$f ]] || fail "cmake --install left out $f"
+done
+for program in scenario_compiler scenario_tool scenario_watch; do
+  # --strip leaves no symbol table: the programs are a fraction of their
+  # size in the build.
+  if readelf -S "$work/prefix/bin/$program" | grep -q '\.symtab'; then
+    fail "cmake --install --strip left $program unstripped"
+  fi
 done
 for program in scenario_compiler scenario_tool; do
   version=$("$work/prefix/bin/$program" --version)

@@ -17,7 +17,10 @@ constexpr FieldLayout kProgressive[] = {
     {"position", "m", K::kMetres, "the record's position, a multiple of 50"},
     {"value", "m", K::kMetres, "the kilometric value there, a multiple of 50"},
     {"flag", "", K::kNumber, "kept as is (1 adds 100 to the value)"}};
-constexpr FieldLayout kBackground[] = {{"value", "", K::kNumber, "the background value"}};
+constexpr FieldLayout kBackground[] = {
+    {"value", "", K::kNumber, "the background value, kept as is in slot 85",
+     "what it shows lies in the simulator, which reads it from the compiled station file; the "
+     "built-in scenario has sfondo uno 1, sfondo due 20000 and sfondo tre 30500"}};
 constexpr FieldLayout kRepetition[] = {
     {"value one", "m", K::kMetres, "a multiple of 50"},
     {"value two", "m", K::kMetres, "a multiple of 50; 0 stores the code count as 0"}};
@@ -31,7 +34,10 @@ constexpr FieldLayout kMountain[] = {
     {"start", "m", K::kPosition, "the first cell of the stretch"},
     {"end", "m", K::kMetres, "the last cell, round(end / 50 - 1)"},
     {"type", "", K::kNumber,
-     "the mountain type, low 8 bits kept; above 10: the type less 10, with markers"}};
+     "the mountain type, low 8 bits kept; above 10: the type less 10, with markers",
+     "what a type looks like lies in the simulator; here only stretches that (nearly) touch "
+     "become type 3. The built-in scenario uses 1 and 2, and 11 and 12 for the same with "
+     "markers"}};
 constexpr FieldLayout kIndicator[] = {
     {"position", "m", K::kCellPosition, "the indicator's cell, which must be free"},
     {"vas", "km/h", K::kNumber, "the first left-side speed"},
@@ -60,40 +66,68 @@ constexpr FieldLayout kClock[] = {{"hours", "h", K::kShort, "the scenario clock 
 constexpr FieldLayout kSand[] = {{"value", "", K::kShort, "the sand value"}};
 constexpr FieldLayout kSignal[] = {
     {"posizione (position)", "m", K::kCellPosition, "the signal's cell, which must be free"},
-    {"sx", "", K::kNumber, "code of the signal's left part"},
-    {"s1", "", K::kNumber, "the left part's first aspect"},
-    {"s2", "", K::kNumber, "the left part's second aspect"},
-    {"s3", "", K::kNumber, "the left part's third aspect"},
-    {"rapp", "", K::kNumber, "a further code"},
-    {"dx", "", K::kNumber, "code of the right part"},
-    {"d1", "", K::kNumber, "the right part's first aspect"},
-    {"d2", "", K::kNumber, "the right part's second aspect"},
-    {"d3", "", K::kNumber, "the right part's third aspect"},
+    {"sx", "", K::kNumber, "code of the signal's left part, in value 4 (rapp x 10 + sx x 3 + dx)",
+     "what a code stands for lies in the simulator; here only sx 2 keeps the signal's time. "
+     "The built-in signals use 1 and 2"},
+    {"s1", "", K::kNumber, "the left part's first aspect, in value 1 (s1 x 10 + d1)",
+     "what an aspect code stands for lies in the simulator; the built-in signals use 2 to 5"},
+    {"s2", "", K::kNumber, "the left part's second aspect, in value 2 (s2 x 10 + d2)",
+     "what an aspect code stands for lies in the simulator; the built-in signals use 0, 1, 3 "
+     "and 4"},
+    {"s3", "", K::kNumber, "the left part's third aspect, in value 3 (s3 x 10 + d3)",
+     "what an aspect code stands for lies in the simulator; 0 in every built-in signal"},
+    {"rapp", "", K::kNumber, "a further code, in value 4 (rapp x 10 + sx x 3 + dx)",
+     "what it stands for lies in the simulator; 0 in every built-in signal"},
+    {"dx", "", K::kNumber, "code of the right part, in value 4 (rapp x 10 + sx x 3 + dx)",
+     "what a code stands for lies in the simulator; 0 in every built-in signal"},
+    {"d1", "", K::kNumber, "the right part's first aspect, in value 1 (s1 x 10 + d1)",
+     "what an aspect code stands for lies in the simulator; 0 in every built-in signal"},
+    {"d2", "", K::kNumber, "the right part's second aspect, in value 2 (s2 x 10 + d2)",
+     "what an aspect code stands for lies in the simulator; 0 in every built-in signal"},
+    {"d3", "", K::kNumber, "the right part's third aspect, in value 3 (s3 x 10 + d3)",
+     "what an aspect code stands for lies in the simulator; 0 in every built-in signal"},
     {"tempo", "", K::kLowByte,
-     "a time, counted only when sx is 2; one byte, 1 to 100 raised to 101"}};
+     "a time, counted only when sx is 2; one byte, 1 to 100 raised to 101",
+     "what the time means lies in the simulator; the built-in signals use 0, and 120 in "
+     "two signals whose sx is 1 (so it is not kept)"}};
 constexpr FieldLayout kSlowdown[] = {
     {"x (start)", "m", K::kCellPosition, "the slowdown's start cell"},
     {"v (speed)", "km/h", K::kLowShort, "the speed in the slowdown's cells"},
     {"l (length)", "m", K::kMetres, "the length; the end cell is round((x + l) / 50 + 1)"},
-    {"f_tt", "", K::kLowShort, "a flag in the start and end cells"},
+    {"f_tt", "", K::kLowShort, "a flag in the start and end cells",
+     "what it stands for lies in the simulator; 1 in every built-in slowdown"},
     {"f_ta", "", K::kNumber, "when not 0, the four cells before the warning cell are marked"},
-    {"d_v", "", K::kLowShort, "a value in the slowdown's cells"}};
+    {"d_v", "", K::kLowShort, "a value in the slowdown's cells",
+     "what it stands for lies in the simulator; 0 in every built-in slowdown"}};
 constexpr FieldLayout kAbbattimento[] = {
     {"position", "m", K::kPosition, "the marked cell, which must be free"},
     {"value", "", K::kLowShort, "kept by the mark when 1 or more"}};
 constexpr FieldLayout kStation[] = {
     {"position", "m", K::kPosition, "the station's position, a multiple of 50"},
-    {"kind", "", K::kByte, "the station kind code"},
+    {"kind", "", K::kByte,
+     "the station kind code; here it sets the station area (kinds 5 to 8 apart) and whether the "
+     "station is marked on the track (kinds below 25)",
+     "what a kind is lies in the simulator; the built-in stations use 1, 8, 11, 12, 22, 24, 25 "
+     "and 28 (the origin is kind 8, the destination kind 1)"},
     {"length", "m", K::kMetres, "the size of the station area, a multiple of 100"},
-    {"flag (field 4)", "", K::kByte, "kept as is"},
-    {"flag (field 5)", "", K::kByte, "cleared when the length is under 600 m"},
-    {"flag (field 6)", "", K::kByte, "when not 0, the area ends 50 m later"},
-    {"value (field 7)", "", K::kShort, "kept as is"},
-    {"value (field 8)", "", K::kShort, "kept as is"},
-    {"flag (field 9)", "", K::kByte, "kept as is"},
-    {"value (field 10)", "", K::kShort, "kept as is"},
-    {"value (field 11)", "", K::kShort, "kept as is"},
-    {"value (field 12)", "", K::kShort, "kept as is"},
+    {"flag (field 4)", "", K::kByte, "kept as is",
+     "what it stands for lies in the simulator; the built-in stations use 0 and 1"},
+    {"flag (field 5)", "", K::kByte, "cleared when the length is under 600 m",
+     "what it stands for lies in the simulator; 0 in every built-in station"},
+    {"flag (field 6)", "", K::kByte, "when not 0, the area ends 50 m later",
+     "what else it stands for lies in the simulator; the built-in stations use 0 and 1"},
+    {"value (field 7)", "", K::kShort, "kept as is",
+     "what it stands for lies in the simulator; the built-in stations use 0, 1 and 4"},
+    {"value (field 8)", "", K::kShort, "kept as is",
+     "what it stands for lies in the simulator; the built-in stations use 0 and 1"},
+    {"flag (field 9)", "", K::kByte, "kept as is",
+     "what it stands for lies in the simulator; 0 in every built-in station"},
+    {"value (field 10)", "", K::kShort, "kept as is",
+     "what it stands for lies in the simulator; the built-in stations use 0, 2, 4 and 5"},
+    {"value (field 11)", "", K::kShort, "kept as is",
+     "what it stands for lies in the simulator; the built-in stations use 0, 1 and 3"},
+    {"value (field 12)", "", K::kShort, "kept as is",
+     "what it stands for lies in the simulator; the built-in stations use 0 and 1"},
     {"stop time", "s", K::kSeconds, "how long the train stops"},
     {"hours", "h", K::kHours, "the timetable time, as seconds since midnight"},
     {"minutes", "min", K::kMinutes, "the timetable time, as seconds since midnight"},

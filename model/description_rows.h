@@ -51,6 +51,10 @@ struct FieldLayout {
   std::string_view unit;  // "s"; empty when the value has none
   FieldKind kind;
   std::string_view stored;  // what is stored, in words
+  // Where the value's meaning lies in the simulator that reads the compiled
+  // files (this program only stores it): says so, with the values the
+  // built-in scenario uses. Empty where the format itself gives the meaning.
+  std::string_view meaning = {};
 };
 
 struct RowLayout {

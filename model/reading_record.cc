@@ -18,6 +18,10 @@ const char* warning_name(WarningId id) {
       return "station-time";
     case WarningId::kNoTrain:
       return "no-train";
+    case WarningId::kSpeedRounded:
+      return "speed-rounded";
+    case WarningId::kCurveOverlap:
+      return "curve-overlap";
   }
   return "unknown";
 }

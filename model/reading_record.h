@@ -53,10 +53,12 @@ enum class WarningId : uint8_t {
   kLowBits,        // a value of which only the low bits are stored
   kStationTime,    // a station time past 23:59:59, or minutes or seconds of 60 or more
   kNoTrain,        // a train description that sets nothing
+  kSpeedRounded,   // a speed limit that is not a multiple of 5 km/h
+  kCurveOverlap,   // a curve row whose arc starts behind the plan already drawn
 };
 
 // "unknown-row", "gradient-order", "sign-comma", "utf8", "low-bits",
-// "station-time", "no-train".
+// "station-time", "no-train", "speed-rounded", "curve-overlap".
 const char* warning_name(WarningId id);
 
 // The most warnings kept: a description of millions of misspelt rows must

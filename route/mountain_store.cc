@@ -11,7 +11,7 @@ namespace route {
 void memo_montagna(model::Scenario& s, int32_t inizio, int32_t fine, int32_t tipo) {
   if (s.mountain_count < 0 || s.mountain_count >= kMaxMountainStretches) {
     throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
-                                   "mountain stretch " + std::to_string(s.mountain_count + 1));
+                                   kMountainStretchFailure + std::to_string(s.mountain_count + 1));
   }
   bool markers = false;
   if (tipo > 10) {

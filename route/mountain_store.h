@@ -16,6 +16,8 @@ namespace route {
 
 // The mountain lists hold stretches 1 .. 80; entry 0 is never written.
 inline constexpr int32_t kMaxMountainStretches = 80;
+// The detail of the failure for one stretch too many, followed by its number.
+inline constexpr char kMountainStretchFailure[] = "mountain stretch ";
 
 // Stores the mountain stretch inizio .. fine (metres) of type `tipo`.
 //

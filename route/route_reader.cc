@@ -96,7 +96,7 @@ class RouteReading {
 
   void gradient(int32_t p, int32_t g, const FieldPlace& at);
   void write_gradient_at_cursor();
-  bool curve(int32_t p, int32_t l);
+  bool curve(int32_t p, int32_t l, const FieldPlace& at);
   bool route_sign(int32_t p, const FieldPlace& at);
 
   model::Scenario& s_;
@@ -109,6 +109,9 @@ class RouteReading {
   // The cell and line of the last gradient row, for the order warning.
   int64_t last_gradient_cell_ = -1;
   int last_gradient_line_ = 0;
+  // The line of the curve row that drew the plan up to its cursor, for the
+  // overlap warning; 0 before any.
+  int plan_drawn_by_line_ = 0;
   // The places of the progressive rows last read into slots 81 .. 83.
   std::array<FieldPlace, 3> progressive_rows_{};
 };
@@ -263,6 +266,7 @@ void RouteReading::prepare_body() {
   sign_slot_ = model::kFirstSignSlot;
   s_.signs_read = 0;
   gradient_cursor_ = 0;
+  plan_drawn_by_line_ = 0;
   if (s_.write_line_file != 0) plan_start(s_);
 }
 
@@ -290,7 +294,7 @@ BodyEnd RouteReading::route_body() {
         const FieldPlace at = in_.place();
         const int32_t l = in_.number();
         if (!in_range(p, at)) return BodyEnd::kRangeStop;
-        if (!curve(p, l)) return BodyEnd::kCompileError;
+        if (!curve(p, l, at)) return BodyEnd::kCompileError;
       }
     }
     if (contains_nocase(t, "montagna")) {
@@ -378,12 +382,29 @@ void RouteReading::write_gradient_at_cursor() {
   if (gradient_cursor_ < s_.cell_count) ++gradient_cursor_;
 }
 
-bool RouteReading::curve(int32_t p, int32_t l) {
+bool RouteReading::curve(int32_t p, int32_t l, const FieldPlace& at) {
   const std::optional<double> k = curve_heading_change(s_.input_token);
+  const int32_t cursor = s_.track_plan.cursor;
   if (!k || !plan_curve(s_, p, l, *k)) {
     in_.end_with(model::kBadCurve, s_.reading_row);
     return false;
   }
+  // The arc is points p + 1 .. p + l; the plan is drawn once, in file order,
+  // so the points an earlier row drew stay as they are.
+  const int64_t arc_last = int64_t{p} + l;
+  if (l > 0 && int64_t{p} + 1 < cursor && plan_drawn_by_line_ > 0) {
+    const int64_t lost = std::min<int64_t>(cursor - 1, arc_last) - p;
+    const std::string share =
+        lost == l ? "none of its " + std::to_string(l) + " m of arc is"
+                  : std::to_string(lost) + " of its " + std::to_string(l) + " m of arc are not";
+    in_.warn(model::WarningId::kCurveOverlap, at,
+             "curve row at " + std::to_string(p) + " m overlaps the curve row on line " +
+                 std::to_string(plan_drawn_by_line_) + ", which drew the plan up to " +
+                 std::to_string(cursor - 1) + " m: " + share +
+                 " drawn, as each metre of the plan is drawn once, by the first row that "
+                 "reaches it");
+  }
+  if (s_.track_plan.cursor > cursor) plan_drawn_by_line_ = s_.reading_row.line;
   return true;
 }
 
@@ -396,7 +417,7 @@ bool RouteReading::route_sign(int32_t p, const FieldPlace& at) {
   // Signs fill slots 80 downward; slot 0 is never filled.
   if (sign_slot_ < 1) {
     throw platform::RuntimeFailure(platform::kSubscriptOutOfRange,
-                                   "route sign slot " + std::to_string(sign_slot_));
+                                   kSignSlotFailure + std::to_string(sign_slot_));
   }
   cell.kind = model::kRouteSign;
   cell.value1 = platform::to_int16(sign_slot_);
@@ -439,7 +460,7 @@ RouteOutcome read_route_description(model::Scenario& s) {
   if (!reading.length_read()) {
     // Every later step needs the track: a description without a route
     // length is a reading failure.
-    throw platform::RuntimeFailure(platform::kSubscriptOutOfRange, "no route length row");
+    throw platform::RuntimeFailure(platform::kSubscriptOutOfRange, kNoRouteLengthFailure);
   }
   reading.prepare_body();
   if (reading.route_body() == BodyEnd::kCompileError) return outcome;

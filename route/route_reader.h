@@ -25,6 +25,12 @@
 
 namespace route {
 
+// What the reader's own run-time failures happened to (their detail), so
+// that a message can put them in an author's words: a general section
+// without a route length row, and a route sign past the 80 slots.
+inline constexpr char kNoRouteLengthFailure[] = "no route length row";
+inline constexpr char kSignSlotFailure[] = "route sign slot ";
+
 struct RouteOutcome {
   // True when the body was read to its end or stopped by the range test
   // (code 15): the train description is read next.

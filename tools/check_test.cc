@@ -76,8 +76,7 @@ const std::string kBeyondTrack =
     "error 15: position beyond the end of the track: the track runs 7000 m past the route "
     "length, and a row must lie at least 100 m before its end, a station 800 m";
 const std::string kNotANumber =
-    "error 25: the description could not be read here: a field is not a whole number (type "
-    "mismatch: not a whole number)";
+    "error 25: the description could not be read here: a field is not a whole number";
 const std::string kNoGeneral =
     "error 102: no field holds \"[generale]\", or the file ends right after it: the general "
     "section is missing";
@@ -197,6 +196,32 @@ const std::vector<CheckCase>& check_cases() {
        {"train.txt:1:1: warning no-train: the train description has no row after "
         "\"[generale]\": every cell's speed limit and adhesion are 0"},
        kNothingRead},
+      // Stored as the nearest step of 5 km/h; a limit that fits no step is
+      // error 25 where a cell receives it, not a warning.
+      {"speed limits between two steps",
+       kRoute,
+       train_with("velocita, 0, 123\r\nvelocita, 1000, 12\r\nvelocita, 2000, 100\r\n"),
+       0,
+       {"train.txt:3:14: warning speed-rounded: speed limit 123 km/h is not a multiple of 5: the "
+        "cells keep limits in steps of 5 km/h, and it is stored as 125 km/h",
+        "train.txt:4:17: warning speed-rounded: speed limit 12 km/h is not a multiple of 5: the "
+        "cells keep limits in steps of 5 km/h, and it is stored as 10 km/h"},
+       kNothingRead},
+      // The first arc draws to 2600 m; the second starts at 2401 m, the
+      // third at 2501 m, behind the second's end at 2700 m; the fourth is
+      // clear of them. A curve at 0 m overlaps no row.
+      {"curve rows over the arc before them",
+       route_with("curvad4, 0, 100\r\ncurvad4, 2000, 600\r\ncurvas4, 2400, 300\r\n"
+                  "curvad2, 2500, 50\r\ncurvad2, 3000, 50\r\n"),
+       kTrain,
+       0,
+       {"route.txt:6:10: warning curve-overlap: curve row at 2400 m overlaps the curve row on "
+        "line 5, which drew the plan up to 2600 m: 200 of its 300 m of arc are not drawn, as "
+        "each metre of the plan is drawn once, by the first row that reaches it",
+        "route.txt:7:10: warning curve-overlap: curve row at 2500 m overlaps the curve row on "
+        "line 6, which drew the plan up to 2700 m: none of its 50 m of arc is drawn, as each "
+        "metre of the plan is drawn once, by the first row that reaches it"},
+       kTwoStations},
       // Found in another order: the UTF-8 when the route is opened, the
       // progressive's error once the train is read. Shown in file order,
       // the route's before the train's.
@@ -316,6 +341,69 @@ const std::vector<CheckCase>& check_cases() {
        {"route.txt:4:1: error 103: a curve row without a class digit 1 to 6 in its keyword, or "
         "a track plan longer than 1000000 points"},
        kNothingRead},
+      // Without a track the compile cannot go on: no slots line.
+      {"route without its route length",
+       "[generale]\r\nsfondo uno, 1\r\n[curve]\r\npendenza, 0, 5\r\n[fine]\r\n",
+       kTrain,
+       1,
+       {"route.txt:3:1: error 25: the route description has no route length row (\"lunghezza "
+        "percorso, METRES\") in its general section, which ends at the heading \"[curve]\" on "
+        "line 3: without it there is no track"},
+       ""},
+      // The train description read as the route: its general section ends
+      // at its first heading, without a route length.
+      {"route and train given the wrong way round",
+       kTrain,
+       kRoute,
+       1,
+       {"route.txt:2:1: warning unknown-row: \"numero vetture\" is no keyword of the general "
+        "section of the route:" +
+            kPassedOver,
+        "route.txt:3:1: error 25: the route description has no route length row (\"lunghezza "
+        "percorso, METRES\") in its general section, which ends at the heading "
+        "\"[vel_limite]\" on line 3: without it there is no track"},
+       "",
+       {"note: the two descriptions look swapped: the one given as the train description holds "
+        "the route length row; give the route description (LINE_linea.txt) as the route and "
+        "the train description (LINE_TRAIN-.txt) as the train"}},
+      // Run-time failures in the author's words, without the run-time's own.
+      {"number too large for 32 bits",
+       route_with("pendenza, 0, 99999999999\r\n"),
+       kTrain,
+       1,
+       {"route.txt:4:14: error 25: the description could not be read here: a number does not "
+        "fit 32 bits (-2147483648 to 2147483647)"},
+       kNothingRead},
+      {"route sign before the start of the track",
+       route_with("cartello_indicatore, -200, (A)\r\n"),
+       kTrain,
+       1,
+       {"route.txt:4:28: error 25: the description could not be read here: the row reaches cell "
+        "-3, before the start of the track (a negative position?)"},
+       kNothingRead},
+      {"too many mountain stretches",
+       route_with([] {
+         std::string rows;
+         for (int i = 0; i <= 80; ++i) {
+           const int start = 1000 + 150 * i;
+           rows += "montagna, " + std::to_string(start) + ", " + std::to_string(start + 100) +
+                   ", 1\r\n";
+         }
+         return rows;
+       }()),
+       kTrain,
+       1,
+       {"route.txt:84:25: error 25: too many mountain stretches: this is the 81st, and a route "
+        "holds at most 80"},
+       kNothingRead},
+      // Eighty signs take slots 80 .. 1; the 81st has none.
+      {"too many route signs",
+       route_with(signs(81)),
+       kTrain,
+       1,
+       {"route.txt:84:28: error 25: too many route signs: this is the 81st, and route signs and "
+        "stations share 80 slots"},
+       "slots: 0 stations + 80 route signs = 80 of 80"},
       // A heading that holds a keyword starts that row: its value is the
       // next line's keyword.
       {"heading read as a row",
@@ -415,8 +503,20 @@ const std::vector<CheckCase>& check_cases() {
                   "stazione, 600, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n"),
        1,
        {"train.txt:4:11: error 22: station area starts less than 350 m after the end of the "
-        "previous station's area (600 m, km 0+600)"},
+        "previous station's area (600 m, km 0+600): its area starts at 400 m, only 100 m after "
+        "the previous station's area ends at 300 m"},
        "slots: 1 station + 0 route signs = 1 of 80"},
+      // Areas 9300 .. 9700 and 1800 .. 2200: written out of order.
+      {"station behind the previous one",
+       kRoute,
+       train_with(std::string(kAlfa) +
+                  "stazione, 9500, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n"
+                  "stazione, 2000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, GAMMA\r\n"),
+       1,
+       {"train.txt:5:11: error 22: station area starts less than 350 m after the end of the "
+        "previous station's area (2000 m, km 2+000): its area starts at 1800 m, 7900 m before "
+        "the previous station's area ends at 9700 m; stations go in order of position"},
+       "slots: 2 stations + 0 route signs = 2 of 80"},
       // Area -50 .. 50: the stop cell would be cell 0.
       {"stop cell too early",
        kRoute,
@@ -437,7 +537,7 @@ const std::vector<CheckCase>& check_cases() {
        "[generale]\r\nnumero vetture, 5\r\nvelocita, 0",
        1,
        {"train.txt:3:12: error 25: the description could not be read here: the file ends "
-        "inside a row (input past end of file)"},
+        "inside a row"},
        kNothingRead},
       // A text that ends with a line end: the row cut short is on the line
       // before the end, not on a line that is not there.
@@ -446,7 +546,7 @@ const std::vector<CheckCase>& check_cases() {
        "[generale]\r\nnumero vetture, 5\r\nvelocita, 0\r\n",
        1,
        {"train.txt:3:12: error 25: the description could not be read here: the file ends "
-        "inside a row (input past end of file)"},
+        "inside a row"},
        kNothingRead},
       // A train whose only row is refused has a row: no no-train warning.
       {"train whose only row lies beyond the track",

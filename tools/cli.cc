@@ -37,7 +37,8 @@ namespace {
 
 constexpr int kUsage = 2;
 constexpr int kBadFile = 1;
-constexpr int kDiffer = 1;  // diff: the two sets differ
+constexpr int kDiffer = 1;             // diff: the two sets differ
+constexpr int kClosedPipe = 128 + 13;  // 128 + SIGPIPE, as a shell reports it
 
 // Refuses a name that cannot form file names, with the reason.
 CLI::Validator name_rule(const char* what) {
@@ -58,6 +59,23 @@ void add_name_options(CLI::App* command, CompileOptions& options) {
       ->type_name("NAME");
   command->add_option("--train-code", options.train_code, "Train code (default TRN4417)")
       ->check(train_code_rule())
+      ->type_name("CODE");
+}
+
+// The same for the commands that compile descriptions: a name not given
+// (left empty) comes from the descriptions' file names.
+void add_compile_name_options(CLI::App* command, std::string& line_name, std::string& train_code) {
+  command
+      ->add_option("--line-name", line_name,
+                   "Line name (default: LINE of descriptions named LINE_linea.txt and "
+                   "LINE_TRAIN-.txt, else BRENTALVO)")
+      ->check(name_rule("line name"))
+      ->type_name("NAME");
+  command
+      ->add_option("--train-code", train_code,
+                   "Train code (default: TRAIN of descriptions named LINE_linea.txt and "
+                   "LINE_TRAIN-.txt, else TRN4417)")
+      ->check(name_rule("train code"))
       ->type_name("CODE");
 }
 
@@ -113,9 +131,11 @@ struct Values {
   std::string dir;           // builtin, new
   std::string path, path_b;  // inspect, render, diff
   std::string route, train, out;
-  std::string svg, html;              // render
-  CompileOptions compile;             // --line-name, --train-code, and --force of compile and watch
-  std::string line_name, train_code;  // decompile: empty keeps the set's own
+  std::string svg, html;   // render
+  CompileOptions compile;  // new's --line-name and --train-code, and --force of compile and watch
+  // compile, check, watch: empty takes the file names'; decompile: empty
+  // keeps the set's own.
+  std::string line_name, train_code;
   int port = kDefaultWatchPort;
   bool force = false;  // builtin, new
   bool json = false, no_line_file = false, no_documents = false, werror = false, cells = false;
@@ -193,13 +213,17 @@ void add_out_option(CLI::App& command, Values& v) {
       ->type_name("DIR");
 }
 
-// The descriptions and names of `v` as the compile takes them.
-CompileOptions compile_options(const Values& v) {
+// The descriptions and names of `v` as the compile takes them; `note` says
+// when the defaults name the scenario (compile_command.h, resolve_names).
+CompileOptions compile_options(const Values& v, std::string& note) {
   CompileOptions options = v.compile;
   options.route = v.route;
   options.train = v.train;
   options.out = v.out;
   options.line_file = !v.no_line_file;
+  ScenarioNames names = resolve_names(v.line_name, v.train_code, v.route, v.train, note);
+  options.line_name = std::move(names.line_name);
+  options.train_code = std::move(names.train_code);
   return options;
 }
 
@@ -260,7 +284,7 @@ int run_new(const Values& v, const Context& c) {
 void declare_compile(CLI::App& command, Values& v) {
   add_description_options(command, v);
   add_out_option(command, v);
-  add_name_options(&command, v.compile);
+  add_compile_name_options(&command, v.line_name, v.train_code);
   command.add_flag("--no-line-file", v.no_line_file, "Build no track plan and write no line file");
   command.add_flag("--no-documents", v.no_documents,
                    "Write no timetable card and no slow-order form beside the compiled files");
@@ -270,7 +294,8 @@ void declare_compile(CLI::App& command, Values& v) {
 }
 
 int run_compile(const Values& v, const Context& c) {
-  CompileOptions options = compile_options(v);
+  std::string names_note;
+  CompileOptions options = compile_options(v, names_note);
   options.documents = !v.no_documents;
   CompileReport report = compile_descriptions(options);
   if (v.json) {
@@ -283,6 +308,8 @@ int run_compile(const Values& v, const Context& c) {
     c.err << "scenario_tool: " << report.message() << "\n";
     return report.exit_status();
   }
+  // The JSON names the files written: the note is for a reader.
+  if (!names_note.empty()) c.err << "note: " << names_note << "\n";
   if (report.error_code == 0) c.out << "compiled with no error\n";
   for (const std::string& note : report.document_notes) c.err << "note: " << note << "\n";
   print_files(c.out, v.out, report.files);
@@ -294,7 +321,7 @@ int run_compile(const Values& v, const Context& c) {
 
 void declare_check(CLI::App& command, Values& v) {
   add_description_options(command, v);
-  add_name_options(&command, v.compile);
+  add_compile_name_options(&command, v.line_name, v.train_code);
   command.add_flag("--no-line-file", v.no_line_file,
                    "Compile without a track plan (curve rows are then not read)");
   command.add_flag("--json", v.json, "Print the outcome as one JSON object");
@@ -302,7 +329,9 @@ void declare_check(CLI::App& command, Values& v) {
 }
 
 int run_check(const Values& v, const Context& c) {
-  CompileReport report = check_descriptions(compile_options(v));
+  // Nothing is written under the names: no note when the defaults stand in.
+  std::string names_note;
+  CompileReport report = check_descriptions(compile_options(v, names_note));
   if (v.json) {
     c.out << dump(report.to_json()) << "\n";
     return report.check_status(v.werror);
@@ -434,7 +463,7 @@ void declare_watch(CLI::App& command, Values& v) {
           "Port on 127.0.0.1 (default " + std::to_string(kDefaultWatchPort) + "; 0: any free port)")
       ->check(CLI::Range(0, 65535))
       ->type_name("N");
-  add_name_options(&command, v.compile);
+  add_compile_name_options(&command, v.line_name, v.train_code);
   command.add_flag("--force", v.compile.force,
                    "Replace compiled files in DIR that another scenario's names gave");
 }
@@ -455,10 +484,9 @@ int run_watch_command(const Values& v, const Context& c) {
   }
   WatchOptions options;
   options.port = v.port;
-  options.compile = v.compile;
-  options.compile.route = v.route;
-  options.compile.train = v.train;
-  options.compile.out = v.out;
+  std::string names_note;
+  options.compile = compile_options(v, names_note);
+  if (!names_note.empty()) c.err << "note: " << names_note << "\n";
   return c.run_watch(options, c.out);
 }
 
@@ -659,6 +687,11 @@ int run_tool(int argc, const char* const* argv, std::ostream& out, std::ostream&
   int status = run_command(argc, argv, out, err, run_watch);
   // A result that did not reach its reader is a failure, whatever it was.
   out.flush();
+  if (!out && errno == EPIPE) {
+    // The reader has gone (a pipe into head): nothing to say, and the status
+    // the shell shows for a program that a closed pipe ended.
+    return kClosedPipe;
+  }
   if (!out) {
     err << "scenario_tool: cannot write to standard output";
     if (errno != 0) err << " (" << std::strerror(errno) << ")";

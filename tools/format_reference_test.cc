@@ -45,7 +45,7 @@ TEST(FormatReferenceTest, NamesEveryKeywordErrorAndWarning) {
     EXPECT_NE(docs.find("### error " + std::to_string(e.code) + ":"), std::string::npos)
         << "error " << e.code << ": " << e.text;
   }
-  for (int id = 0; id <= static_cast<int>(model::WarningId::kNoTrain); ++id) {
+  for (int id = 0; id <= static_cast<int>(model::WarningId::kCurveOverlap); ++id) {
     const std::string name = model::warning_name(static_cast<model::WarningId>(id));
     EXPECT_NE(docs.find("### warning " + name + "\n"), std::string::npos) << name;
   }

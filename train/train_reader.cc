@@ -213,13 +213,28 @@ class TrainReading {
     const int32_t p = fields_.number();
     const FieldPlace at = fields_.place();
     const int32_t v = fields_.number();
+    const FieldPlace v_at = fields_.place();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
+    check_speed_step(v_at, v);
     // The speed code is checked only where a cell receives it.
     fill_up_to(model::row_cell(p), next_speed_cell_, [this](model::TrackCell& c) {
       c.speed_code = model::speed_code_of(speed_in_force_);
     });
     speed_in_force_ = v;
     return Next::kRow;
+  }
+
+  // A limit between two steps of 5 km/h is stored as the nearer step. One
+  // that fits no speed code is left to the fill that stores it (error 25).
+  void check_speed_step(const FieldPlace& at, int32_t v) {
+    if (v % model::kSpeedStep == 0) return;
+    const double code = platform::round_half_even(static_cast<double>(v) / model::kSpeedStep);
+    if (code < 0 || code > 255) return;
+    fields_.warn(model::WarningId::kSpeedRounded, at,
+                 "speed limit " + std::to_string(v) + " km/h is not a multiple of " +
+                     std::to_string(model::kSpeedStep) + ": the cells keep limits in steps of " +
+                     std::to_string(model::kSpeedStep) + " km/h, and it is stored as " +
+                     std::to_string(model::speed_limit_of(static_cast<uint8_t>(code))) + " km/h");
   }
 
   Next adhesion_row() {

@@ -171,6 +171,49 @@ std::string not_a_folder(const std::string& folder, platform::FileKind kind) {
   }
 }
 
+}  // namespace
+
+std::optional<ScenarioNames> names_from_files(const std::filesystem::path& route,
+                                              const std::filesystem::path& train) {
+  const std::string route_name = route.filename().string();
+  const std::string train_name = train.filename().string();
+  constexpr std::string_view kRouteEnd = "_linea.txt", kTrainEnd = "-.txt";
+  if (!route_name.ends_with(kRouteEnd) || !train_name.ends_with(kTrainEnd)) return std::nullopt;
+  ScenarioNames names;
+  names.line_name = route_name.substr(0, route_name.size() - kRouteEnd.size());
+  const std::string prefix = names.line_name + "_";
+  if (!train_name.starts_with(prefix) || train_name.size() <= prefix.size() + kTrainEnd.size()) {
+    return std::nullopt;
+  }
+  names.train_code =
+      train_name.substr(prefix.size(), train_name.size() - prefix.size() - kTrainEnd.size());
+  if (!is_valid_name(names.line_name) || !is_valid_name(names.train_code)) return std::nullopt;
+  return names;
+}
+
+ScenarioNames resolve_names(const std::string& line_name, const std::string& train_code,
+                            const std::filesystem::path& route, const std::filesystem::path& train,
+                            std::string& note) {
+  note.clear();
+  ScenarioNames names{line_name, train_code};
+  if (!line_name.empty() && !train_code.empty()) return names;
+  if (std::optional<ScenarioNames> from_files = names_from_files(route, train)) {
+    if (names.line_name.empty()) names.line_name = from_files->line_name;
+    if (names.train_code.empty()) names.train_code = from_files->train_code;
+    return names;
+  }
+  if (names.line_name.empty()) names.line_name = kDefaultLineName;
+  if (names.train_code.empty()) names.train_code = kDefaultTrainCode;
+  note =
+      "the file names are not LINE_linea.txt and LINE_TRAIN-.txt of one LINE, so the "
+      "compiled files are named after line " +
+      names.line_name + " and train " + names.train_code +
+      " (--line-name and --train-code choose them)";
+  return names;
+}
+
+namespace {
+
 void refuse_bad_names(const CompileOptions& o) {
   std::string problem = name_problem("line name (--line-name)", o.line_name);
   if (problem.empty()) problem = train_code_problem("train code (--train-code)", o.train_code);

@@ -34,6 +34,25 @@ namespace tools {
 inline constexpr const char kDefaultLineName[] = "BRENTALVO";
 inline constexpr const char kDefaultTrainCode[] = "TRN4417";
 
+// The scenario's names as the descriptions' file names give them: the route
+// description "LINE_linea.txt" and the train description "LINE_TRAIN-.txt"
+// with the same LINE, both valid names (compiled/text.h). Absent for other
+// file names.
+struct ScenarioNames {
+  std::string line_name;
+  std::string train_code;
+};
+std::optional<ScenarioNames> names_from_files(const std::filesystem::path& route,
+                                              const std::filesystem::path& train);
+
+// The names a compile of `route` and `train` uses: each given name (empty:
+// not given), else the file names' (names_from_files), else the default.
+// `note` says when a default stands in for a name the file names do not
+// give; it is left empty otherwise.
+ScenarioNames resolve_names(const std::string& line_name, const std::string& train_code,
+                            const std::filesystem::path& route, const std::filesystem::path& train,
+                            std::string& note);
+
 // A file written by a command: its name (without folder) and size in bytes,
 // kSizeNotKnown when the file was written but its size could not be looked
 // up afterwards (that is no reason to call the writing failed).

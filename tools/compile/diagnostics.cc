@@ -4,7 +4,11 @@
 
 #include "compiled/text.h"
 #include "model/compile_errors.h"
+#include "platform/cp1252.h"
+#include "platform/field_reader.h"
 #include "platform/runtime_failure.h"
+#include "route/mountain_store.h"
+#include "route/route_reader.h"
 
 namespace tools {
 
@@ -15,21 +19,96 @@ std::string at(int64_t metres) {
   return "(" + std::to_string(metres) + " m, " + km_text(metres) + ")";
 }
 
-// The words for the run-time failure behind an error 25.
-std::string failure_words(int number) {
-  switch (number) {
+bool is_heading(std::string_view field) {
+  size_t first = field.find_first_not_of(" \t");
+  return first != std::string_view::npos && field[first] == '[' &&
+         field.find(']', first) != std::string_view::npos;
+}
+
+// What a run-time failure happened to: its text without the failure's own
+// description ("not a whole number" of "type mismatch: not a whole number").
+std::string failure_detail(const model::ErrorSite& site) {
+  const std::string prefix = std::string(platform::failure_description(site.failure)) + ": ";
+  return site.failure_text.starts_with(prefix) ? site.failure_text.substr(prefix.size())
+                                               : std::string();
+}
+
+// The number after `prefix` in `detail` ("route sign slot 0"), when it is one.
+std::optional<int64_t> number_after(std::string_view detail, std::string_view prefix) {
+  if (!detail.starts_with(prefix) || detail.size() == prefix.size()) return std::nullopt;
+  detail.remove_prefix(prefix.size());
+  const bool negative = detail.front() == '-';
+  if (negative) detail.remove_prefix(1);
+  if (detail.empty() || detail.size() > 12) return std::nullopt;
+  int64_t n = 0;
+  for (char c : detail) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  return negative ? -n : n;
+}
+
+// The words for the run-time failure behind an error 25, in what the author
+// wrote: "a field is not a whole number". Empty for a failure that has none.
+std::string failure_words(const model::ErrorSite& site) {
+  const std::string detail = failure_detail(site);
+  switch (site.failure) {
     case platform::kOverflow:
+      if (detail == "text field too long") {
+        return "a field is longer than " + std::to_string(platform::FieldReader::kMaxTextField) +
+               " bytes (a double quote left open?)";
+      }
+      if (detail == "number too large") {
+        return "a number does not fit 32 bits (-2147483648 to 2147483647)";
+      }
       return "a value does not fit its field";
     case platform::kTypeMismatch:
+      if (detail == "sign without digits") return "a field holds a sign without digits";
       return "a field is not a whole number";
     case platform::kInputPastEnd:
       return "the file ends inside a row";
     case platform::kSubscriptOutOfRange:
-      return "a row reaches outside the track or the tables (a cell before the start, past "
-             "the end, or too many rows of its kind)";
+      if (std::optional<int64_t> cell = number_after(detail, "track cell ")) {
+        return *cell < 0 ? "the row reaches cell " + std::to_string(*cell) +
+                               ", before the start of the track (a negative position?)"
+                         : "the row reaches cell " + std::to_string(*cell) +
+                               ", past the end of the track";
+      }
+      return "a row reaches outside the track or the tables";
     default:
-      return "run-time failure " + std::to_string(number);
+      return {};
   }
+}
+
+// The message of an error 25 that is no fault of a field but of the rows as
+// a whole; empty for the others.
+std::string rows_fault_words(const model::ErrorSite& site) {
+  const std::string detail = failure_detail(site);
+  if (detail == route::kNoRouteLengthFailure) {
+    std::string words =
+        "the route description has no route length row (\"lunghezza percorso, METRES\") in its "
+        "general section";
+    if (is_heading(site.row_keyword)) {
+      words += ", which ends at the heading \"" + to_utf8(site.row_keyword) + "\" on line " +
+               std::to_string(site.row.line);
+    }
+    return words + ": without it there is no track";
+  }
+  if (number_after(detail, route::kSignSlotFailure)) {
+    return "too many route signs: this is the " + std::to_string(model::kSharedSlots + 1) +
+           "st, and route signs and stations share " + std::to_string(model::kSharedSlots) +
+           " slots";
+  }
+  if (number_after(detail, route::kMountainStretchFailure)) {
+    return "too many mountain stretches: this is the " +
+           std::to_string(route::kMaxMountainStretches + 1) + "st, and a route holds at most " +
+           std::to_string(route::kMaxMountainStretches);
+  }
+  return {};
+}
+
+bool contains_words(std::string_view text, std::string_view a, std::string_view b) {
+  return platform::contains_nocase(text, a) && platform::contains_nocase(text, b);
 }
 
 const std::optional<std::string>& file_of(model::Description d, const DescriptionSources& src) {
@@ -69,12 +148,6 @@ void place(Diagnostic& d, const model::FieldPlace& place, const DescriptionSourc
   }
 }
 
-bool is_heading(std::string_view field) {
-  size_t first = field.find_first_not_of(" \t");
-  return first != std::string_view::npos && field[first] == '[' &&
-         field.find(']', first) != std::string_view::npos;
-}
-
 // The longest source line shown in full; longer ones are cut around the
 // column.
 constexpr size_t kMaxShownLine = 100;
@@ -102,6 +175,25 @@ std::string error_words(int32_t code, int32_t position, const ErrorFacts& facts)
 
 namespace {
 
+// Error 22 by how much: the station being read fills the slot after the
+// last one counted, the previous station the one before.
+std::string station_gap_words(const model::Scenario& s) {
+  const int32_t k = s.stations_read + 1;
+  if (k < 2 || k >= model::kSharedSlots) return {};
+  const model::ItemRecord& station = s.item_table[static_cast<size_t>(k)];
+  const model::ItemRecord& previous = s.item_table[static_cast<size_t>(k - 1)];
+  const int64_t gap = int64_t{station.area_start} - previous.area_end;
+  const std::string start = std::to_string(station.area_start) + " m";
+  const std::string end = std::to_string(previous.area_end) + " m";
+  if (gap >= 0) {
+    return ": its area starts at " + start + ", only " + std::to_string(gap) +
+           " m after the previous station's area ends at " + end;
+  }
+  return ": its area starts at " + start + ", " + std::to_string(-gap) +
+         " m before the previous station's area ends at " + end +
+         "; stations go in order of position";
+}
+
 // One recorded error in words, with its place.
 Diagnostic site_diagnostic(const model::Scenario& s, const model::ErrorSite& site,
                            const DescriptionSources& src) {
@@ -114,21 +206,36 @@ Diagnostic site_diagnostic(const model::Scenario& s, const model::ErrorSite& sit
   facts.cell_count = s.cell_count;
   facts.line_length = s.item_table[model::kSlotTrainGeneral].area_end;
   d.message = error_words(site.code, site.position, facts);
+  const std::string rows_fault =
+      site.code == model::kReadingFailure ? rows_fault_words(site) : std::string();
   if (site.code == model::kReadingFailure) {
     if (site.field.description == model::Description::kTrain && site.field.line == 0 &&
         !src.train_file) {
       d.message =
           "no train description was given: the reading needs one after the route "
           "description";
+    } else if (!rows_fault.empty()) {
+      d.message = rows_fault;
     } else if (site.failure != 0) {
-      d.message = "the description could not be read here: " + failure_words(site.failure) + " (" +
-                  site.failure_text + ")";
+      const std::string words = failure_words(site);
+      d.message =
+          "the description could not be read here: " + (words.empty() ? site.failure_text : words);
     }
   }
+  if (site.code == model::kStationsTooClose) d.message += station_gap_words(s);
   place(d, site.field, src);
   if (site.code == model::kNoRouteDescription) d.file = src.route_file;
 
-  if (site.row.line > 0 && is_heading(site.row_keyword)) {
+  if (failure_detail(site) == route::kNoRouteLengthFailure && src.route && src.train &&
+      !contains_words(*src.route, "lunghezza", "percorso") &&
+      contains_words(*src.train, "lunghezza", "percorso")) {
+    d.notes.push_back(
+        "the two descriptions look swapped: the one given as the train "
+        "description holds the route length row; give the route description "
+        "(LINE_linea.txt) as the route and the train description "
+        "(LINE_TRAIN-.txt) as the train");
+  }
+  if (site.row.line > 0 && is_heading(site.row_keyword) && rows_fault.empty()) {
     d.notes.push_back("the field \"" + to_utf8(site.row_keyword) + "\" on line " +
                       std::to_string(site.row.line) +
                       " was read as a row, not as a heading: a field that holds a row's "

@@ -151,6 +151,7 @@ std::string hover_text(const OutlineRow& row, std::optional<size_t> field) {
           std::to_string(layout.fields.size()) + ": **" + std::string(f.name) + "**";
   if (!f.unit.empty()) text += " (" + to_utf8(f.unit) + ")";
   text += "\n\n" + stored_text(row, *field) + "\n\n" + std::string(f.stored);
+  if (!f.meaning.empty()) text += "\n\n" + std::string(f.meaning);
   return text;
 }
 

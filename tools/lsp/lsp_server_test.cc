@@ -344,11 +344,15 @@ TEST_F(LspServerTest, HoverExplainsTheFieldUnderTheCursor) {
   const auto [sign_line, sign_column] = where(route_, "cartello_indicatore,  31000");
   const std::string low = replaced(route_, "pendenza,", "pendenza, 0, 300 ,", "[pendenze]");
   const auto [gradient_line, gradient_column] = where(low, "300 ,");
+  // Its kind, and a signal's rapp: codes whose meaning lies in the simulator.
+  const auto [signal_line, signal_column] = where(train_, "segnale,   26350,   1, 3, 4,  0, 0,");
   const Session s = run({open(kRouteUri, low), open(kTrainUri, train_),
                          at(1, "textDocument/hover", kTrainUri, station_line, stop_column),
                          at(2, "textDocument/hover", kRouteUri, sign_line, sign_column + 24),
                          at(3, "textDocument/hover", kRouteUri, gradient_line, gradient_column),
-                         at(4, "textDocument/hover", kTrainUri, station_line, 0)},
+                         at(4, "textDocument/hover", kTrainUri, station_line, 0),
+                         at(5, "textDocument/hover", kTrainUri, station_line, station_column + 20),
+                         at(6, "textDocument/hover", kTrainUri, signal_line, signal_column + 33)},
                         disk_);
   auto value = [&](int id) {
     return s.reply(id)["result"]["contents"]["value"].get<std::string>();
@@ -359,6 +363,14 @@ TEST_F(LspServerTest, HoverExplainsTheFieldUnderTheCursor) {
   EXPECT_NE(value(3).find("300 \xE2\x80\xB0 is stored as 44 \xE2\x80\xB0"), std::string::npos)
       << value(3);
   EXPECT_NE(value(4).find("**stazione**: station"), std::string::npos) << value(4);
+  EXPECT_NE(value(5).find("field 2 of 17: **kind**"), std::string::npos) << value(5);
+  EXPECT_NE(value(5).find("what a kind is lies in the simulator; the built-in stations use 1, 8, "
+                          "11, 12, 22, 24, 25 and 28"),
+            std::string::npos)
+      << value(5);
+  EXPECT_NE(value(6).find("field 6 of 11: **rapp**"), std::string::npos) << value(6);
+  EXPECT_NE(value(6).find("lies in the simulator; 0 in every built-in signal"), std::string::npos)
+      << value(6);
 }
 
 // A field is hovered from its first character to the one just past its

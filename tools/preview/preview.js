@@ -159,7 +159,8 @@
     const b = document.createElement('b');
     b.textContent = lines[0];
     box.appendChild(b);
-    box.appendChild(document.createTextNode(lines.slice(1).join('\n')));
+    // The heading is a line of its own: "type 1" then "from km 12+000".
+    if (lines.length > 1) box.appendChild(document.createTextNode('\n' + lines.slice(1).join('\n')));
   }
   function showTooltip(lines, clientX, clientY) {
     fill(tooltip, lines);

@@ -76,6 +76,11 @@ def main():
                 check(text is not None and word in text and "km " in text,
                       "pointing at a %s shows its values: %s" %
                       (kind, (text or "nothing drawn").replace("\n", " / ")[:90]))
+                # Each value on a line of its own, the heading's included.
+                if kind in ("slowdown", "mountain"):
+                    check(text is not None and "\nfrom km " in text,
+                          "the %s's heading ends its line: %s" %
+                          (kind, (text or "").replace("\n", " / ")[:90]))
 
             view = driver.find_element(By.ID, "view")
             shown = lambda: driver.find_element(By.ID, "range").text

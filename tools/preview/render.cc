@@ -11,6 +11,7 @@
 #include "compiled/text.h"
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "tools/preview/mark_colours.h"
 #include "tools/preview/output_target.h"
 
 namespace tools {
@@ -93,6 +94,12 @@ class Svg {
  private:
   std::string out_;
 };
+
+std::string colour(const MarkColour& mark) { return std::string(mark.colour); }
+
+// A station's dot, on the plan and in the legend.
+const std::string kStationDot =
+    "fill=\"" + colour(kStationColour) + "\" stroke=\"#fff\" stroke-width=\"1.5\"";
 
 const std::string kAxis = "stroke=\"#333\" stroke-width=\"1\"";
 const std::string kGrid = "stroke=\"#ddd\" stroke-width=\"1\"";
@@ -387,17 +394,18 @@ double draw_plan(Svg& svg, const ScenarioView& view, double top) {
       last_route_point = point;
     }
   }
-  svg.path(route_d, "id=\"plan\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"2\"");
+  svg.path(route_d,
+           "id=\"plan\" fill=\"none\" stroke=\"" + colour(kLineColour) + "\" stroke-width=\"2\"");
   if (spare_d.find('L') != std::string::npos) {
     svg.path(spare_d,
-             "id=\"plan-spare\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.5\" "
-             "stroke-dasharray=\"6 4\" stroke-opacity=\"0.6\"");
+             "id=\"plan-spare\" fill=\"none\" stroke=\"" + colour(kLineColour) +
+                 "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\" stroke-opacity=\"0.6\"");
   }
 
   for (int32_t m : signal_positions(view)) {
     const PlanPoint* p = drawable_at(line, m);
     if (p == nullptr) continue;
-    svg.rect(px(p->x) - 2.5, py(p->y) - 2.5, 5, 5, "fill=\"#c0392b\"");
+    svg.rect(px(p->x) - 2.5, py(p->y) - 2.5, 5, 5, "fill=\"" + colour(kSignalColour) + "\"");
   }
   std::vector<Label> labels;
   for (const Station& s : stations_of(view)) {
@@ -407,8 +415,8 @@ double draw_plan(Svg& svg, const ScenarioView& view, double top) {
   }
   place_labels(labels, drawn, Box{left, top, left + width, top + height});
   for (const Label& l : labels) {
-    svg.raw("<circle cx=\"" + num(l.x) + "\" cy=\"" + num(l.y) +
-            "\" r=\"4.5\" fill=\"#fff\" stroke=\"#000\" stroke-width=\"1.5\"/>\n");
+    svg.raw("<circle cx=\"" + num(l.x) + "\" cy=\"" + num(l.y) + "\" r=\"4.5\" " + kStationDot +
+            "/>\n");
     if (l.leader) {
       double lx = std::clamp(l.x, l.box.x1, l.box.x2), ly = std::clamp(l.y, l.box.y1, l.box.y2);
       svg.line(l.x, l.y, lx, ly, "stroke=\"#777\" stroke-width=\"0.8\"");
@@ -417,13 +425,13 @@ double draw_plan(Svg& svg, const ScenarioView& view, double top) {
   }
   // Legend.
   double ly = top + height + 56;
-  svg.raw("<circle cx=\"" + num(kLeft + 6) + "\" cy=\"" + num(ly - 4) +
-          "\" r=\"4.5\" fill=\"#fff\" stroke=\"#000\" stroke-width=\"1.5\"/>\n");
+  svg.raw("<circle cx=\"" + num(kLeft + 6) + "\" cy=\"" + num(ly - 4) + "\" r=\"4.5\" " +
+          kStationDot + "/>\n");
   svg.text(kLeft + 16, ly, "station", kSmall);
-  svg.rect(kLeft + 86, ly - 7, 5, 5, "fill=\"#c0392b\"");
+  svg.rect(kLeft + 86, ly - 7, 5, 5, "fill=\"" + colour(kSignalColour) + "\"");
   svg.text(kLeft + 96, ly, "signal", kSmall);
   svg.line(kLeft + 160, ly - 4, kLeft + 180, ly - 4,
-           "stroke=\"#1f4e9c\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
+           "stroke=\"" + colour(kLineColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"6 4\"");
   svg.text(kLeft + 186, ly, "spare track past the route's length", kSmall);
   return ly + 10;
 }
@@ -489,8 +497,12 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     double x = x_of(s.position);
     double anchor = std::max(x, next_free);
     next_free = anchor + 16;
-    svg.line(x, band_bottom, x, speed_bottom, "stroke=\"#999\" stroke-dasharray=\"3 3\"");
-    if (anchor > x) svg.line(x, band_bottom, anchor + 3, band_bottom - 6, "stroke=\"#999\"");
+    svg.line(x, band_bottom, x, speed_bottom,
+             "stroke=\"" + colour(kStationColour) + "\" stroke-dasharray=\"3 3\"");
+    if (anchor > x) {
+      svg.line(x, band_bottom, anchor + 3, band_bottom - 6,
+               "stroke=\"" + colour(kStationColour) + "\"");
+    }
     svg.text(anchor + 3, band_bottom - 6, s.name,
              kSmall + " class=\"station-label\" transform=\"rotate(-65 " + num(anchor + 3) + " " +
                  num(band_bottom - 6) + ")\"");
@@ -514,7 +526,8 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     stretches.push_back(
         {x_of(static_cast<double>(m.start)), x_of(static_cast<double>(m.end)), m.type});
   }
-  const std::string mountain_style = "fill=\"#a0522d\" fill-opacity=\"0.18\" class=\"mountain\"";
+  const std::string mountain_style =
+      "fill=\"" + colour(kMountainColour) + "\" fill-opacity=\"0.18\" class=\"mountain\"";
   // Past kMaxProfileMarks stretches, those that meet in a pixel column are
   // shaded as one.
   const bool merge_stretches = stretches.size() > kMaxProfileMarks;
@@ -539,7 +552,7 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     if ((m.x1 + m.x2) / 2 > last_type_label + 18) {
       last_type_label = (m.x1 + m.x2) / 2;
       svg.text(last_type_label, elev_top + 12, "M" + std::to_string(m.type),
-               "font-size=\"9\" fill=\"#7a3b16\" text-anchor=\"middle\"");
+               "font-size=\"9\" fill=\"" + colour(kMountainColour) + "\" text-anchor=\"middle\"");
     }
   }
   if (line_length > 0 && line_length < extent) {
@@ -553,8 +566,9 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     line.emplace_back(x_of(static_cast<double>(c * model::kCellLength)),
                       ea.y(elevation[static_cast<size_t>(c)]));
   }
-  svg.path(path_of(at_resolution(std::move(line))),
-           "id=\"elevation\" fill=\"none\" stroke=\"#2e7d32\" stroke-width=\"1.8\"");
+  svg.path(path_of(at_resolution(std::move(line))), "id=\"elevation\" fill=\"none\" stroke=\"" +
+                                                        std::string(kElevationColour) +
+                                                        "\" stroke-width=\"1.8\"");
   svg.rect(kLeft, elev_top, kPlotWidth, kElevationHeight, "fill=\"none\" " + kAxis);
   km_axis(svg, extent, elev_bottom, "distance from the origin (km)");
 
@@ -587,9 +601,10 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     double x2 = std::max(x_of(static_cast<double>(s.end)), x1 + 2);
     double y = sa.y(std::clamp(static_cast<double>(s.speed), sa.lo, sa.hi));
     svg.rect(x1, y, x2 - x1, speed_top + kSpeedHeight - y,
-             "fill=\"#c0392b\" fill-opacity=\"0.25\" stroke=\"#c0392b\" class=\"slowdown\"");
+             "fill=\"" + colour(kSlowdownColour) + "\" fill-opacity=\"0.25\" stroke=\"" +
+                 colour(kSlowdownColour) + "\" class=\"slowdown\"");
     svg.text((x1 + x2) / 2, y - 4, std::to_string(s.speed),
-             "font-size=\"10\" fill=\"#c0392b\" text-anchor=\"middle\"");
+             "font-size=\"10\" fill=\"" + colour(kSlowdownColour) + "\" text-anchor=\"middle\"");
   }
   Vertices steps;
   int prev = -1;
@@ -605,11 +620,13 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     prev = v;
   }
   steps.emplace_back(x_of(extent), sa.y(prev));
-  svg.path(path_of(at_resolution(std::move(steps))),
-           "id=\"speed\" fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.8\"");
+  svg.path(
+      path_of(at_resolution(std::move(steps))),
+      "id=\"speed\" fill=\"none\" stroke=\"" + colour(kLineColour) + "\" stroke-width=\"1.8\"");
   for (int32_t p : signal_positions(view)) {
     double x = x_of(p);
-    svg.line(x, speed_bottom - 8, x, speed_bottom, "stroke=\"#c0392b\" stroke-width=\"1.5\"");
+    svg.line(x, speed_bottom - 8, x, speed_bottom,
+             "stroke=\"" + colour(kSignalColour) + "\" stroke-width=\"1.5\"");
   }
   svg.rect(kLeft, speed_top, kPlotWidth, kSpeedHeight, "fill=\"none\" " + kAxis);
   km_axis(svg, extent, speed_bottom, "distance from the origin (km)");
@@ -623,20 +640,22 @@ double draw_profiles(Svg& svg, const ScenarioView& view, double top) {
     x += 40 + 7.0 * static_cast<double>(label.size());
   };
   key("<line x1=\"" + num(x) + "\" y1=\"" + num(ly - 4) + "\" x2=\"" + num(x + 20) + "\" y2=\"" +
-          num(ly - 4) + "\" stroke=\"#2e7d32\" stroke-width=\"2\"/>\n",
+          num(ly - 4) + "\" stroke=\"" + std::string(kElevationColour) +
+          "\" stroke-width=\"2\"/>\n",
       "elevation");
-  key("<rect x=\"" + num(x) + "\" y=\"" + num(ly - 10) +
-          "\" width=\"20\" height=\"10\" fill=\"#a0522d\" fill-opacity=\"0.3\"/>\n",
+  key("<rect x=\"" + num(x) + "\" y=\"" + num(ly - 10) + "\" width=\"20\" height=\"10\" fill=\"" +
+          colour(kMountainColour) + "\" fill-opacity=\"0.3\"/>\n",
       "mountain stretch (M type)");
   key("<line x1=\"" + num(x) + "\" y1=\"" + num(ly - 4) + "\" x2=\"" + num(x + 20) + "\" y2=\"" +
-          num(ly - 4) + "\" stroke=\"#1f4e9c\" stroke-width=\"2\"/>\n",
+          num(ly - 4) + "\" stroke=\"" + colour(kLineColour) + "\" stroke-width=\"2\"/>\n",
       "speed limit");
-  key("<rect x=\"" + num(x) + "\" y=\"" + num(ly - 10) +
-          "\" width=\"20\" height=\"10\" fill=\"#c0392b\" fill-opacity=\"0.3\" "
-          "stroke=\"#c0392b\"/>\n",
+  key("<rect x=\"" + num(x) + "\" y=\"" + num(ly - 10) + "\" width=\"20\" height=\"10\" fill=\"" +
+          colour(kSlowdownColour) + "\" fill-opacity=\"0.3\" stroke=\"" + colour(kSlowdownColour) +
+          "\"/>\n",
       "slowdown (its speed above)");
   key("<line x1=\"" + num(x + 10) + "\" y1=\"" + num(ly - 10) + "\" x2=\"" + num(x + 10) +
-          "\" y2=\"" + num(ly) + "\" stroke=\"#c0392b\" stroke-width=\"1.5\"/>\n",
+          "\" y2=\"" + num(ly) + "\" stroke=\"" + colour(kSignalColour) +
+          "\" stroke-width=\"1.5\"/>\n",
       "signal");
   return ly + 10;
 }

@@ -11,6 +11,8 @@
 
 #include "compiled/test_scenario.h"
 #include "platform/memory_file_system.h"
+#include "tools/preview/mark_colours.h"
+#include "tools/preview/preview_page.h"
 #include "tools/preview/xml_check.h"
 
 namespace tools {
@@ -86,6 +88,43 @@ double attr(const XmlElement& e, const std::string& name) {
 bool has(const XmlElement& e, const std::string& name, const std::string& value) {
   auto a = e.attributes.find(name);
   return a != e.attributes.end() && a->second == value;
+}
+
+// One colour per kind of mark, the same on paper and on the page: the page's
+// style holds each colour of the drawing, and no two kinds share one.
+TEST(RenderTest, EachKindOfMarkHasOneColourInBothPictures) {
+  const std::string_view style = preview_style();
+  std::set<std::string_view> colours;
+  for (const MarkColour& mark : kMarkColours) {
+    EXPECT_NE(style.find("--" + std::string(mark.property) + ": " + std::string(mark.colour) + ";"),
+              std::string_view::npos)
+        << mark.property;
+    EXPECT_TRUE(colours.insert(mark.colour).second) << mark.property << " shares its colour";
+  }
+  EXPECT_NE(style.find(".elevation { fill: none; stroke: " + std::string(kElevationColour) + ";"),
+            std::string_view::npos);
+
+  // The drawing's signals (a square on the plan, a tick on the speed
+  // profile) and slowdowns each in their own colour.
+  auto xml = parse_xml(render_svg(set_of(small_scenario())));
+  ASSERT_EQ(xml.error, "");
+  std::map<std::string, std::set<std::string>> colours_of;
+  for (const XmlElement* r : xml.root->all("rect")) {
+    if (has(*r, "width", "5.0") && has(*r, "height", "5.0")) {
+      colours_of["signal on the plan"].insert(r->attributes.at("fill"));
+    }
+    if (has(*r, "class", "slowdown")) colours_of["slowdown"].insert(r->attributes.at("fill"));
+    if (has(*r, "class", "mountain")) colours_of["mountain"].insert(r->attributes.at("fill"));
+  }
+  for (const XmlElement* c : xml.root->all("circle")) {
+    colours_of["station"].insert(c->attributes.at("fill"));
+  }
+  const std::map<std::string, std::set<std::string>> expected = {
+      {"signal on the plan", {std::string(kSignalColour.colour)}},
+      {"slowdown", {std::string(kSlowdownColour.colour)}},
+      {"mountain", {std::string(kMountainColour.colour)}},
+      {"station", {std::string(kStationColour.colour)}}};
+  EXPECT_EQ(colours_of, expected);
 }
 
 // One panel of the profiles as a reader of the page sees it: its frame, and
