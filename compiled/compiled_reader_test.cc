@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 
+#include "compiled/compiled_set.h"
+#include "compiled/scenario_view.h"
 #include "compiled/test_scenario.h"
 #include "model/compiled_files.h"
-#include "tools/report/inspect.h"
 
 namespace tools {
 namespace {
@@ -75,9 +75,17 @@ TEST(CompiledReaderTest, ReadsBackWhatTheWriterWrote) {
   EXPECT_EQ(ln.y[10000].type, kPlanEmpty);
 }
 
+// Reads `bytes` as a file of `kind` and makes the view of it, as every tool
+// does before it shows anything.
+ScenarioView read_and_view(FileKind kind, const std::string& bytes) {
+  CompiledSet set;
+  add_file(set, kind, "input", bytes);
+  return view_of(set);
+}
+
 std::string refusal(FileKind kind, const std::string& bytes) {
   try {
-    inspect_bytes(kind, bytes);
+    read_and_view(kind, bytes);
   } catch (const BadFile& e) {
     return e.what();
   }
@@ -129,50 +137,20 @@ TEST(CompiledReaderTest, RefusesFilesThatDoNotFit) {
             std::string::npos);
 }
 
-// Whatever the bytes, a reader either accepts them or refuses them: never a
-// read outside the buffer (the sanitizer build checks), never a hang.
+// Whatever the bytes, a reader and the view either accept them or refuse
+// them: never a read outside the buffer (the sanitizer build checks), never a
+// hang.
 TEST(CompiledReaderTest, DamagedBytesAreReadSafely) {
-  model::Scenario s = small_scenario();
-  s.track.resize(8);  // small files keep the sweep quick
-  s.track_plan.last = 20;
-  s.track_plan.cursor = 19;
-  s.track_plan.x.resize(21);
-  s.track_plan.y.resize(21);
-  const std::pair<FileKind, std::string> files[] = {
-      {FileKind::kStation, model::encode_station_file(s)},
-      {FileKind::kTrack, model::encode_track_file(s)},
-      {FileKind::kLine, model::encode_line_file(s)},
-  };
-  for (const auto& [kind, bytes] : files) {
-    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
-      try {
-        inspect_bytes(kind, bytes.substr(0, cut));
-      } catch (const BadFile&) {
-      }
+  testing::for_each_damaged_file([](FileKind kind, const std::string& bytes) {
+    try {
+      read_and_view(kind, bytes);
+    } catch (const BadFile&) {
     }
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      // In the station file, the first and the last records hold every kind
-      // of field, name lengths included.
-      if (kind == FileKind::kStation && i >= 120 && i + 120 < bytes.size()) continue;
-      for (unsigned char value : {0x00, 0x05, 0x80, 0xFF}) {
-        std::string damaged = bytes;
-        damaged[i] = static_cast<char>(value);
-        try {
-          inspect_bytes(kind, damaged);
-        } catch (const BadFile&) {
-        }
-      }
-    }
-  }
-  // Doubles that are not numbers, or huge, still inspect: two points.
-  std::string odd;
-  for (double v : {0.0, std::nan(""), 1e308, -1e308}) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    odd += std::string("\x05\x00", 2);
-    for (int b = 0; b < 8; ++b) odd += static_cast<char>(bits >> (8 * b));
-  }
-  EXPECT_NE(inspect_bytes(FileKind::kLine, odd).find("line file"), std::string::npos);
+  });
+  // Doubles that are not numbers, or huge, are still read: two points.
+  const ScenarioView view = read_and_view(FileKind::kLine, testing::line_file_of_odd_doubles());
+  ASSERT_TRUE(view.line);
+  EXPECT_EQ(view.line->points.size(), 2u);
 }
 
 }  // namespace

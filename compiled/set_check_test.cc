@@ -12,65 +12,23 @@
 #include <string>
 #include <vector>
 
-#include "app/compile_pass.h"
+#include "compiled/test_compile.h"
 #include "compiled/test_scenario.h"
-#include "finish/errore.h"
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "model/track_geometry.h"
 #include "platform/files.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
-#include "tools/preview/render.h"
 
 namespace tools {
 namespace {
 
+using testing::compile;
+using testing::Compile;
+using testing::kTrain;
+using testing::route_of_length;
 using testing::small_scenario;
-
-const char kTrain[] =
-    "[generale]\r\nnumero vetture, 5\r\n[vel_limite]\r\nvelocita, 0, 100\r\n[stazioni]\r\n"
-    "stazione, 0, 8, 300, 1, 0, 0, 4,1,0, 2,1,1, 1, 7,29,0, ALFA\r\n"
-    "stazione, 2000, 1, 400, 0,0,0, 1,1,0, 2,1,1, 0, 8,0,0, BETA\r\n[fine]\r\n";
-
-std::string route_of_length(int64_t metres) {
-  return "[generale]\r\nlunghezza percorso, " + std::to_string(metres) +
-         "\r\nripetizione segnali 4 codici, 0, 0\r\n[pendenze]\r\npendenza, 0, 5\r\n"
-         "curva_3d, 500, 300\r\n[fine]\r\n";
-}
-
-// What one compile pass did in a folder of a file system in memory.
-struct Compile {
-  int error_code = 0;
-  bool ended = false;  // an identity error or a run-time failure: no file written
-};
-
-Compile compile(platform::MemoryFileSystem& fs, const std::string& folder, const std::string& route,
-                const char* train, bool line_file = true, const std::string& train_code = "T1") {
-  model::Scenario s;
-  s.files = &fs;
-  s.app_path = folder;
-  s.line_name = "LINEA";
-  s.train_code = train_code;
-  fs.add_folder(folder);
-  fs.add_file(platform::join_path(folder, model::route_description_name(s)), route);
-  if (train) fs.add_file(platform::join_path(folder, model::train_description_name(s)), train);
-  Compile c;
-  try {
-    app::memorizza_percorso(s, line_file ? 1 : 0);
-  } catch (const finish::IdentityError&) {
-    c.ended = true;
-  } catch (const platform::RuntimeFailure&) {
-    c.ended = true;
-  }
-  c.error_code = s.error_code;
-  // The descriptions are gone or left; only the compiled files matter here.
-  for (const char* name : {"LINEA_linea.txt", "LINEA_T1-.txt", "LINEA_T2-.txt"}) {
-    std::string path = platform::join_path(folder, name);
-    if (platform::file_exists(fs, path)) fs.delete_file(path);
-  }
-  return c;
-}
 
 std::string at(const std::string& folder, const std::string& name) {
   return platform::join_path(folder, name);
@@ -112,7 +70,7 @@ TEST(SetCheckTest, TheTrackAndPlanOfALineLength) {
 }
 
 // The sets the compile pass writes, whatever compile error it met, pass the
-// check, inspect and draw; the sizes agree with track_size_for.
+// check; the sizes agree with track_size_for.
 TEST(SetCheckTest, EverySetTheCompilerWritesPasses) {
   struct Case {
     const char* name;
@@ -178,8 +136,6 @@ TEST(SetCheckTest, EverySetTheCompilerWritesPasses) {
       EXPECT_EQ(model::track_cell_count(static_cast<int64_t>(set.line->content.x.size()) - 1) + 1,
                 c.cells);
     }
-    std::string svg = render_svg(set);
-    EXPECT_LE(svg.size(), kMaxSvgSize);
   }
 }
 
@@ -329,7 +285,6 @@ TEST(SetCheckTest, AHugeLineLengthSizesNothing) {
   fs.add_file(at("out", "LINEA_TR1.dat"), model::encode_track_file(s));
   fs.add_file(at("out", "LINEA_linea.dat"), model::encode_line_file(s));
   EXPECT_EQ(refusal(fs, "out"), "(accepted)");
-  EXPECT_LE(render_svg(load_compiled(fs, "out", false)).size(), kMaxSvgSize);
 
   // A track file that does not fit the line file.
   model::Scenario longer = small_scenario();

@@ -6,9 +6,13 @@
 #define SCENARIO_COMPILED_TEST_SCENARIO_H_
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "compiled/compiled_set.h"
 #include "finish/identity.h"
@@ -141,6 +145,49 @@ inline CompiledSet set_of(const model::Scenario& s) {
   add_file(set, FileKind::kTrack, model::track_file_name(s), model::encode_track_file(s));
   add_file(set, FileKind::kLine, model::line_file_name(s), model::encode_line_file(s));
   return set;
+}
+
+// Calls `take` with each file of a small scenario cut at every length and
+// with single bytes changed (in the station file, in the first and the last
+// records, which hold every kind of field, name lengths included), for the
+// tests that whatever the bytes, a reader or a view of them either takes
+// them or refuses them (BadFile): never a read outside them, never a hang.
+inline void for_each_damaged_file(const std::function<void(FileKind, const std::string&)>& take) {
+  model::Scenario s = small_scenario();
+  s.track.resize(8);  // small files keep the sweep quick
+  s.track_plan.last = 20;
+  s.track_plan.cursor = 19;
+  s.track_plan.x.resize(21);
+  s.track_plan.y.resize(21);
+  const std::pair<FileKind, std::string> files[] = {
+      {FileKind::kStation, model::encode_station_file(s)},
+      {FileKind::kTrack, model::encode_track_file(s)},
+      {FileKind::kLine, model::encode_line_file(s)},
+  };
+  for (const auto& [kind, bytes] : files) {
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) take(kind, bytes.substr(0, cut));
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (kind == FileKind::kStation && i >= 120 && i + 120 < bytes.size()) continue;
+      for (unsigned char value : {0x00, 0x05, 0x80, 0xFF}) {
+        std::string damaged = bytes;
+        damaged[i] = static_cast<char>(value);
+        take(kind, damaged);
+      }
+    }
+  }
+}
+
+// A line file of two points whose coordinates are doubles that are not
+// numbers, or huge.
+inline std::string line_file_of_odd_doubles() {
+  std::string odd;
+  for (double v : {0.0, std::nan(""), 1e308, -1e308}) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    odd += std::string("\x05\x00", 2);
+    for (int b = 0; b < 8; ++b) odd += static_cast<char>(bits >> (8 * b));
+  }
+  return odd;
 }
 
 }  // namespace tools::testing

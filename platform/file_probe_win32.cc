@@ -7,9 +7,9 @@
 //                                             stayed busy, 1 on any other failure
 //   platform_file_probe hold FOLDER EVENT     takes the lock, sets the named
 //                                             event, then waits to be ended
-//   platform_file_probe write FILE EVENT      creates FILE new and writes to it
-//                                             (as a replacement's temporary),
-//                                             sets the event, waits to be ended
+//   platform_file_probe write FILE EVENT      starts replacing FILE: writes part
+//                                             of its temporary, sets the event,
+//                                             waits to be ended
 //   platform_file_probe break PID -           sends Ctrl+Break to the process
 //                                             group PID on its console; exit 0,
 //                                             10 when it could not join that
@@ -24,6 +24,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/files.h"
 #include "platform/runtime_failure.h"
 
 namespace {
@@ -77,9 +78,11 @@ int main() {
       signal_and_wait(argv[3]);
     }
     if (mode == L"write") {
-      std::unique_ptr<platform::WritableFile> file = fs.create_new(path);
-      file->append("part of a file");
-      signal_and_wait(argv[3]);
+      platform::FileReplacement replacement(fs);
+      replacement.stage(path, [&](const platform::PartSink& sink) {
+        sink("part of a file");
+        signal_and_wait(argv[3]);
+      });
     }
   } catch (const platform::RuntimeFailure& f) {
     if (f.number() == platform::kFolderBusy &&

@@ -60,6 +60,8 @@ class FolderLock {
   virtual ~FolderLock() = default;
 };
 
+class InterruptCleanup;  // platform/interrupt_cleanup.h
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -101,6 +103,10 @@ class FileSystem {
   // holder to let it go. Throws RuntimeFailure(kFolderBusy) after that.
   virtual std::unique_ptr<FolderLock> lock_folder(const std::string& folder,
                                                   std::chrono::milliseconds wait) = 0;
+
+  // How an interrupt removes the temporaries of replacements in progress
+  // here; nullptr where files end with the process or belong to a test.
+  virtual InterruptCleanup* interrupt_cleanup() { return nullptr; }
 };
 
 // The machine's own file system. It lives for the whole process.

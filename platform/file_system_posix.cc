@@ -2,17 +2,17 @@
 //
 // Files are opened with O_NOFOLLOW and new files with O_EXCL, so that no
 // link or other file planted under an output's name is ever written
-// through. Temporaries of replacements in progress are noted, so that an
-// interrupt (SIGINT, SIGTERM, SIGHUP) removes them before the process ends;
-// SIGXFSZ is ignored, so that a file-size limit is a failed write with its
-// reason and not a silent end of the process.
+// through. An interrupt (SIGINT, SIGTERM, SIGHUP) removes the temporaries
+// of replacements in progress before the process ends, unless the program
+// handles the signal itself (platform/interrupt_cleanup.h). SIGXFSZ is
+// ignored, so that a file-size limit is a failed write with its reason and
+// not a silent end of the process.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -23,6 +23,7 @@
 #include "platform/errno_failure.h"
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
@@ -69,61 +70,34 @@ namespace {
 
 // ---- Temporaries removed on an interrupt -------------------------------------
 
-// A fixed table, so that the signal handler reads it without allocating or
-// locking. A replacement stages at most a few files at a time.
-constexpr int kNotedSlots = 16;
-constexpr size_t kNotedPathBytes = 4096;
-std::atomic<bool> noted_used[kNotedSlots];
-char noted_path[kNotedSlots][kNotedPathBytes];
-std::mutex noted_mutex;  // between threads of the program, not the handler
+extern "C" void remove_noted_file(const char* path) { ::unlink(path); }
 
+// Runs on the interrupted thread: only calls safe in a signal handler.
 extern "C" void remove_noted_and_end(int signal_number) {
-  for (int i = 0; i < kNotedSlots; ++i) {
-    if (noted_used[i].load()) ::unlink(noted_path[i]);
-  }
+  remove_noted_temporaries(remove_noted_file);
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }
 
-void install_handlers_once() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    std::signal(SIGXFSZ, SIG_IGN);
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction old;
-      if (::sigaction(signal_number, nullptr, &old) != 0) continue;
-      // A program that handles the signal itself keeps its handler.
-      if (old.sa_handler != SIG_DFL) continue;
-      struct sigaction action;
-      std::memset(&action, 0, sizeof action);
-      action.sa_handler = remove_noted_and_end;
-      sigemptyset(&action.sa_mask);
-      ::sigaction(signal_number, &action, nullptr);
-    }
-  });
-}
-
-// Returns the slot, or -1 when the path is too long or the table is full
-// (the temporary is then left to the next run's clean-up).
-int note_temporary(const std::string& path) {
-  if (path.size() >= kNotedPathBytes) return -1;
-  std::lock_guard<std::mutex> lock(noted_mutex);
-  for (int i = 0; i < kNotedSlots; ++i) {
-    if (!noted_used[i].load()) {
-      std::memcpy(noted_path[i], path.c_str(), path.size() + 1);
-      noted_used[i].store(true);
-      return i;
-    }
+class PosixInterruptCleanup : public InterruptCleanup {
+ public:
+  void install() override {
+    static std::once_flag once;
+    std::call_once(once, [] {
+      for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old;
+        if (::sigaction(signal_number, nullptr, &old) != 0) continue;
+        // A program that handles the signal itself keeps its handler.
+        if (old.sa_handler != SIG_DFL) continue;
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_handler = remove_noted_and_end;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal_number, &action, nullptr);
+      }
+    });
   }
-  return -1;
-}
-
-void forget_temporary(const std::string& path) {
-  std::lock_guard<std::mutex> lock(noted_mutex);
-  for (int i = 0; i < kNotedSlots; ++i) {
-    if (noted_used[i].load() && path == noted_path[i]) noted_used[i].store(false);
-  }
-}
+};
 
 // ---- Files ---------------------------------------------------------------------
 
@@ -177,16 +151,13 @@ class Descriptor {
 
 class PosixWritableFile : public WritableFile {
  public:
-  PosixWritableFile(const std::string& path, int slot)
-      : file_(path, O_WRONLY | O_CREAT | O_EXCL), slot_(slot) {}
+  explicit PosixWritableFile(const std::string& path) : file_(path, O_WRONLY | O_CREAT | O_EXCL) {}
   void append(std::string_view bytes) override { file_.write_all(bytes); }
   void sync() override { file_.sync(); }
   void close() override { file_.close(); }
-  int slot() const { return slot_; }
 
  private:
   Descriptor file_;
-  int slot_;
 };
 
 class PosixFolderLock : public FolderLock {
@@ -254,24 +225,17 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<WritableFile> create_new(const std::string& path) override {
-    install_handlers_once();
-    int slot = note_temporary(path);
-    try {
-      return std::make_unique<PosixWritableFile>(path, slot);
-    } catch (...) {
-      if (slot >= 0) forget_temporary(path);
-      throw;
-    }
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+    return std::make_unique<PosixWritableFile>(path);
   }
 
   void rename_file(const std::string& from, const std::string& to) override {
     if (::rename(from.c_str(), to.c_str()) != 0) fail_with_errno(errno, to);
-    forget_temporary(from);
   }
 
   void delete_file(const std::string& path) override {
     if (::unlink(path.c_str()) != 0) fail_with_errno(errno, path);
-    forget_temporary(path);
   }
 
   void sync_folder(const std::string& folder) override {
@@ -338,6 +302,11 @@ class PosixFileSystem : public FileSystem {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
+
+  InterruptCleanup* interrupt_cleanup() override { return &cleanup_; }
+
+ private:
+  PosixInterruptCleanup cleanup_;
 };
 
 }  // namespace

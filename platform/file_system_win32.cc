@@ -27,7 +27,8 @@
 //             waits without polling. See lock_folder below.
 //   interrupt Ctrl+C, Ctrl+Break or the closing of the console window remove
 //             the temporaries of replacements in progress, through a console
-//             control handler (SetConsoleCtrlHandler). A program with no
+//             control handler (SetConsoleCtrlHandler) that reads the
+//             replacements' table (platform/interrupt_cleanup.h). A program with no
 //             console (scenario_compiler is a desktop program) receives no
 //             such event: ended from the task manager it is terminated with no
 //             code of its own running, and its next run removes what it left
@@ -53,6 +54,7 @@
 
 #include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
@@ -170,28 +172,21 @@ bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // ---- Temporaries removed on an interrupt ---------------------------------------
 
-// A fixed table, so that the console control handler reads it without
-// allocating. A replacement stages at most a few files at a time.
-//
-// The handler runs on a thread of its own while the program goes on. One
-// lock, `noted_guard`, is held by every step that creates, renames or deletes
-// a noted file, together with its change to the table; the handler takes it
-// and never lets it go, so that the program's file steps stop where they are
-// (a temporary is never renamed after the handler removed it, nor created
-// after the handler looked) until the process ends.
-constexpr int kNotedSlots = 16;
-constexpr size_t kNotedPathChars = 4096;
+// The console control handler runs on a thread of its own while the program
+// goes on. FileReplacement holds `noted_guard` over every step that creates,
+// renames or deletes a noted temporary, together with its change to the
+// table (platform/interrupt_cleanup.h); the handler takes it and never lets
+// it go, so that the program's file steps stop where they are (a temporary
+// is never renamed after the handler removed it, nor created after the
+// handler looked) until the process ends.
 SRWLOCK noted_guard = SRWLOCK_INIT;
-bool noted_used[kNotedSlots];
-wchar_t noted_path[kNotedSlots][kNotedPathChars];
 
-class NotedGuard {
- public:
-  NotedGuard() { ::AcquireSRWLockExclusive(&noted_guard); }
-  ~NotedGuard() { ::ReleaseSRWLockExclusive(&noted_guard); }
-  NotedGuard(const NotedGuard&) = delete;
-  NotedGuard& operator=(const NotedGuard&) = delete;
-};
+void delete_noted_file(const char* path) {
+  wchar_t wide[kNotedPathBytes];  // one character for each Windows-1252 byte
+  if (::MultiByteToWideChar(kCodePage, 0, path, -1, wide, static_cast<int>(std::size(wide))) > 0) {
+    ::DeleteFileW(wide);
+  }
+}
 
 BOOL WINAPI remove_noted_and_end(DWORD event) {
   // The logoff and shutdown events never reach a program that uses user32,
@@ -200,55 +195,33 @@ BOOL WINAPI remove_noted_and_end(DWORD event) {
     return FALSE;
   }
   ::AcquireSRWLockExclusive(&noted_guard);  // kept: the process ends here
-  for (int i = 0; i < kNotedSlots; ++i) {
-    if (noted_used[i]) ::DeleteFileW(noted_path[i]);
-  }
+  remove_noted_temporaries(delete_noted_file);
   // As the system's own handler would, with the same exit status.
   ::ExitProcess(STATUS_CONTROL_C_EXIT);
   return TRUE;
 }
 
-void install_handler_once() {
-  static std::once_flag once;
-  std::call_once(once, [] { ::SetConsoleCtrlHandler(remove_noted_and_end, TRUE); });
-}
-
-// REQUIRES: noted_guard held. Returns the slot, or -1 when the path is too
-// long or the table is full (the temporary is then left to the next run's
-// clean-up).
-int note_temporary(const std::wstring& wide) {
-  if (wide.size() >= kNotedPathChars) return -1;
-  for (int i = 0; i < kNotedSlots; ++i) {
-    if (!noted_used[i]) {
-      std::memcpy(noted_path[i], wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-      noted_used[i] = true;
-      return i;
-    }
+class Win32InterruptCleanup : public InterruptCleanup {
+ public:
+  void install() override {
+    static std::once_flag once;
+    std::call_once(once, [] { ::SetConsoleCtrlHandler(remove_noted_and_end, TRUE); });
   }
-  return -1;
-}
-
-// REQUIRES: noted_guard held.
-void forget_temporary(const std::wstring& wide) {
-  for (int i = 0; i < kNotedSlots; ++i) {
-    if (noted_used[i] && wide == noted_path[i]) noted_used[i] = false;
-  }
-}
+  void lock() override { ::AcquireSRWLockExclusive(&noted_guard); }
+  void unlock() override { ::ReleaseSRWLockExclusive(&noted_guard); }
+};
 
 // Runs `step` (a rename or a delete, which returns false and leaves the
-// error with GetLastError when it fails) under the guard, again for about a
-// second while another program holds the file without sharing it. Returns 0
-// or the last error.
+// error with GetLastError when it fails), again for about a second while
+// another program holds the file without sharing it. Returns 0 or the last
+// error. A replacement holds the interrupt's guard over all of it: an
+// interrupt then waits for the step to end, at most that second.
 template <typename Step>
 DWORD with_sharing_retries(const std::wstring& target, Step step) {
   static constexpr DWORD kDelaysMs[] = {10, 20, 40, 80, 160, 250, 500};
   for (size_t attempt = 0;; ++attempt) {
-    DWORD err = 0;
-    {
-      NotedGuard guard;
-      if (step()) return 0;
-      err = ::GetLastError();
-    }
+    if (step()) return 0;
+    const DWORD err = ::GetLastError();
     bool transient = err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION;
     if (err == ERROR_ACCESS_DENIED) {
       // Also what a file held open shows to a rename or a delete; but a
@@ -618,44 +591,27 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::unique_ptr<WritableFile> create_new(const std::string& path) override {
-    install_handler_once();
     std::wstring wide = wide_name(path);
-    // Noted and created under the guard: an interrupt sees the file and its
-    // note together, or neither.
-    NotedGuard guard;
-    int slot = note_temporary(wide);
     // Not shared for reading or writing; shared for deletion, so that the
     // interrupt handler can remove it while it is open. A link of that name
     // is not followed: it is a name already taken.
     HANDLE handle =
         ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      DWORD err = ::GetLastError();
-      if (slot >= 0) noted_used[slot] = false;
-      fail_with_error(err, path, wide);
-    }
+    if (handle == INVALID_HANDLE_VALUE) fail_with_error(::GetLastError(), path, wide);
     return std::make_unique<Win32WritableFile>(handle, path, wide);
   }
 
   void rename_file(const std::string& from, const std::string& to) override {
     std::wstring wide_from = wide_name(from);
     std::wstring wide_to = wide_name(to);
-    DWORD err = with_sharing_retries(wide_to, [&] {
-      if (!rename_over(wide_from, wide_to)) return false;
-      forget_temporary(wide_from);
-      return true;
-    });
+    DWORD err = with_sharing_retries(wide_to, [&] { return rename_over(wide_from, wide_to); });
     if (err != 0) fail_with_error(err, to, wide_to);
   }
 
   void delete_file(const std::string& path) override {
     std::wstring wide = wide_name(path);
-    DWORD err = with_sharing_retries(wide, [&] {
-      if (!::DeleteFileW(wide.c_str())) return false;
-      forget_temporary(wide);
-      return true;
-    });
+    DWORD err = with_sharing_retries(wide, [&] { return ::DeleteFileW(wide.c_str()) != FALSE; });
     if (err != 0) fail_with_error(err, path, wide);
   }
 
@@ -792,6 +748,11 @@ class Win32FileSystem : public FileSystem {
       throw;
     }
   }
+
+  InterruptCleanup* interrupt_cleanup() override { return &cleanup_; }
+
+ private:
+  Win32InterruptCleanup cleanup_;
 };
 
 }  // namespace

@@ -68,7 +68,9 @@ using PartWriter = std::function<void(const PartSink&)>;
 // staged, and makes the renames durable. Staging everything first means
 // that a failure while writing any file of the set leaves every old file as
 // it was; only a kill between two renames can leave old and new files side
-// by side. Temporaries not committed are deleted when the object goes.
+// by side. Temporaries not committed are deleted when the object goes; on
+// the machine's file system an interrupt deletes them too before the process
+// ends (platform/interrupt_cleanup.h).
 class FileReplacement {
  public:
   explicit FileReplacement(FileSystem& fs) : fs_(fs) {}
@@ -93,6 +95,7 @@ class FileReplacement {
     std::string path;
     std::string temporary;
     bool durable = true;
+    int noted = -1;  // its slot in the interrupt's table, -1 when not noted
   };
   void stage(const std::string& path, const PartWriter& write_parts, bool durable);
   FileSystem& fs_;

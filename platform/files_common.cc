@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
@@ -49,6 +50,23 @@ std::string name_of(std::string_view path) {
   size_t slash = path.find_last_of("/\\");
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
+
+// Holds the interrupt clean-up's lock, when the file system has one, over a
+// step on a temporary and its change to the table.
+class HeldStep {
+ public:
+  explicit HeldStep(InterruptCleanup* cleanup) : cleanup_(cleanup) {
+    if (cleanup_ != nullptr) cleanup_->lock();
+  }
+  ~HeldStep() {
+    if (cleanup_ != nullptr) cleanup_->unlock();
+  }
+  HeldStep(const HeldStep&) = delete;
+  HeldStep& operator=(const HeldStep&) = delete;
+
+ private:
+  InterruptCleanup* cleanup_;
+};
 
 }  // namespace
 
@@ -116,9 +134,12 @@ std::string read_description_file(FileSystem& fs, const std::string& path) {
 }
 
 FileReplacement::~FileReplacement() {
+  InterruptCleanup* cleanup = fs_.interrupt_cleanup();
   for (const Staged& s : staged_) {
     try {
+      HeldStep held(cleanup);
       fs_.delete_file(s.temporary);
+      forget_temporary(s.noted);
     } catch (...) {
       // Already gone, or the storage is failing: nothing better to do here.
     }
@@ -135,9 +156,23 @@ void FileReplacement::stage(const std::string& path, const PartWriter& write_par
     throw not_regular_failure(path, kind);
   }
   const std::string temporary = join_path(folder_of(path), partial_name(name_of(path)));
-  std::unique_ptr<WritableFile> file = fs_.create_new(temporary);
+  InterruptCleanup* cleanup = fs_.interrupt_cleanup();
+  if (cleanup != nullptr) cleanup->install();
+  std::unique_ptr<WritableFile> file;
+  int noted = -1;
+  {
+    // Noted before it exists, so that an interrupt never misses it.
+    HeldStep held(cleanup);
+    if (cleanup != nullptr) noted = note_temporary(temporary);
+    try {
+      file = fs_.create_new(temporary);
+    } catch (...) {
+      forget_temporary(noted);
+      throw;
+    }
+  }
   // From here on the temporary is ours to delete, whatever happens.
-  staged_.push_back({path, temporary, durable});
+  staged_.push_back({path, temporary, durable, noted});
   write_parts([&file](std::string_view part) {
     if (!part.empty()) file->append(part);
   });
@@ -155,10 +190,15 @@ void FileReplacement::stage(const std::string& path, std::string_view bytes) {
 }
 
 void FileReplacement::commit() {
+  InterruptCleanup* cleanup = fs_.interrupt_cleanup();
   std::vector<std::string> folders;
   while (!staged_.empty()) {
     Staged s = staged_.front();
-    fs_.rename_file(s.temporary, s.path);
+    {
+      HeldStep held(cleanup);
+      fs_.rename_file(s.temporary, s.path);
+      forget_temporary(s.noted);
+    }
     staged_.erase(staged_.begin());
     std::string folder = folder_of(s.path);
     if (s.durable && std::find(folders.begin(), folders.end(), folder) == folders.end()) {

@@ -17,6 +17,10 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/errno_failure.h"
 #endif
 #ifdef __linux__
@@ -551,6 +555,65 @@ TEST(SystemErrorTest, ARenameOntoAFolderIsReported) {
   replace_file(fs, join_path(folder, "inside"), "x");
   EXPECT_EQ(failure_of([&] { fs.rename_file(from, folder); }), kPathFileAccess);
   EXPECT_EQ(read_file(fs, from), "bytes");
+}
+#endif
+
+#ifndef _WIN32
+// An interrupt ends a run wherever it is: each file is then old or new,
+// whole, and no temporary is left. platform_interrupt_probe replaces a.dat
+// and b.dat and sends itself the signal at the step named.
+TEST(InterruptTest, AnInterruptedReplacementLeavesNoTemporary) {
+  const struct {
+    const char* step;
+    int signal_number;
+    const char* a;  // what a.dat holds afterwards
+    const char* b;
+  } cases[] = {
+      {"writing", SIGINT, "old a.dat", "old b.dat"},
+      {"writing", SIGTERM, "old a.dat", "old b.dat"},
+      {"writing", SIGHUP, "old a.dat", "old b.dat"},
+      {"staged", SIGINT, "old a.dat", "old b.dat"},
+      {"committed", SIGTERM, "new a.dat", "old b.dat"},
+  };
+  const std::string probe = join_path(app_folder(), "platform_interrupt_probe");
+  FileSystem& fs = real_file_system();
+  for (const auto& c : cases) {
+    const std::string signal_text = std::to_string(c.signal_number);
+    SCOPED_TRACE(std::string(c.step) + ", signal " + signal_text);
+    ScopedTempDir temp("files_test_interrupt");
+    const std::string dir = temp.path().string();
+    replace_file(fs, join_path(dir, "a.dat"), "old a.dat");
+    replace_file(fs, join_path(dir, "b.dat"), "old b.dat");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl(probe.c_str(), probe.c_str(), dir.c_str(), c.step, signal_text.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), c.signal_number);
+    std::vector<std::string> names = fs.list_folder(dir);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.dat", "b.dat"}));
+    EXPECT_EQ(read_file(fs, join_path(dir, "a.dat")), c.a);
+    EXPECT_EQ(read_file(fs, join_path(dir, "b.dat")), c.b);
+  }
+}
+
+// A wrapper over the machine's file system (the compile's overlay of its
+// descriptions) keeps its clean-up; the file systems of tests have none, so
+// that no name of theirs is ever removed from the disk.
+TEST(InterruptTest, TheCleanUpIsTheMachinesThroughAnyWrapper) {
+  MemoryFileSystem memory;
+  ForwardingFileSystem wrapper(real_file_system());
+  FaultInjectingFileSystem faulty(real_file_system());
+  EXPECT_NE(real_file_system().interrupt_cleanup(), nullptr);
+  EXPECT_EQ(wrapper.interrupt_cleanup(), real_file_system().interrupt_cleanup());
+  EXPECT_EQ(memory.interrupt_cleanup(), nullptr);
+  EXPECT_EQ(faulty.interrupt_cleanup(), nullptr);
 }
 #endif
 

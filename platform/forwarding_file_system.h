@@ -33,6 +33,7 @@ class ForwardingFileSystem : public FileSystem {
                                           std::chrono::milliseconds wait) override {
     return base_.lock_folder(folder, wait);
   }
+  InterruptCleanup* interrupt_cleanup() override { return base_.interrupt_cleanup(); }
 
  protected:
   FileSystem& base() { return base_; }

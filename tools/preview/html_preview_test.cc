@@ -10,7 +10,7 @@
 #include "compiled/test_scenario.h"
 #include "compiled/text.h"
 #include "platform/memory_file_system.h"
-#include "tools/tool_run.h"
+#include "tools/compile/compile_command.h"
 
 namespace tools {
 namespace {
@@ -19,7 +19,6 @@ using nlohmann::json;
 using testing::set_of;
 using testing::small_scenario;
 using testing::TempFolder;
-using testing::tool;
 
 size_t count_of(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -43,13 +42,14 @@ json embedded_data(const std::string& page) {
 
 TEST(HtmlPreviewTest, TheBuiltInPageIsSelfContainedAndHoldsEveryNameOnce) {
   TempFolder dir("html_builtin");
-  ASSERT_EQ(tool({"builtin", dir.path().string()}).status, 0);
-  const std::string out = (dir.path() / "out").string();
-  ASSERT_EQ(tool({"compile", "--route", (dir.path() / "BRENTALVO_linea.txt").string(), "--train",
-                  (dir.path() / "BRENTALVO_TRN4417-.txt").string(), "--out", out})
-                .status,
-            0);
-  const CompiledSet set = load_compiled(platform::real_file_system(), out, true);
+  const std::vector<WrittenFile> written = write_builtin(dir.path(), false);
+  CompileOptions o;
+  o.route = dir.path() / written[0].first;
+  o.train = dir.path() / written[1].first;
+  o.out = dir.path() / "out";
+  const CompileReport report = compile_descriptions(o);
+  ASSERT_EQ(report.outcome, Outcome::kOk) << report.message();
+  const CompiledSet set = load_compiled(platform::real_file_system(), o.out.string(), true);
   const std::string page = render_html(set, {"BRENTALVO / TRN4417", {}, false, {}});
 
   EXPECT_TRUE(page.starts_with(kPreviewProlog));

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "compiled/test_compile.h"
 #include "compiled/test_scenario.h"
 #include "platform/memory_file_system.h"
 #include "tools/preview/mark_colours.h"
@@ -273,6 +274,41 @@ TEST(RenderTest, MissingFilesAreLeftOutWithANote) {
 }
 
 // Odd values from a damaged file still give a well-formed page, quickly.
+// Every set the compile pass writes draws within the bound, whatever compile
+// error it met: a track shorter than the plan, no line file, a line length
+// the compiler refuses in the station file.
+TEST(RenderTest, EverySetTheCompilerWritesDraws) {
+  using testing::kTrain;
+  using testing::route_of_length;
+  const struct {
+    const char* name;
+    std::string route;
+    bool line_file;
+  } cases[] = {
+      {"clean", route_of_length(3000), true},
+      {"clean without a line file", route_of_length(3000), false},
+      {"a negative length", route_of_length(-5000), true},
+      {"a length above the limit after another",
+       "[generale]\r\nlunghezza percorso, 3000\r\nlunghezza percorso, 2000000000\r\n[fine]\r\n",
+       true},
+      {"a length that gives no plan after another",
+       "[generale]\r\nlunghezza percorso, 3000\r\nlunghezza percorso, -7010\r\n[fine]\r\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::MemoryFileSystem fs;
+    ASSERT_FALSE(testing::compile(fs, "out", c.route, kTrain, c.line_file).ended);
+    const std::string svg = render_svg(load_compiled(fs, "out", false));
+    EXPECT_EQ(parse_xml(svg).error, "");
+    EXPECT_LE(svg.size(), kMaxSvgSize);
+  }
+  // A station file that says a length of 2 000 000 000 m over a track and a
+  // plan of 10000 m.
+  model::Scenario s = small_scenario();
+  s.item_table[model::kSlotTrainGeneral].area_end = 2000000000;
+  EXPECT_LE(render_svg(set_of(s)).size(), kMaxSvgSize);
+}
+
 TEST(RenderTest, OddValuesStillDraw) {
   model::Scenario s = small_scenario();
   s.track_plan.x[5000] = std::nan("");

@@ -206,6 +206,20 @@ TEST(InspectTest, StampsThatDoNotMatchAreShown) {
   EXPECT_THROW(load_compiled(dir.path() / "LINEA_TR1.dat", true), SetMismatch);
 }
 
+// Whatever the bytes, inspection either shows them, as text and as JSON, or
+// refuses them: never a read outside the buffer, never a hang.
+TEST(InspectTest, DamagedBytesInspectSafely) {
+  testing::for_each_damaged_file([](FileKind kind, const std::string& bytes) {
+    try {
+      inspect_bytes(kind, bytes);
+    } catch (const BadFile&) {
+    }
+  });
+  // Doubles that are not numbers, or huge, still inspect.
+  EXPECT_NE(inspect_bytes(FileKind::kLine, testing::line_file_of_odd_doubles()).find("line file"),
+            std::string::npos);
+}
+
 TEST(InspectTest, FoldersAndFilesThatCannotBeInspected) {
   TempFolder dir("refused");
   EXPECT_THROW(load_compiled(dir.path(), false), ToolError);  // empty folder
