@@ -236,7 +236,7 @@ int run_compile(const Values& v, const Context& c) {
     c.err << "scenario_tool: " << report.message() << "\n";
     return report.exit_status();
   }
-  if (report.error_code == 0) c.out << "compiled with no error\n";
+  if (report.exit_status() == 0) c.out << "compiled with no error\n";
   for (const std::string& note : report.document_notes) c.err << "note: " << note << "\n";
   print_files(c.out, v.out, report.files);
   c.out << report.slots.text() << "\n";
