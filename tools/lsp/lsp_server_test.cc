@@ -210,7 +210,7 @@ TEST_F(LspServerTest, PlantedFaultsAreShownWhereTheyAreAndClearedByTheirFix) {
 // once the route's rows are passed over.
 TEST_F(LspServerTest, EveryErrorAndWarningOfThePairTogether) {
   std::string route = replaced(route_, "32250", "31000");
-  route = replaced(route, "33800", "31000");
+  route = replaced(route, "cartello_indicatore,  33800", "cartello_indicatore,  31000");
   route = replaced(route, "cartello_indicatore,  60100", "cartelo_indicatore,  60100");
   const std::string train = replaced(train_, "[generale]", "[generalle]");
   const Session s = run({open(kRouteUri, route), open(kTrainUri, train)}, disk_);
