@@ -13,6 +13,7 @@
 #include "documents/document_files.h"
 #include "documents/train_documents.h"
 #include "finish/errore.h"
+#include "finish/finishing_pass.h"
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
@@ -180,14 +181,17 @@ void list_errors(const model::Scenario& s, CompileReport& report) {
   }
 }
 
-// Runs the compile pass on `s` for the errors it records; false when the
-// pass could not go on (a run-time failure: without a track, say), which
-// tells nothing about the rows after.
-bool run_for_errors(model::Scenario& s, const CompileOptions& o) {
+// Reads the descriptions into `s` and runs the finishing pass: all of the
+// compile that records errors. Neither the identity stamps nor the writing
+// of the compiled files (20 MB for the longest line) can add one to the
+// list, so a further reading leaves them out. False when the reading could
+// not go on (a run-time failure: without a track, say), which tells nothing
+// about the rows after.
+bool read_for_errors(model::Scenario& s, const CompileOptions& o) {
   try {
-    app::memorizza_percorso(s, o.line_file ? 1 : 0);
-  } catch (const finish::IdentityError&) {
-    // The reading is done: what it recorded stands.
+    s.write_line_file = o.line_file ? 1 : 0;
+    app::memorizza_dati(s);
+    finish::finishing_pass(s);
   } catch (const platform::RuntimeFailure&) {
     return false;
   } catch (const std::bad_alloc&) {
@@ -240,7 +244,7 @@ void find_further_errors(const CompileOptions& o, const Inputs& in, const model:
     ++report.further_readings;
     model::Scenario s = fresh_scenario(o, folder, overlay);
     serve_inputs(overlay, s, copy);
-    if (!run_for_errors(s, o)) return;
+    if (!read_for_errors(s, o)) return;
     sites = recorded_sites(s);
     // Passing over its row did not take it away: reading on finds nothing new.
     if (!sites.empty() && passed_errors.count(key_of(sites.back())) != 0) return;
