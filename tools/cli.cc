@@ -310,7 +310,7 @@ int run_compile(const Values& v, const Context& c) {
   }
   // The JSON names the files written: the note is for a reader.
   if (!names_note.empty()) c.err << "note: " << names_note << "\n";
-  if (report.error_code == 0) c.out << "compiled with no error\n";
+  if (report.exit_status() == 0) c.out << "compiled with no error\n";
   for (const std::string& note : report.document_notes) c.err << "note: " << note << "\n";
   print_files(c.out, v.out, report.files);
   c.out << report.slots.text() << "\n";

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <new>
+#include <set>
 #include <system_error>
+#include <tuple>
 
 #include "app/compile_pass.h"
 #include "compiled/compiled_set.h"
@@ -11,6 +13,7 @@
 #include "documents/document_files.h"
 #include "documents/train_documents.h"
 #include "finish/errore.h"
+#include "finish/finishing_pass.h"
 #include "model/compile_errors.h"
 #include "model/compiled_files.h"
 #include "model/scenario.h"
@@ -21,6 +24,7 @@
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 #include "tools/compile/description_overlay.h"
+#include "tools/compile/row_pass_over.h"
 
 namespace tools {
 
@@ -213,6 +217,175 @@ ScenarioNames resolve_names(const std::string& line_name, const std::string& tra
 }
 
 namespace {
+
+// The errors a pass recorded, in the order found: the ones the last
+// replaced, then the last (the pass's own).
+std::vector<model::ErrorSite> recorded_sites(const model::Scenario& s) {
+  std::vector<model::ErrorSite> sites = s.earlier_errors;
+  if (s.error_code != model::kNoError) {
+    model::ErrorSite last = s.error_site;
+    if (last.code != s.error_code) {
+      last = {};
+      last.code = s.error_code;
+      last.position = s.error_position;
+    }
+    sites.push_back(std::move(last));
+  }
+  return sites;
+}
+
+// An error is the same one when it is found again with the same number, at
+// the same field, with the same position.
+using ErrorKey = std::tuple<model::Description, int, int, int32_t, int32_t>;
+ErrorKey key_of(const model::ErrorSite& e) {
+  return {e.field.description, e.field.line, e.field.column, e.code, e.position};
+}
+using RowKey = std::tuple<model::Description, int, int>;
+RowKey key_of(const model::FieldPlace& p) { return {p.description, p.line, p.column}; }
+using WarningKey = std::tuple<model::WarningId, model::Description, int, int>;
+WarningKey key_of(const model::Warning& w) {
+  return {w.id, w.place.description, w.place.line, w.place.column};
+}
+
+const std::string& no_train_id() {
+  static const std::string id = model::warning_name(model::WarningId::kNoTrain);
+  return id;
+}
+
+void mark_after_passing_over(Diagnostic& d) {
+  d.after_passing_over = true;
+  d.notes.push_back(
+      "found by reading on past the other errors, their rows passed over as notes: it may "
+      "go when they are fixed");
+}
+
+// The errors of the compile, each once; a train that reads as nothing
+// leaves the warnings for the errors: the simulator would run it with every
+// speed limit 0.
+void list_errors(const model::Scenario& s, CompileReport& report) {
+  std::set<ErrorKey> listed;
+  for (const model::ErrorSite& site : recorded_sites(s)) {
+    if (listed.insert(key_of(site)).second) {
+      report.errors.push_back(error_diagnostic(s, site, report.sources));
+    }
+  }
+  for (auto it = report.warnings.begin(); it != report.warnings.end();) {
+    if (it->id != no_train_id()) {
+      ++it;
+      continue;
+    }
+    it->is_error = true;
+    report.errors.push_back(std::move(*it));
+    it = report.warnings.erase(it);
+    --report.warning_count;
+  }
+}
+
+// Reads the descriptions into `s` and runs the finishing pass: all of the
+// compile that records errors. Neither the identity stamps nor the writing
+// of the compiled files (20 MB for the longest line) can add one to the
+// list, so a further reading leaves them out. False when the reading could
+// not go on (a run-time failure: without a track, say), which tells nothing
+// about the rows after.
+bool read_for_errors(model::Scenario& s, const CompileOptions& o) {
+  try {
+    s.write_line_file = o.line_file ? 1 : 0;
+    app::memorizza_dati(s);
+    finish::finishing_pass(s);
+  } catch (const platform::RuntimeFailure&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// Goes on past the compile's errors (see the top of compile_command.h):
+// each further reading, in memory, passes over the row of the last error
+// found whose row is still read. `first` is the compile that was reported.
+void find_further_errors(const CompileOptions& o, const Inputs& in, const model::Scenario& first,
+                         CompileReport& report) {
+  std::set<ErrorKey> listed;
+  std::vector<model::ErrorSite> sites = recorded_sites(first);
+  for (const model::ErrorSite& site : sites) listed.insert(key_of(site));
+  std::set<WarningKey> warned;
+  for (const model::Warning& w : first.warnings) warned.insert(key_of(w));
+  // Warnings found further on are added only when none of the compile's
+  // own were dropped: a dropped one could not be told from a new one.
+  const bool add_warnings = report.warning_count == static_cast<int64_t>(report.warnings.size());
+
+  Inputs copy = in;
+  std::set<RowKey> passed_rows;
+  std::set<ErrorKey> passed_errors;
+  bool train_rows_passed = false;
+  bool reads_as_nothing = std::any_of(report.errors.begin(), report.errors.end(),
+                                      [](const Diagnostic& e) { return e.id == no_train_id(); });
+  platform::MemoryFileSystem memory;
+  const std::string folder = "/further";
+  memory.create_folders(folder);
+  DescriptionOverlay overlay(memory);
+  while (report.errors.size() < kMaxListedErrors &&
+         static_cast<size_t>(report.further_readings) < kMaxListedErrors) {
+    const model::ErrorSite* target = nullptr;
+    for (auto it = sites.rbegin(); it != sites.rend() && target == nullptr; ++it) {
+      if (it->row.line > 0 && it->row.description != model::Description::kNone &&
+          passed_rows.count(key_of(it->row)) == 0) {
+        target = &*it;
+      }
+    }
+    if (target == nullptr) return;
+    std::optional<std::string>& bytes =
+        target->row.description == model::Description::kRoute ? copy.route : copy.train;
+    if (!bytes || !pass_over_row(*bytes, target->row, target->field)) return;
+    passed_rows.insert(key_of(target->row));
+    if (target->row.description == model::Description::kTrain) train_rows_passed = true;
+    passed_errors.insert(key_of(*target));
+
+    ++report.further_readings;
+    model::Scenario s = fresh_scenario(o, folder, overlay);
+    serve_inputs(overlay, s, copy);
+    if (!read_for_errors(s, o)) return;
+    sites = recorded_sites(s);
+    // Passing over its row did not take it away: reading on finds nothing new.
+    if (!sites.empty() && passed_errors.count(key_of(sites.back())) != 0) return;
+    for (const model::ErrorSite& site : sites) {
+      if (report.errors.size() >= kMaxListedErrors) break;
+      if (!listed.insert(key_of(site)).second) continue;
+      Diagnostic d = error_diagnostic(s, site, report.sources);
+      mark_after_passing_over(d);
+      report.errors.push_back(std::move(d));
+    }
+    for (const model::Warning& w : s.warnings) {
+      if (w.id == model::WarningId::kNoTrain) {
+        // A train read for the first time once the route's faulty rows are
+        // passed over may read as nothing; one whose rows were passed over
+        // is no fault of the author's.
+        if (!train_rows_passed && !reads_as_nothing && report.errors.size() < kMaxListedErrors) {
+          reads_as_nothing = true;
+          Diagnostic d = warning_diagnostic(w, report.sources);
+          d.is_error = true;
+          mark_after_passing_over(d);
+          report.errors.push_back(std::move(d));
+        }
+        continue;
+      }
+      if (!add_warnings || report.warnings.size() >= model::kMaxWarnings) continue;
+      if (!warned.insert(key_of(w)).second) continue;
+      Diagnostic d = warning_diagnostic(w, report.sources);
+      mark_after_passing_over(d);
+      report.warnings.push_back(std::move(d));
+      ++report.warning_count;
+    }
+  }
+}
+
+// The compile's errors, then every error further on, in file order.
+void find_every_error(const CompileOptions& o, const Inputs& in, const model::Scenario& first,
+                      CompileReport& report) {
+  list_errors(first, report);
+  find_further_errors(o, in, first, report);
+  sort_in_file_order(report.errors, report.sources);
+}
 
 void refuse_bad_names(const CompileOptions& o) {
   std::string problem = name_problem("line name (--line-name)", o.line_name);
@@ -504,14 +677,14 @@ bool CompileReport::stopped() const {
 
 int CompileReport::exit_status() const {
   if (stopped()) return 2;
-  return error_code == 0 ? 0 : 1;
+  return error_code == 0 && errors.empty() ? 0 : 1;
 }
 
 int CompileReport::check_status(bool warnings_are_errors) const {
   // A pass that could not go on after a compile error (no track without a
   // route length) failed because of the description: that error is the
   // outcome.
-  if (error_code != 0 || identity_error) return 1;
+  if (error_code != 0 || identity_error || !errors.empty()) return 1;
   if (outcome == Outcome::kRuntimeFailure) return 2;
   return warnings_are_errors && warning_count > 0 ? 1 : 0;
 }
@@ -525,15 +698,16 @@ std::string CompileReport::unshown_warnings() const {
 
 std::vector<Diagnostic> CompileReport::diagnostics() const {
   std::vector<Diagnostic> all = warnings;
-  if (error) all.push_back(*error);
+  all.insert(all.end(), errors.begin(), errors.end());
   sort_in_file_order(all, sources);
   if (identity_error) all.push_back(identity_diagnostic(*identity_error));
   return all;
 }
 
 std::string CompileReport::message() const {
-  std::string m = error ? "error " + std::to_string(error->code) + ": " + error->message
-                        : std::string("no compile error");
+  std::string m = error             ? "error " + std::to_string(error->code) + ": " + error->message
+                  : !errors.empty() ? "error " + errors.front().id + ": " + errors.front().message
+                                    : std::string("no compile error");
   if (!stopped()) return m;
   const std::string ended = identity_error ? "error " + std::to_string(*identity_error) + ": " +
                                                  identity_diagnostic(*identity_error).message
@@ -571,13 +745,25 @@ nlohmann::ordered_json CompileReport::to_json() const {
                       {"position", error->position ? json(*error->position) : json(nullptr)},
                       {"message", error->message}};
   }
+  json error_list = json::array();
+  for (const Diagnostic& e : errors) {
+    error_list.push_back(json{{"code", e.id.empty() ? json(e.code) : json(nullptr)},
+                              {"id", e.id.empty() ? json(nullptr) : json(e.id)},
+                              {"file", e.file ? json(*e.file) : json(nullptr)},
+                              {"line", or_null(e.line)},
+                              {"column", or_null(e.column)},
+                              {"position", e.position ? json(*e.position) : json(nullptr)},
+                              {"message", e.message},
+                              {"after_passing_over", e.after_passing_over}});
+  }
   json warning_list = json::array();
   for (const Diagnostic& w : warnings) {
     warning_list.push_back(json{{"id", w.id},
                                 {"file", w.file ? json(*w.file) : json(nullptr)},
                                 {"line", or_null(w.line)},
                                 {"column", or_null(w.column)},
-                                {"message", w.message}});
+                                {"message", w.message},
+                                {"after_passing_over", w.after_passing_over}});
   }
   json result =
       json{{"error_code", error_code},
@@ -589,8 +775,10 @@ nlohmann::ordered_json CompileReport::to_json() const {
            {"message", message()},
            {"files", names},
            {"error", error_json},
+           {"errors", error_list},
            {"warnings", warning_list},
            {"warning_count", warning_count},
+           {"further_readings", further_readings},
            {"slots",
             json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
   if (in_memory) result["documents"] = documents_json(documents);
@@ -640,6 +828,7 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   serve_inputs(overlay, s, in);
 
   CompileReport report = run_pass(o, in, s);
+  find_every_error(o, in, s, report);
   if (report.stopped()) return report;
   if (created) created->keep();
   for (const std::string& name : compiled_names(o, s)) {
@@ -662,6 +851,7 @@ CompileReport check_descriptions(const CompileOptions& o) {
   model::Scenario s = fresh_scenario(o, folder, overlay);
   serve_inputs(overlay, s, in);
   CompileReport report = run_pass(o, in, s);
+  find_every_error(o, in, s, report);
   report.in_memory = true;
   // What compile would write beside the compiled files, for the author to
   // look at before compiling.

@@ -13,6 +13,13 @@
 // the model's error code and position as the pass left them, what ended the
 // pass (normally, an identity error or a run-time failure), one diagnostic in
 // words, and the files written.
+//
+// Both commands then go on past the compile's error: they compile again in
+// memory with the faulty row passed over as a note would be
+// (tools/compile/row_pass_over.h), and again, until no error is left, the
+// errors reach kMaxListedErrors, or an error comes back at a place whose
+// row was passed over. The errors found so are listed beside the compile's
+// own; the files written are those of the first compile only.
 #ifndef SCENARIO_TOOLS_COMPILE_COMPILE_COMMAND_H_
 #define SCENARIO_TOOLS_COMPILE_COMPILE_COMMAND_H_
 
@@ -83,6 +90,9 @@ std::vector<WrittenFile> write_into_folder(const std::filesystem::path& dir,
 // How long a command waits for another run writing into the same folder.
 inline constexpr std::chrono::milliseconds kFolderWait{30000};
 
+// The most errors one run lists, the compile's own included.
+inline constexpr size_t kMaxListedErrors = 20;
+
 struct CompileOptions {
   std::optional<std::filesystem::path> route;  // absent: no route description
   std::optional<std::filesystem::path> train;  // absent: no train description
@@ -121,7 +131,13 @@ struct CompileReport {
   // After a failure while the compiled files were put in place: those that
   // were replaced, and those that were not (each is whole, old or new).
   std::vector<std::string> replaced, not_replaced;
-  std::optional<Diagnostic> error;   // the compile error, where it was found
+  std::optional<Diagnostic> error;  // the compile error, where it was found
+  // Every error in file order: the compile's own, the ones it replaced, and
+  // those found by the further readings (marked after_passing_over), at
+  // most kMaxListedErrors of them; and a train that reads as nothing, an
+  // error of the tool's own (id "no-train", no number).
+  std::vector<Diagnostic> errors;
+  int further_readings = 0;          // how many further readings ran
   std::vector<Diagnostic> warnings;  // in reading order: the first ones kept
   int64_t warning_count = 0;         // all the warnings, kept or not
   Slots slots;
@@ -139,26 +155,27 @@ struct CompileReport {
 
   // An identity error or a run-time failure ended the pass: nothing written.
   bool stopped() const;
-  // compile: 0 without a compile error, 1 with one (the files are written
-  // all the same), 2 after an identity error or a run-time failure.
+  // compile: 0 without an error, 1 with one (a compile error or a train
+  // that reads as nothing: the files are written all the same), 2 after an
+  // identity error or a run-time failure.
   int exit_status() const;
   // check: 0 without an error (and, when `warnings_are_errors`, without a
-  // warning), 1 otherwise, 2 after a run-time failure that no compile error
+  // warning), 1 otherwise, 2 after a run-time failure that no error
   // explains.
   int check_status(bool warnings_are_errors) const;
-  // The warnings and the error in file order, then an identity error.
+  // The warnings and the errors in file order, then an identity error.
   std::vector<Diagnostic> diagnostics() const;
   // "note: N more warnings not shown ...\n" when warnings were dropped, else
   // empty.
   std::string unshown_warnings() const;
-  // "error N: words", or "no compile error", and what ended the pass early.
+  // "error N: words" (the compile's own, else "error no-train: words"), or
+  // "no compile error", and what ended the pass early.
   std::string message() const;
   // {"error_code", "error_position", "outcome", "identity_error", "file",
-  //  "line", "message", "files", "error", "warnings", "warning_count",
-  //  "slots"}, then "documents" for a check (null when none were
-  //  generated: {"timetable_card": {"file", "lines"}, "slow_order_form": ...},
-  //  each line as UTF-8 without its line end) and "document_notes" when
-  //  there are any.
+  //  "line", "message", "files", "error", "errors", "warnings",
+  //  "warning_count", "further_readings", "slots"}, then "documents" for a check (null when none
+  //  were generated: {"timetable_card": {"file", "lines"}, "slow_order_form": ...}, each line as
+  //  UTF-8 without its line end) and "document_notes" when there are any.
   nlohmann::ordered_json to_json() const;
 };
 

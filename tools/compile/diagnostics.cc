@@ -269,6 +269,11 @@ Diagnostic error_diagnostic(const model::Scenario& s, const DescriptionSources& 
   return d;
 }
 
+Diagnostic error_diagnostic(const model::Scenario& s, const model::ErrorSite& site,
+                            const DescriptionSources& src) {
+  return site_diagnostic(s, site, src);
+}
+
 Diagnostic identity_diagnostic(int32_t code) {
   Diagnostic d;
   d.code = code;
@@ -276,17 +281,19 @@ Diagnostic identity_diagnostic(int32_t code) {
   return d;
 }
 
+Diagnostic warning_diagnostic(const model::Warning& w, const DescriptionSources& src) {
+  Diagnostic d;
+  d.is_error = false;
+  d.id = model::warning_name(w.id);
+  d.message = to_utf8(w.message);
+  place(d, w.place, src);
+  return d;
+}
+
 std::vector<Diagnostic> warning_diagnostics(const model::Scenario& s,
                                             const DescriptionSources& src) {
   std::vector<Diagnostic> out;
-  for (const model::Warning& w : s.warnings) {
-    Diagnostic d;
-    d.is_error = false;
-    d.id = model::warning_name(w.id);
-    d.message = to_utf8(w.message);
-    place(d, w.place, src);
-    out.push_back(std::move(d));
-  }
+  for (const model::Warning& w : s.warnings) out.push_back(warning_diagnostic(w, src));
   return out;
 }
 
@@ -313,7 +320,11 @@ std::string Diagnostic::heading() const {
     if (line > 0 && column > 0) where += ":" + std::to_string(column);
     where += ": ";
   }
-  const std::string kind = is_error ? "error " + std::to_string(code) : "warning " + id;
+  // An error of the tool's own (a train that reads as nothing) has no
+  // number: its id names it.
+  const std::string kind = !is_error    ? "warning " + id
+                           : id.empty() ? "error " + std::to_string(code)
+                                        : "error " + id;
   return where + kind + ": " + message;
 }
 

@@ -27,8 +27,11 @@ namespace tools {
 // One message with where it applies.
 struct Diagnostic {
   bool is_error = true;
-  int32_t code = 0;                 // an error's number
-  std::string id;                   // a warning's id ("unknown-row")
+  int32_t code = 0;  // an error's number
+  std::string id;    // a warning's id ("unknown-row"), or an error's without a number
+  // Found by a further reading that passed over the rows of other errors
+  // (see find_further_errors); a note says so.
+  bool after_passing_over = false;
   std::optional<std::string> file;  // the author's description file
   int line = 0;                     // from 1; 0 when not known
   int column = 0;                   // from 1, in bytes; 0 when not known
@@ -65,8 +68,16 @@ std::string error_words(int32_t code, int32_t position, const ErrorFacts& facts 
 // The error the model records (error_code must not be 0), with its place.
 Diagnostic error_diagnostic(const model::Scenario& s, const DescriptionSources& sources);
 
+// One recorded error (the compile's own or one it replaced), with its place
+// and nothing about the others.
+Diagnostic error_diagnostic(const model::Scenario& s, const model::ErrorSite& site,
+                            const DescriptionSources& sources);
+
 // The identity error that ended a pass (1250 or 1251): it has no place.
 Diagnostic identity_diagnostic(int32_t code);
+
+// One warning of the model, with its place.
+Diagnostic warning_diagnostic(const model::Warning& w, const DescriptionSources& sources);
 
 // The model's warnings, in reading order.
 std::vector<Diagnostic> warning_diagnostics(const model::Scenario& s,

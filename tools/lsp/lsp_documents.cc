@@ -121,7 +121,7 @@ json diagnostic_json(const Document& d, const Diagnostic& diag) {
            {"severity", diag.is_error ? 1 : 2},
            {"source", "scenario_tool"},
            {"message", diag.message}};
-  if (diag.is_error) {
+  if (diag.is_error && diag.id.empty()) {
     out["code"] = diag.code;
   } else {
     out["code"] = diag.id;

@@ -204,6 +204,49 @@ TEST_F(LspServerTest, PlantedFaultsAreShownWhereTheyAreAndClearedByTheirFix) {
   EXPECT_EQ(published[4], json::array());
 }
 
+// Every error of the pair at once, with the warnings below them: two signs
+// on a taken cell (the second found by reading on past the first), a
+// misspelt row after them, and a train whose heading is misspelt, read only
+// once the route's rows are passed over.
+TEST_F(LspServerTest, EveryErrorAndWarningOfThePairTogether) {
+  std::string route = replaced(route_, "32250", "31000");
+  route = replaced(route, "cartello_indicatore,  33800", "cartello_indicatore,  31000");
+  route = replaced(route, "cartello_indicatore,  60100", "cartelo_indicatore,  60100");
+  const std::string train = replaced(train_, "[generale]", "[generalle]");
+  const Session s = run({open(kRouteUri, route), open(kTrainUri, train)}, disk_);
+
+  const json diagnostics = s.diagnostics(kRouteUri);
+  ASSERT_EQ(diagnostics.size(), 3u) << diagnostics;
+  const struct {
+    const char* needle;
+    int severity;
+    json code;
+    bool read_on;
+  } expected[] = {{"cartello_indicatore,  31000,   (GALLERIA       )(ARTIFICIALE", 1, 6, false},
+                  {"cartello_indicatore,  31000,   (GALLERIA 1", 1, 6, true},
+                  {"cartelo_indicatore", 2, "unknown-row", true}};
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(expected[i].needle);
+    const json& d = diagnostics[i];
+    EXPECT_EQ(d["severity"], expected[i].severity);
+    EXPECT_EQ(d["code"], expected[i].code);
+    const auto [line, column] = where(route, expected[i].needle);
+    EXPECT_EQ(d["range"]["start"]["line"], line);
+    if (expected[i].code == 6) {
+      EXPECT_EQ(d["range"]["start"]["character"], column + 22);  // the position field
+    }
+    const bool read_on = d["message"].get<std::string>().find(
+                             "found by reading on past the other "
+                             "errors") != std::string::npos;
+    EXPECT_EQ(read_on, expected[i].read_on) << d["message"];
+  }
+
+  const json train_diagnostics = s.diagnostics(kTrainUri);
+  ASSERT_EQ(train_diagnostics.size(), 1u) << train_diagnostics;
+  EXPECT_EQ(train_diagnostics[0]["severity"], 1);
+  EXPECT_EQ(train_diagnostics[0]["code"], "no-train");
+}
+
 TEST_F(LspServerTest, ColumnsCountUtf16UnitsOfTheClientsText) {
   // A note with a letter of the code page and one it lacks (outside the
   // BMP: two UTF-16 units), then a misspelt keyword on the same line.
