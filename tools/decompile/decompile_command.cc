@@ -44,8 +44,11 @@ CompiledBytes read_set(platform::FileSystem& fs, const std::string& path) {
 int run_decompile(const DecompileOptions& o, std::ostream& out, std::ostream& err) {
   platform::FileSystem& fs = *o.files;
   CompiledBytes bytes;
+  tools::CompiledSet set;  // decoded from `bytes`
   try {
-    bytes = read_set(fs, o.path);
+    tools::SetBytes read;
+    set = tools::load_compiled(fs, o.path, true, &read);
+    bytes = set_bytes(o.path, set, std::move(read));
   } catch (const tools::BadFile& e) {
     err << "scenario_tool: " << e.what() << "\n";
     return kUsage;
@@ -72,7 +75,8 @@ int run_decompile(const DecompileOptions& o, std::ostream& out, std::ostream& er
 
   Decompiled d;
   try {
-    d = decompile_set(bytes);
+    d = decompile_set(bytes, set.station->content, set.track->content,
+                      set.line ? &set.line->content : nullptr);
   } catch (const tools::BadFile& e) {
     err << "scenario_tool: " << e.what() << "\n";
     return kUsage;

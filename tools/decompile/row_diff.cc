@@ -31,7 +31,9 @@ std::string without_curves(const std::string& text) {
 
 Decompiled decompiled(tools::DiffSide& side) {
   try {
-    return decompile_set(set_bytes(side.path, side.set, std::move(side.bytes)));
+    const CompiledBytes bytes = set_bytes(side.path, side.set, std::move(side.bytes));
+    return decompile_set(bytes, side.set.station->content, side.set.track->content,
+                         side.set.line ? &side.set.line->content : nullptr);
   } catch (const tools::BadFile& e) {
     throw tools::ToolError(side.path + ": " + e.what());
   }
