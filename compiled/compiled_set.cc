@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "compiled/set_check.h"
 #include "compiled/text.h"
@@ -60,7 +61,8 @@ std::string name_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void load_file(platform::FileSystem& fs, CompiledSet& set, const std::string& path) {
+void load_file(platform::FileSystem& fs, CompiledSet& set, const std::string& path,
+               SetBytes* bytes) {
   const std::string name = name_of(path);
   std::optional<FileKind> kind = kind_of_file_name(name);
   if (!kind) {
@@ -68,7 +70,9 @@ void load_file(platform::FileSystem& fs, CompiledSet& set, const std::string& pa
                     ": not a compiled file name (expected <line>_<train>.sim, "
                     "<line>_<train>.dat or <line>_linea.dat)");
   }
-  add_file(set, *kind, name, read_compiled(fs, path, *kind, name));
+  std::string read = read_compiled(fs, path, *kind, name);
+  add_file(set, *kind, name, read);
+  if (bytes != nullptr) (*bytes)[static_cast<size_t>(*kind)] = std::move(read);
 }
 
 std::string stem_of(const std::string& name) { return name.substr(0, name.rfind('.')); }
@@ -105,7 +109,7 @@ FolderFiles scan(platform::FileSystem& fs, const std::string& folder) {
 // Loads the scenario "<key>" (the stem of its station and track files) from
 // the folder, with the line file of its line.
 CompiledSet load_scenario(platform::FileSystem& fs, const std::string& folder,
-                          const FolderFiles& files, const std::string& key) {
+                          const FolderFiles& files, const std::string& key, SetBytes* bytes) {
   const auto refuse_not_regular = [&](const std::string& name) {
     auto it = files.not_regular.find(name);
     if (it != files.not_regular.end()) {
@@ -117,9 +121,9 @@ CompiledSet load_scenario(platform::FileSystem& fs, const std::string& folder,
   refuse_not_regular(key + ".dat");
   CompiledSet set;
   if (files.stations.count(key + ".sim"))
-    load_file(fs, set, platform::join_path(folder, key + ".sim"));
+    load_file(fs, set, platform::join_path(folder, key + ".sim"), bytes);
   if (files.tracks.count(key + ".dat"))
-    load_file(fs, set, platform::join_path(folder, key + ".dat"));
+    load_file(fs, set, platform::join_path(folder, key + ".dat"), bytes);
   std::string line_file;
   if (set.station) {
     line_file = set.station->content.slots[model::kSlotLine].item_name + std::string(kLineSuffix);
@@ -132,7 +136,7 @@ CompiledSet load_scenario(platform::FileSystem& fs, const std::string& folder,
   }
   if (!line_file.empty()) refuse_not_regular(line_file);
   if (!line_file.empty() && files.lines.count(line_file)) {
-    load_file(fs, set, platform::join_path(folder, line_file));
+    load_file(fs, set, platform::join_path(folder, line_file), bytes);
   }
   return set;
 }
@@ -174,7 +178,7 @@ void add_file(CompiledSet& set, FileKind kind, std::string name, std::string_vie
 namespace {
 
 CompiledSet load_unchecked(platform::FileSystem& fs, const std::string& path,
-                           platform::FileKind what, bool whole_scenario) {
+                           platform::FileKind what, bool whole_scenario, SetBytes* bytes) {
   if (what == platform::FileKind::kMissing) throw ToolError(path + ": no such file or folder");
   if (what == platform::FileKind::kFolder) {
     FolderFiles files = scan(fs, path);
@@ -189,7 +193,7 @@ CompiledSet load_unchecked(platform::FileSystem& fs, const std::string& path,
     if (keys.empty()) {
       if (files.lines.size() == 1) {
         CompiledSet set;
-        load_file(fs, set, platform::join_path(path, *files.lines.begin()));
+        load_file(fs, set, platform::join_path(path, *files.lines.begin()), bytes);
         return set;
       }
       if (files.lines.empty()) {
@@ -198,42 +202,50 @@ CompiledSet load_unchecked(platform::FileSystem& fs, const std::string& path,
       throw ToolError(path + " holds several line files (" + list(files.lines) +
                       "): name one of them");
     }
-    return load_scenario(fs, path, files, *keys.begin());
+    return load_scenario(fs, path, files, *keys.begin(), bytes);
   }
 
   CompiledSet set;
   const std::string name = name_of(path);
   std::optional<FileKind> kind = kind_of_file_name(name);
   if (!whole_scenario || !kind) {
-    load_file(fs, set, path);  // throws for a name that is not a compiled file's
+    load_file(fs, set, path, bytes);  // throws for a name that is not a compiled file's
     return set;
   }
   // One file of a scenario: the others sit beside it. A name that is not a
   // regular file is not listed with them: it is refused on its own.
-  if (what != platform::FileKind::kRegular) load_file(fs, set, path);
+  if (what != platform::FileKind::kRegular) load_file(fs, set, path, bytes);
   const std::string folder = platform::folder_of(path);
   FolderFiles files = scan(fs, folder);
-  if (*kind != FileKind::kLine) return load_scenario(fs, folder, files, stem_of(name));
+  if (*kind != FileKind::kLine) return load_scenario(fs, folder, files, stem_of(name), bytes);
   std::string line = name.substr(0, name.size() - kLineSuffix.size());
   std::set<std::string> keys;
   for (const std::string& n : files.stations) {
     if (n.rfind(line + "_", 0) == 0) keys.insert(stem_of(n));
   }
   if (keys.size() == 1) {
-    CompiledSet scenario = load_scenario(fs, folder, files, *keys.begin());
+    SetBytes scenario_bytes;
+    CompiledSet scenario =
+        load_scenario(fs, folder, files, *keys.begin(), bytes ? &scenario_bytes : nullptr);
     // The station file's line may be another one whose name starts alike.
-    if (scenario.line && scenario.line->name == name) return scenario;
+    if (scenario.line && scenario.line->name == name) {
+      if (bytes != nullptr) *bytes = std::move(scenario_bytes);
+      return scenario;
+    }
   }
-  load_file(fs, set, path);
+  load_file(fs, set, path, bytes);
   return set;
 }
 
 }  // namespace
 
-CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario) {
+CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario,
+                          SetBytes* bytes) {
   const platform::FileKind what = kind_of_path(fs, path);
-  CompiledSet set = load_unchecked(fs, path, what, whole_scenario);
+  SetBytes read;
+  CompiledSet set = load_unchecked(fs, path, what, whole_scenario, bytes ? &read : nullptr);
   if (whole_scenario || what == platform::FileKind::kFolder) check_set(set);
+  if (bytes != nullptr) *bytes = std::move(read);
   return set;
 }
 

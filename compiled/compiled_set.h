@@ -13,6 +13,7 @@
 #ifndef SCENARIO_COMPILED_COMPILED_SET_H_
 #define SCENARIO_COMPILED_COMPILED_SET_H_
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -50,7 +51,12 @@ struct CompiledSet {
 // ambiguous folder, a failure to read) or BadFile (a file that does not fit
 // its format or is too large, its message then starting with the file's
 // name; SetMismatch).
-CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario);
+//
+// With `bytes`, the bytes each file was decoded from are kept there, by
+// FileKind, so that a caller that needs them too reads every file once.
+using SetBytes = std::array<std::optional<std::string>, 3>;
+CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario,
+                          SetBytes* bytes = nullptr);
 
 // Reads one file of a known kind from bytes into the set.
 void add_file(CompiledSet& set, FileKind kind, std::string name, std::string_view bytes);

@@ -1,6 +1,7 @@
 #include "platform/memory_file_system.h"
 
 #include <thread>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
@@ -94,6 +95,12 @@ std::string MemoryFileSystem::contents(const std::string& path) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = entries_.find(path);
   return it == entries_.end() ? std::string() : it->second.bytes;
+}
+
+std::string MemoryFileSystem::take(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(path);
+  return it == entries_.end() ? std::string() : std::exchange(it->second.bytes, std::string());
 }
 
 FileKind MemoryFileSystem::kind(const std::string& path) {

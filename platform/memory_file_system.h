@@ -32,6 +32,9 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::string> files() const;
   // The file's bytes; empty when there is none.
   std::string contents(const std::string& path) const;
+  // The file's bytes moved out, without a copy, leaving the file empty;
+  // empty when there is none.
+  std::string take(const std::string& path);
 
   FileKind kind(const std::string& path) override;
   uint64_t file_size(const std::string& path) override;

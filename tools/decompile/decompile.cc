@@ -368,10 +368,11 @@ void compare_line(const LineFile& a, const LineFile& b, Differences& d) {
 
 // ---- Building the texts -------------------------------------------------------
 
+// The set's files as decoded from its bytes.
 struct Reading {
-  StationFile station;
-  TrackFile track;
-  std::optional<LineFile> line;
+  const StationFile& station;
+  const TrackFile& track;
+  const LineFile* line;
 };
 
 struct Texts {
@@ -589,17 +590,23 @@ Recompiled compile_texts(const std::string& line_name, const std::string& train_
   Recompiled out;
   out.error_code = s.error_code;
   if (with_line_file)
-    out.line_file = memory.contents(platform::join_path(folder, model::line_file_name(s)));
-  out.station_file = memory.contents(platform::join_path(folder, model::station_file_name(s)));
-  out.track_file = memory.contents(platform::join_path(folder, model::track_file_name(s)));
+    out.line_file = memory.take(platform::join_path(folder, model::line_file_name(s)));
+  out.station_file = memory.take(platform::join_path(folder, model::station_file_name(s)));
+  out.track_file = memory.take(platform::join_path(folder, model::track_file_name(s)));
   return out;
 }
 
 Decompiled decompile_set(const CompiledBytes& set) {
-  Reading in;
-  in.station = tools::read_station_file(set.station_file);
-  in.track = tools::read_track_file(set.track_file);
-  if (set.line_file) in.line = tools::read_line_file(*set.line_file);
+  const StationFile station = tools::read_station_file(set.station_file);
+  const TrackFile track = tools::read_track_file(set.track_file);
+  std::optional<LineFile> line;
+  if (set.line_file) line = tools::read_line_file(*set.line_file);
+  return decompile_set(set, station, track, line ? &*line : nullptr);
+}
+
+Decompiled decompile_set(const CompiledBytes& set, const StationFile& station,
+                         const TrackFile& track, const LineFile* line) {
+  const Reading in{station, track, line};
 
   Decompiled out;
   out.curves = set.line_file.has_value();

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "compiled/compiled_reader.h"
+
 namespace decompile {
 
 // The bytes of one compiled set and the names it was compiled under (those
@@ -62,6 +64,12 @@ inline constexpr size_t kMaxDifferences = 50;
 
 // Throws tools::BadFile when a file does not fit its format.
 Decompiled decompile_set(const CompiledBytes& set);
+
+// The same for a set whose files are decoded already, from those very bytes
+// (`line` null when the set has no line file): a 1 000 km plan is decoded
+// once.
+Decompiled decompile_set(const CompiledBytes& set, const tools::StationFile& station,
+                         const tools::TrackFile& track, const tools::LineFile* line);
 
 // The three files that the two texts compile to under the given names, as
 // the compile pass writes them (no line file when `with_line_file` is

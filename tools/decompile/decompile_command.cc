@@ -1,8 +1,10 @@
 #include "tools/decompile/decompile_command.h"
 
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "compiled/compiled_set.h"
+#include "model/scenario.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
 #include "tools/decompile/decompile.h"
@@ -15,39 +17,38 @@ constexpr int kExact = 0;
 constexpr int kNotExact = 1;
 constexpr int kUsage = 2;
 
-std::string read_whole(platform::FileSystem& fs, const std::string& path, tools::FileKind kind) {
-  return fs.read_file(path, tools::max_file_size(kind));
-}
-
 }  // namespace
 
-CompiledBytes read_set(platform::FileSystem& fs, const std::string& path) {
-  CompiledBytes bytes;
-  const tools::CompiledSet set = tools::load_compiled(fs, path, true);
+CompiledBytes set_bytes(const std::string& path, const tools::CompiledSet& set,
+                        tools::SetBytes bytes) {
   if (!set.station || !set.track)
     throw tools::ToolError(
         path +
         ": the rows of a set come from its station file and its track file, and one is missing");
-  const std::string folder =
-      fs.kind(path) == platform::FileKind::kFolder ? path : platform::folder_of(path);
-  bytes.station_file =
-      read_whole(fs, platform::join_path(folder, set.station->name), tools::FileKind::kStation);
-  bytes.track_file =
-      read_whole(fs, platform::join_path(folder, set.track->name), tools::FileKind::kTrack);
-  if (set.line)
-    bytes.line_file =
-        read_whole(fs, platform::join_path(folder, set.line->name), tools::FileKind::kLine);
+  CompiledBytes out;
+  out.station_file = std::move(*bytes[static_cast<size_t>(tools::FileKind::kStation)]);
+  out.track_file = std::move(*bytes[static_cast<size_t>(tools::FileKind::kTrack)]);
+  out.line_file = std::move(bytes[static_cast<size_t>(tools::FileKind::kLine)]);
   // The names the set was compiled under, as its stamps carry them.
-  bytes.line_name = set.station->content.slots[85].item_name;
-  bytes.train_code = set.station->content.slots[86].item_name;
-  return bytes;
+  out.line_name = set.station->content.slots[model::kSlotLine].item_name;
+  out.train_code = set.station->content.slots[model::kSlotTrain].item_name;
+  return out;
+}
+
+CompiledBytes read_set(platform::FileSystem& fs, const std::string& path) {
+  tools::SetBytes bytes;
+  const tools::CompiledSet set = tools::load_compiled(fs, path, true, &bytes);
+  return set_bytes(path, set, std::move(bytes));
 }
 
 int run_decompile(const DecompileOptions& o, std::ostream& out, std::ostream& err) {
   platform::FileSystem& fs = *o.files;
   CompiledBytes bytes;
+  tools::CompiledSet set;  // decoded from `bytes`
   try {
-    bytes = read_set(fs, o.path);
+    tools::SetBytes read;
+    set = tools::load_compiled(fs, o.path, true, &read);
+    bytes = set_bytes(o.path, set, std::move(read));
   } catch (const tools::BadFile& e) {
     err << "scenario_tool: " << e.what() << "\n";
     return kUsage;
@@ -74,7 +75,8 @@ int run_decompile(const DecompileOptions& o, std::ostream& out, std::ostream& er
 
   Decompiled d;
   try {
-    d = decompile_set(bytes);
+    d = decompile_set(bytes, set.station->content, set.track->content,
+                      set.line ? &set.line->content : nullptr);
   } catch (const tools::BadFile& e) {
     err << "scenario_tool: " << e.what() << "\n";
     return kUsage;

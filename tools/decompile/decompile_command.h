@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 
+#include "compiled/compiled_set.h"
 #include "platform/file_system.h"
 #include "tools/decompile/decompile.h"
 
@@ -30,6 +31,11 @@ struct DecompileOptions {
 // the names its stamps carry. Throws what load_compiled throws, ToolError
 // for a set without a station file or a track file, and RuntimeFailure.
 CompiledBytes read_set(platform::FileSystem& fs, const std::string& path);
+
+// The same from a set already loaded with its bytes (load_compiled); `path`
+// names it in the refusal of a set without a station file or a track file.
+CompiledBytes set_bytes(const std::string& path, const tools::CompiledSet& set,
+                        tools::SetBytes bytes);
 
 int run_decompile(const DecompileOptions& options, std::ostream& out, std::ostream& err);
 

@@ -6,15 +6,21 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/largest_scenario.h"
+#include "compiled/compiled_reader.h"
+#include "model/compiled_files.h"
+#include "model/scenario.h"
+#include "platform/fault_injecting_file_system.h"
 #include "platform/memory_file_system.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 #include "tools/compile/compile_command.h"
 #include "tools/decompile/decompile_command.h"
 #include "tools/decompile/row_changes.h"
+#include "tools/decompile/row_diff.h"
 #include "tools/decompile/rows.h"
 #include "tools/starter_scenario.h"
 
@@ -239,12 +245,14 @@ TEST(RowChanges, TellsChangesAsRows) {
                              "BETA\r\nsegnale, 8000, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n");
   const Decompiled b = texts("pendenza, 1000, 8\r\n",
                              "velocita, 5000, 120\r\n"
-                             "stazione, 3000, 24, 600, 0, 1, 1, 0, 0, 0, 4, 1, 1, 30, 7, 51, 0, "
+                             "stazione, 3000, 24, 600, 1, 1, 1, 0, 0, 0, 4, 2, 1, 30, 7, 51, 0, "
                              "BETA\r\nsegnale, 8500, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n");
   const std::vector<std::string> changes =
       row_changes(a.route_text, a.train_text, b.route_text, b.train_text);
   const std::vector<std::string> expected = {
-      "gradient from km 1+000: 5 -> 8", "station BETA: departure 07:49:30 -> 07:51:00",
+      "gradient from km 1+000: 5 -> 8",
+      "station BETA: flag (field 4) 0 -> 1; value (field 11) 1 -> 2; departure 07:49:30 -> "
+      "07:51:00",
       "speed limit from km 5+000 added: 120", "signal at 8000 m moved to 8500 m"};
   EXPECT_EQ(changes, expected);
   EXPECT_TRUE(row_changes(a.route_text, a.train_text, a.route_text, a.train_text).empty());
@@ -376,30 +384,133 @@ TEST(DecompileCommand, SetWithoutLineFileRoundTripsWithoutCurves) {
   EXPECT_EQ(fs.contents("/out/BRENTALVO_linea.txt").find("curva"), std::string::npos);
 }
 
+// The three files of a set as bytes, to be damaged.
+struct SetFiles {
+  std::string station, track, line;
+};
+
+constexpr size_t kCell = model::kTrackRecordSize;
+
+// The station file with one slot changed, encoded again.
+void change_slot(std::string& station, int slot, void (*change)(model::ItemRecord&)) {
+  model::Scenario s;
+  s.item_table = tools::read_station_file(station).slots;
+  change(s.item_table[static_cast<size_t>(slot)]);
+  station = model::encode_station_file(s);
+}
+
+// The first cell of `kind` from `from` on.
+size_t first_cell(const std::string& track, int kind, size_t from = 0) {
+  const tools::TrackFile t = tools::read_track_file(track);
+  for (size_t c = from; c < t.cells.size(); ++c)
+    if (t.cells[c].kind == kind) return c;
+  ADD_FAILURE() << "no cell of kind " << kind;
+  return 0;
+}
+
+// Where the double of plan point m's x lies: points 0 and 1 are 16-bit
+// integers (4 bytes each with their type), the others doubles (10 bytes).
+size_t plan_x_double(size_t m) { return 8 + (m - 2) * 10 + 2; }
+
+// Each damage changes one byte or one field of the built-in set. A set that
+// inspect refuses is refused with exit 2, the reason and nothing written; a
+// set it reads comes back as far as rows can give it, with exit 1 and where
+// the recompiled files differ, never "exact".
 TEST(DecompileCommand, DamagedSets) {
-  {
-    // A track file cut short is refused as inspect refuses it; nothing written.
+  struct Damage {
+    const char* name;
+    void (*damage)(SetFiles&);
+    int status;
+    const char* words;  // in the error (status 2) or in the report
+  };
+  const std::vector<Damage> cases = {
+      {"track file cut short", [](SetFiles& f) { f.track.resize(f.track.size() - 7); }, 2,
+       "whole number of 15-byte cell records"},
+      {"station file one byte longer", [](SetFiles& f) { f.station += '\0'; }, 2,
+       "left after the 87 records"},
+      {"line file cut inside a value", [](SetFiles& f) { f.line.resize(f.line.size() - 3); }, 2,
+       "line file"},
+      {"line file value of an unknown type", [](SetFiles& f) { f.line[0] = 9; }, 2,
+       "has type code 9"},
+      {"station file's identity marker",
+       [](SetFiles& f) {
+         change_slot(f.station, model::kSlotLine, [](model::ItemRecord& r) { ++r.item_word1; });
+       },
+       2, "identity marker (slot 85 word 1)"},
+      {"track file's identity code", [](SetFiles& f) { f.track[kCell + 3] ^= 1; }, 2,
+       "ordinary identity code (cell 1 value 2)"},
+      {"line length that the track does not fit",
+       [](SetFiles& f) {
+         change_slot(f.station, model::kSlotTrainGeneral,
+                     [](model::ItemRecord& r) { r.area_end += 500; });
+       },
+       2, "not written by one compile"},
+      {"a cell value that no row gives", [](SetFiles& f) { f.track[kCell * 2000 + 7] = 9; }, 1,
+       "track file: cell 2000 value4: "},
+      {"a plan point off its step", [](SetFiles& f) { f.line[plan_x_double(5000)] ^= 1; }, 1,
+       "line file: point 5000 x"},
+      {"a signal without its approach mark",
+       [](SetFiles& f) {
+         const size_t c = first_cell(f.track, model::kSignal);
+         f.track[kCell * (c - 2) + 10] = 0;
+       },
+       1, "approach_mark"},
+      {"a slowdown without its end",
+       [](SetFiles& f) { f.track[kCell * first_cell(f.track, model::kSlowdownEnd)] = 0; }, 1,
+       "round trip: not exact"},
+      {"a slot that no row fills",
+       [](SetFiles& f) {
+         change_slot(f.station, 0, [](model::ItemRecord& r) { r.item_kind = 3; });
+       },
+       1, "station file: slot 0 item_kind: 3 -> 0"},
+      {"a station name that breaks its line",
+       [](SetFiles& f) {
+         change_slot(f.station, 1, [](model::ItemRecord& r) {
+           r.item_name += "\r\nsegnale, 100, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0";
+         });
+       },
+       1, "round trip: not exact"},
+  };
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(c.name);
     platform::MemoryFileSystem fs;
     plant_builtin(fs, true);
-    std::string track = fs.contents("/set/BRENTALVO_TRN4417.dat");
-    track.resize(track.size() - 7);
-    fs.add_file("/set/BRENTALVO_TRN4417.dat", track);
+    SetFiles f{fs.contents("/set/BRENTALVO_TRN4417.sim"), fs.contents("/set/BRENTALVO_TRN4417.dat"),
+               fs.contents("/set/BRENTALVO_linea.dat")};
+    c.damage(f);
+    fs.add_file("/set/BRENTALVO_TRN4417.sim", f.station);
+    fs.add_file("/set/BRENTALVO_TRN4417.dat", f.track);
+    fs.add_file("/set/BRENTALVO_linea.dat", f.line);
     const CommandRun r = run(fs, "/set");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(fs.kind("/out"), platform::FileKind::kMissing);
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    EXPECT_EQ(r.out.find("round trip: exact"), std::string::npos) << r.out;
+    if (c.status == 2) {
+      EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
+      EXPECT_EQ(fs.kind("/out"), platform::FileKind::kMissing);
+    } else {
+      EXPECT_NE(r.out.find(c.words), std::string::npos) << r.out;
+      EXPECT_NE(fs.kind("/out/BRENTALVO_linea.txt"), platform::FileKind::kMissing);
+    }
   }
-  {
-    // A value that no row gives: best effort, exit 1 with where it differs.
-    platform::MemoryFileSystem fs;
-    plant_builtin(fs, true);
-    std::string track = fs.contents("/set/BRENTALVO_TRN4417.dat");
-    track[15 * 2000 + 7] = 9;  // cell 2000 value4
-    fs.add_file("/set/BRENTALVO_TRN4417.dat", track);
-    const CommandRun r = run(fs, "/set");
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out.find("round trip: exact"), std::string::npos);
-    EXPECT_NE(r.out.find("track file: cell 2000 value4"), std::string::npos) << r.out;
+}
+
+// diff in rows reads each file of the two sets once: the comparison of
+// bytes and the decompiling share one reading.
+TEST(RowDiff, ReadsEachFileOnce) {
+  platform::MemoryFileSystem memory;
+  for (const auto& [folder, gradient] : {std::pair{"/a", "5"}, std::pair{"/b", "6"}}) {
+    const Recompiled r = compile_texts(
+        "LINEA", "T1", route_with("", std::string("pendenza, 1000, ") + gradient + "\r\n"),
+        train_with(""), true);
+    memory.add_file(std::string(folder) + "/LINEA_linea.dat", *r.line_file);
+    memory.add_file(std::string(folder) + "/LINEA_T1.sim", r.station_file);
+    memory.add_file(std::string(folder) + "/LINEA_T1.dat", r.track_file);
   }
+  platform::FaultInjectingFileSystem fs(memory);
+  const RowDiff d = diff_rows(fs, "/a", "/b");
+  EXPECT_FALSE(d.identical);
+  EXPECT_EQ(d.changes, std::vector<std::string>{"gradient from km 1+000: 5 -> 6"});
+  EXPECT_EQ(fs.count(platform::FaultInjectingFileSystem::Operation::kRead), 6);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "model/description_rows.h"
 #include "model/item_views.h"
 #include "tools/decompile/rows.h"
 
@@ -121,10 +122,15 @@ std::string values(const Row& r, size_t from) {
   return s;
 }
 
+// The name authors know a station field by: "flag (field 4)", "stop time".
+std::string station_field_name(size_t field) {
+  const model::RowLayout* station = model::row_for("stazione", model::RowSection::kTrain);
+  if (station != nullptr && field < station->fields.size())
+    return std::string(station->fields[field].name);
+  return "field " + std::to_string(field + 1);
+}
+
 std::string station_change(const Row& a, const Row& b) {
-  static const char* kNames[] = {"position", "kind",     "length",   "field 4", "field 5",
-                                 "field 6",  "field 7",  "field 8",  "field 9", "field 10",
-                                 "field 11", "field 12", "stop time"};
   std::string out = "station " + b.fields.back() + ":";
   bool first = true;
   auto add = [&](const std::string& what) {
@@ -133,11 +139,11 @@ std::string station_change(const Row& a, const Row& b) {
   };
   for (size_t i = 0; i < 13 && i < a.fields.size() && i < b.fields.size(); ++i) {
     if (a.fields[i] != b.fields[i])
-      add(std::string(kNames[i]) + " " + a.fields[i] + " -> " + b.fields[i]);
+      add(station_field_name(i) + " " + a.fields[i] + " -> " + b.fields[i]);
   }
   auto time_of = [](const Row& r) {
     return model::clock_text(model::seconds_since_midnight(
-        std::stoll(r.fields[13]), std::stoll(r.fields[14]), std::stoll(r.fields[15])));
+        number(r.fields[13]), number(r.fields[14]), number(r.fields[15])));
   };
   if (a.fields.size() >= 17 && b.fields.size() >= 17) {
     const std::string ta = time_of(a), tb = time_of(b);

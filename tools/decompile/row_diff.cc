@@ -29,11 +29,13 @@ std::string without_curves(const std::string& text) {
   return out;
 }
 
-Decompiled decompiled(platform::FileSystem& fs, const std::string& path) {
+Decompiled decompiled(tools::DiffSide& side) {
   try {
-    return decompile_set(read_set(fs, path));
+    const CompiledBytes bytes = set_bytes(side.path, side.set, std::move(side.bytes));
+    return decompile_set(bytes, side.set.station->content, side.set.track->content,
+                         side.set.line ? &side.set.line->content : nullptr);
   } catch (const tools::BadFile& e) {
-    throw tools::ToolError(path + ": " + e.what());
+    throw tools::ToolError(side.path + ": " + e.what());
   }
 }
 
@@ -43,12 +45,15 @@ RowDiff diff_rows(platform::FileSystem& fs, const std::string& a, const std::str
   RowDiff d;
   d.a_path = a;
   d.b_path = b;
-  // The same refusals and the same verdict as the comparison of cells.
-  d.identical = tools::diff_compiled(fs, a, b).identical;
+  // The same refusals and the same verdict as the comparison of cells, from
+  // one reading of each set that the decompiling shares.
+  tools::DiffSide sa = tools::load_diff_side(fs, a);
+  tools::DiffSide sb = tools::load_diff_side(fs, b);
+  d.identical = tools::same_files(sa, sb);
   if (d.identical) return d;
 
-  const Decompiled da = decompiled(fs, a);
-  const Decompiled db = decompiled(fs, b);
+  const Decompiled da = decompiled(sa);
+  const Decompiled db = decompiled(sb);
   std::string a_route = da.route_text, b_route = db.route_text;
   if (da.curves != db.curves) {
     // One side's curves are unknown: the other's would all show as added

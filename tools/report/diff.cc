@@ -31,65 +31,8 @@ constexpr std::array<FileKind, 3> kKinds = {FileKind::kStation, FileKind::kTrack
 
 size_t index_of(FileKind kind) { return static_cast<size_t>(kind); }
 
-// A side as compared: its files decoded from `bytes`, by FileKind.
-struct Side {
-  CompiledSet set;
-  std::array<std::optional<std::string>, 3> bytes;
-};
-
 ToolError cannot_read(const platform::RuntimeFailure& f) {
   return ToolError(std::string("cannot read: ") + f.what());
-}
-
-template <class Content>
-void note_name(const std::optional<Loaded<Content>>& file, FileKind kind,
-               std::vector<std::pair<FileKind, std::string>>& names) {
-  if (file) names.emplace_back(kind, file->name);
-}
-
-Side load_side_unnamed(platform::FileSystem& fs, const std::string& path) {
-  // Which files make up the scenario, and that they belong together; then
-  // each is read once more and decoded from those bytes, so that what is
-  // shown and whether the sides are identical come from one reading. A file
-  // replaced in between is caught by the check of the set that follows.
-  std::vector<std::pair<FileKind, std::string>> names;
-  std::string folder;
-  {
-    CompiledSet found = load_compiled(fs, path, true);
-    note_name(found.station, FileKind::kStation, names);
-    note_name(found.track, FileKind::kTrack, names);
-    note_name(found.line, FileKind::kLine, names);
-    try {
-      folder = fs.kind(path) == platform::FileKind::kFolder ? path : platform::folder_of(path);
-    } catch (const platform::RuntimeFailure& f) {
-      throw cannot_read(f);
-    }
-  }
-  Side side;
-  for (const auto& [kind, name] : names) {
-    std::string bytes;
-    try {
-      bytes = fs.read_file(platform::join_path(folder, name), max_file_size(kind));
-    } catch (const platform::RuntimeFailure& f) {
-      throw cannot_read(f);
-    }
-    add_file(side.set, kind, name, bytes);
-    side.bytes[index_of(kind)] = std::move(bytes);
-  }
-  check_set(side.set);
-  return side;
-}
-
-// The side's path goes before a file's own complaint: both sides often hold
-// files of the same names.
-Side load_side(platform::FileSystem& fs, const std::string& path) {
-  try {
-    return load_side_unnamed(fs, path);
-  } catch (const SetMismatch& e) {
-    throw SetMismatch(path + ": " + e.what());
-  } catch (const BadFile& e) {
-    throw BadFile(path + ": " + e.what());
-  }
 }
 
 template <class Content>
@@ -490,12 +433,44 @@ CompiledSet without_line(const CompiledSet& set) { return CompiledSet{set.statio
 
 }  // namespace
 
+// Which files make up the scenario and that they belong together, each file
+// read once: what is shown and whether the sides are identical come from
+// those very bytes. The side's path goes before a file's own complaint: both
+// sides often hold files of the same names.
+DiffSide load_diff_side(platform::FileSystem& fs, const std::string& path) {
+  DiffSide side;
+  side.path = path;
+  try {
+    side.set = load_compiled(fs, path, true, &side.bytes);
+  } catch (const SetMismatch& e) {
+    throw SetMismatch(path + ": " + e.what());
+  } catch (const BadFile& e) {
+    throw BadFile(path + ": " + e.what());
+  } catch (const platform::RuntimeFailure& f) {
+    throw cannot_read(f);
+  }
+  return side;
+}
+
+bool same_files(const DiffSide& a, const DiffSide& b) {
+  for (FileKind kind : kKinds) {
+    const auto& ba = a.bytes[index_of(kind)];
+    const auto& bb = b.bytes[index_of(kind)];
+    if (ba.has_value() != bb.has_value() || (ba && *ba != *bb)) return false;
+  }
+  return true;
+}
+
 CompiledDiff diff_compiled(platform::FileSystem& fs, const std::string& a, const std::string& b) {
+  DiffSide sa = load_diff_side(fs, a);
+  DiffSide sb = load_diff_side(fs, b);
+  return diff_sides(std::move(sa), std::move(sb));
+}
+
+CompiledDiff diff_sides(DiffSide sa, DiffSide sb) {
   CompiledDiff d;
-  d.a_path = a;
-  d.b_path = b;
-  Side sa = load_side(fs, a);
-  Side sb = load_side(fs, b);
+  d.a_path = sa.path;
+  d.b_path = sb.path;
   for (FileKind kind : kKinds) {
     const auto& ba = sa.bytes[index_of(kind)];
     const auto& bb = sb.bytes[index_of(kind)];

@@ -3,14 +3,12 @@
 // the cells field by field as km ranges, and how far the plan moved.
 //
 // Each side is loaded as render loads it (load_compiled with the whole
-// scenario), then its files are read once more as bytes and decoded from
-// those very bytes, so that whether the two sides are identical (the same
-// kinds of file, byte for byte) and what is shown of them come from one
-// reading. What is compared of the station and track files is read from the
-// view that inspection prints (compiled/scenario_view.h), so that every value
-// is decoded where inspection decodes it; the plans are compared point by
-// point from the line files. The comparison reads files only; it writes
-// nothing.
+// scenario), every file read once and its bytes kept, so that whether the
+// two sides are identical (the same kinds of file, byte for byte) and what
+// is shown of them come from one reading. What is compared of the station and track files is read
+// from the view that inspection prints (compiled/scenario_view.h), so that every value is decoded
+// where inspection decodes it; the plans are compared point by point from the line files. The
+// comparison reads files only; it writes nothing.
 //
 // The result is one structure, printed as text or as JSON; both keep each
 // section to at most `limit` entries and say how many more there are.
@@ -26,6 +24,7 @@
 #include <vector>
 
 #include "compiled/compiled_reader.h"
+#include "compiled/compiled_set.h"
 #include "platform/file_system.h"
 
 namespace tools {
@@ -110,9 +109,26 @@ struct CompiledDiff {
   std::optional<PlanDifference> plan;  // when both have a line file and they differ
 };
 
-// Loads both sides from `fs` and compares them. Throws what load_compiled
-// throws, a BadFile (SetMismatch included) then naming the side's path
-// first, and ToolError when a file cannot be read again.
+// One side of a comparison: the set as loaded and the bytes its files were
+// decoded from, by FileKind.
+struct DiffSide {
+  std::string path;
+  CompiledSet set;
+  SetBytes bytes;
+};
+
+// Loads one side from `fs`. Throws what load_compiled throws, a BadFile
+// (SetMismatch included) then naming the side's path first.
+DiffSide load_diff_side(platform::FileSystem& fs, const std::string& path);
+
+// Whether the sides hold the same kinds of file, byte for byte.
+bool same_files(const DiffSide& a, const DiffSide& b);
+
+// Compares two sides as loaded.
+CompiledDiff diff_sides(DiffSide a, DiffSide b);
+
+// Loads both sides from `fs` and compares them; throws what load_diff_side
+// throws.
 CompiledDiff diff_compiled(platform::FileSystem& fs, const std::string& a, const std::string& b);
 
 // The result for a person: one line when the sides are identical, else a
