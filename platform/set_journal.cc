@@ -105,7 +105,9 @@ std::string SetRecovery::message(const std::string& folder) const {
   return {};
 }
 
-SetRecovery recover_interrupted_set(FileSystem& fs, const std::string& folder) {
+namespace {
+
+SetRecovery recover(FileSystem& fs, const std::string& folder) {
   SetRecovery recovery;
   const std::optional<std::string> text = read_journal(fs, folder);
   if (!text) return recovery;
@@ -149,6 +151,19 @@ SetRecovery recover_interrupted_set(FileSystem& fs, const std::string& folder) {
   return recovery;
 }
 
+}  // namespace
+
+SetRecovery recover_interrupted_set(FileSystem& fs, const std::string& folder) {
+  try {
+    return recover(fs, folder);
+  } catch (const RuntimeFailure& f) {
+    throw RuntimeFailure(f.number(),
+                         "cannot complete the replacement of compiled files that an "
+                         "earlier run left in " +
+                             folder + " (" + std::string(kSetJournalName) + "): " + f.detail());
+  }
+}
+
 std::optional<std::vector<std::string>> interrupted_set(FileSystem& fs, const std::string& folder) {
   std::optional<std::string> text;
   try {
@@ -169,12 +184,16 @@ std::optional<std::vector<std::string>> interrupted_set(FileSystem& fs, const st
 SetReplacementFailure::SetReplacementFailure(const RuntimeFailure& cause,
                                              std::vector<std::string> replaced,
                                              std::vector<std::string> not_replaced)
-    : RuntimeFailure(cause.number(),
-                     cause.detail() + "; " + list_names(replaced) +
-                         (replaced.size() == 1 ? " was" : " were") + " replaced, " +
-                         list_names(not_replaced) + (not_replaced.size() == 1 ? " was" : " were") +
+    : RuntimeFailure(
+          cause.number(),
+          cause.detail() + "; " + list_names(replaced) + (replaced.size() == 1 ? " was" : " were") +
+              " replaced, " +
+              (not_replaced.empty()
+                   ? std::string("but the replacement was not finished: the next run into this "
+                                 "folder finishes it")
+                   : list_names(not_replaced) + (not_replaced.size() == 1 ? " was" : " were") +
                          " not: the files are not one set until the next run into this folder "
-                         "completes the replacement"),
+                         "completes the replacement")),
       replaced_(std::move(replaced)),
       not_replaced_(std::move(not_replaced)) {}
 
@@ -206,8 +225,10 @@ void FileReplacement::commit_as_set() {
     }
     throw;
   }
-  // From here the journal owns the temporaries: whatever happens, they are
-  // left for the next run to rename, never deleted.
+  // From here the journal owns the temporaries: whatever happens (a failed
+  // rename, a kill, an interrupt), they are left for the next run to rename,
+  // never deleted. A temporary gone is taken as renamed, so nothing may
+  // delete one named by the journal.
   std::vector<Staged> pending = std::move(staged_);
   staged_.clear();
   for (size_t i = 0; i < pending.size(); ++i) {
@@ -232,9 +253,17 @@ void FileReplacement::commit_as_set() {
       throw SetReplacementFailure(f, std::move(replaced), std::move(not_replaced));
     }
   }
-  fs_.sync_folder(folder);
-  fs_.delete_file(journal);
-  fs_.sync_folder(folder);
+  try {
+    fs_.sync_folder(folder);
+    fs_.delete_file(journal);
+    fs_.sync_folder(folder);
+  } catch (const RuntimeFailure& f) {
+    // Every file is replaced, but not yet known to be durable, or the
+    // journal is still there: the next run finishes it.
+    std::vector<std::string> replaced;
+    for (const Staged& s : pending) replaced.push_back(name_of(s.path));
+    throw SetReplacementFailure(f, std::move(replaced), {});
+  }
 }
 
 }  // namespace platform

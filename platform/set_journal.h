@@ -74,9 +74,10 @@ SetRecovery recover_interrupted_set(FileSystem& fs, const std::string& folder);
 // there is no journal or one cut short (no file was replaced then).
 std::optional<std::vector<std::string>> interrupted_set(FileSystem& fs, const std::string& folder);
 
-// A rename of a set failed after others were done: the journal stays, so
-// that readers refuse the set and the next run completes it. The detail
-// says which files were replaced and which were not.
+// A rename of a set failed after others were done, or a step after the
+// last rename failed: the journal stays, so that readers refuse the set and
+// the next run completes it. The detail says which files were replaced and
+// which were not.
 class SetReplacementFailure : public RuntimeFailure {
  public:
   SetReplacementFailure(const RuntimeFailure& cause, std::vector<std::string> replaced,

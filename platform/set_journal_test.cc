@@ -134,26 +134,41 @@ TEST(SetReplacementTest, AKillOrPowerCutAtAnyStepLeavesOneWholeSetAfterRecovery)
 
 TEST(SetReplacementTest, AFailedRenameSaysExactlyWhichFilesWereReplaced) {
   struct Case {
-    int rename;
+    Operation op;
+    int nth;
     std::vector<std::string> replaced, not_replaced;
     std::string words;
   };
   const Case cases[] = {
-      {2,
+      {Operation::kRename,
+       2,
        {"L_linea.dat"},
        {"L_T.sim", "L_T.dat"},
        "L_linea.dat was replaced, L_T.sim and L_T.dat were not"},
-      {3,
+      {Operation::kRename,
+       3,
        {"L_linea.dat", "L_T.sim"},
        {"L_T.dat"},
        "L_linea.dat and L_T.sim were replaced, L_T.dat was not"},
+      // The folder's sync after the renames (files 1-3, journal, folder).
+      {Operation::kSync,
+       6,
+       kNames,
+       {},
+       "L_linea.dat, L_T.sim and L_T.dat were replaced, but the replacement was not finished"},
+      {Operation::kDelete,
+       1,
+       kNames,
+       {},
+       "L_linea.dat, L_T.sim and L_T.dat were replaced, but the replacement was not finished"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("rename #" + std::to_string(c.rename));
+    SCOPED_TRACE("operation " + std::to_string(static_cast<int>(c.op)) + " #" +
+                 std::to_string(c.nth));
     MemoryFileSystem memory;
     lay_out_old(memory);
     FaultInjectingFileSystem faulty(memory);
-    faulty.inject(Operation::kRename, c.rename, Fault::kFail, kPermissionDenied);
+    faulty.inject(c.op, c.nth, Fault::kFail, kPermissionDenied);
     try {
       replace_set(faulty);
       ADD_FAILURE() << "the failed rename was not reported";
@@ -163,8 +178,8 @@ TEST(SetReplacementTest, AFailedRenameSaysExactlyWhichFilesWereReplaced) {
       EXPECT_EQ(f.not_replaced(), c.not_replaced);
       EXPECT_NE(f.detail().find("(injected fault); " + c.words), std::string::npos) << f.detail();
     }
-    // The journal stays: the mixed set is flagged, and the next run completes it.
-    EXPECT_EQ(state_of(memory), "mixed");
+    // The journal stays: the set is flagged, and the next run completes it.
+    EXPECT_EQ(state_of(memory), c.not_replaced.empty() ? "new" : "mixed");
     ASSERT_TRUE(interrupted_set(memory, kFolder));
     const SetRecovery recovery = recover_interrupted_set(memory, kFolder);
     EXPECT_EQ(recovery.outcome, SetRecovery::Outcome::kCompleted);
@@ -245,7 +260,15 @@ TEST(SetJournalTest, AJournalThatIsNotAFileStopsTheRunAndStandsForEveryFile) {
   MemoryFileSystem memory;
   lay_out_old(memory);
   memory.add_folder(in_folder(std::string(kSetJournalName)));
-  EXPECT_THROW(recover_interrupted_set(memory, kFolder), RuntimeFailure);
+  try {
+    recover_interrupted_set(memory, kFolder);
+    ADD_FAILURE() << "renamed on the word of a folder";
+  } catch (const RuntimeFailure& f) {
+    EXPECT_EQ(f.detail(),
+              "cannot complete the replacement of compiled files that an earlier run left in /d "
+              "(.scenario-set.journal): /d/.scenario-set.journal (is a folder, not a regular "
+              "file)");
+  }
   const auto pending = interrupted_set(memory, kFolder);
   ASSERT_TRUE(pending);
   EXPECT_TRUE(pending->empty());

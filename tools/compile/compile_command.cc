@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
+#include "platform/set_journal.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 #include "tools/compile/description_overlay.h"
@@ -81,6 +82,10 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
   } catch (const finish::IdentityError& end) {
     report.outcome = Outcome::kIdentityError;
     report.identity_error = end.number();
+  } catch (const platform::SetReplacementFailure& f) {
+    report.outcome = Outcome::kRuntimeFailure;
+    report.partly_replaced = true;
+    report.stop = "failure writing the compiled files: " + f.detail();
   } catch (const platform::RuntimeFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
     if (f.number() == platform::kSubscriptOutOfRange) {
@@ -362,7 +367,7 @@ std::string CompileReport::message() const {
                                                  identity_diagnostic(*identity_error).message
                                            : "the compile stopped with a " + stop;
   return (error ? m + "; then " : std::string()) + ended +
-         (in_memory ? "" : "; no compiled file was replaced");
+         (in_memory || partly_replaced ? "" : "; no compiled file was replaced");
 }
 
 nlohmann::ordered_json CompileReport::to_json() const {
@@ -403,6 +408,7 @@ nlohmann::ordered_json CompileReport::to_json() const {
             json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
   if (in_memory) result["documents"] = documents_json(documents);
   if (!document_notes.empty()) result["document_notes"] = document_notes;
+  if (!recovery.empty()) result["recovery"] = to_utf8(recovery);
   return result;
 }
 
@@ -429,6 +435,7 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   model::Scenario s = fresh_scenario(o, out, overlay);
   // A folder made for this compile goes again when nothing was written.
   std::optional<CreatedFolder> created;
+  platform::SetRecovery recovery;
   try {
     platform::FileKind kind = files.kind(out);
     if (kind == platform::FileKind::kRegular)
@@ -440,6 +447,13 @@ CompileReport compile_descriptions(const CompileOptions& o) {
     // One compile at a time in a folder: another one would mix its files
     // with these.
     lock = files.lock_folder(out, o.folder_wait);
+    // A set that a stopped run was replacing is made whole first: its
+    // temporaries are not leftovers.
+    try {
+      recovery = platform::recover_interrupted_set(files, out);
+    } catch (const platform::RuntimeFailure& f) {
+      throw ToolError(f.detail() + ": nothing was written");
+    }
     platform::remove_stale_partials(files, out, compiled_names(o, s));
   } catch (const platform::RuntimeFailure& f) {
     throw ToolError("the output folder " + f.detail());
@@ -449,6 +463,7 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   serve_inputs(overlay, s, in);
 
   CompileReport report = run_pass(o, in, s);
+  report.recovery = recovery.message(out);
   if (report.stopped()) return report;
   if (created) created->keep();
   for (const std::string& name : compiled_names(o, s)) {
