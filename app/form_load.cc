@@ -6,6 +6,7 @@
 #include "app/compile_pass.h"
 #include "model/compiled_files.h"
 #include "platform/files.h"
+#include "platform/set_journal.h"
 #include "platform/window.h"
 #include "sources/builtin_texts.h"
 
@@ -14,6 +15,12 @@ namespace app {
 std::unique_ptr<platform::FolderLock> claim_folder(model::Scenario& s,
                                                    std::chrono::milliseconds wait) {
   std::unique_ptr<platform::FolderLock> lock = s.files->lock_folder(s.app_path, wait);
+  // A set that a stopped run was replacing is made whole first: its
+  // temporaries are not leftovers.
+  const platform::SetRecovery recovery = platform::recover_interrupted_set(*s.files, s.app_path);
+  if (recovery.outcome != platform::SetRecovery::Outcome::kNothing) {
+    platform::report_note(recovery.message(s.app_path));
+  }
   const std::vector<std::string> names = {
       model::route_description_name(s), model::train_description_name(s), sources::notes_name(s),
       sources::slow_order_form_name(s), sources::timetable_card_name(s),  model::line_file_name(s),

@@ -12,6 +12,7 @@
 #include "model/scenario.h"
 #include "platform/files.h"
 #include "platform/runtime_failure.h"
+#include "platform/set_journal.h"
 
 namespace tools {
 
@@ -237,6 +238,30 @@ CompiledSet load_unchecked(platform::FileSystem& fs, const std::string& path,
   return set;
 }
 
+// Refuses files that a run was stopped while replacing: until the next
+// compile into their folder completes that, they may be of two compiles,
+// however alike they look.
+void refuse_interrupted_set(platform::FileSystem& fs, const std::string& folder,
+                            const CompiledSet& set) {
+  const std::optional<std::vector<std::string>> pending = platform::interrupted_set(fs, folder);
+  if (!pending) return;
+  std::vector<std::string> loaded;
+  if (set.station) loaded.push_back(set.station->name);
+  if (set.track) loaded.push_back(set.track->name);
+  if (set.line) loaded.push_back(set.line->name);
+  bool named = pending->empty();  // a journal that cannot be read stands for all
+  for (const std::string& name : loaded) {
+    named = named || std::find(pending->begin(), pending->end(), name) != pending->end();
+  }
+  if (!named) return;
+  const std::string journal = platform::join_path(folder, platform::kSetJournalName);
+  throw SetMismatch(to_utf8(journal) + ": a run was stopped while replacing " +
+                    (pending->empty() ? std::string("the compiled files")
+                                      : to_utf8(platform::list_names(*pending))) +
+                    ", which may now be of two compiles: not read (the next compile into " +
+                    to_utf8(folder) + " completes the replacement)");
+}
+
 }  // namespace
 
 CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, bool whole_scenario,
@@ -244,6 +269,8 @@ CompiledSet load_compiled(platform::FileSystem& fs, const std::string& path, boo
   const platform::FileKind what = kind_of_path(fs, path);
   SetBytes read;
   CompiledSet set = load_unchecked(fs, path, what, whole_scenario, bytes ? &read : nullptr);
+  refuse_interrupted_set(fs, what == platform::FileKind::kFolder ? path : platform::folder_of(path),
+                         set);
   if (whole_scenario || what == platform::FileKind::kFolder) check_set(set);
   if (bytes != nullptr) *bytes = std::move(read);
   return set;

@@ -161,7 +161,7 @@ void write_compiled_files(const Scenario& s) {
   }
   replacement.stage(platform::join_path(s.app_path, station_file_name(s)), encode_station_file(s));
   replacement.stage(platform::join_path(s.app_path, track_file_name(s)), encode_track_file(s));
-  replacement.commit();
+  replacement.commit_as_set();
 }
 
 }  // namespace model

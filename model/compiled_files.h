@@ -23,8 +23,12 @@
 // renamed over it (platform/files.h), so an older, longer file leaves
 // nothing behind and no file is ever seen part-written. All three are
 // written before the first rename: a failure while writing (a full disk)
-// leaves the old set as it was. The line file is written in parts as it is
-// encoded, never held whole in memory. A failure throws RuntimeFailure.
+// leaves the old set as it was. The renames are made as one set, through a
+// journal beside the files (platform/set_journal.h): a kill, a power cut or
+// a failed rename between them leaves a set that readers refuse and that
+// the next run into the folder completes. The line file is written in
+// parts as it is encoded, never held whole in memory. A failure throws
+// RuntimeFailure (SetReplacementFailure when some files were replaced).
 #ifndef SCENARIO_MODEL_COMPILED_FILES_H_
 #define SCENARIO_MODEL_COMPILED_FILES_H_
 

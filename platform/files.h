@@ -89,6 +89,12 @@ class FileReplacement {
   void stage_transient(const std::string& path, std::string_view bytes);
   // Renames, then syncs each folder that received a durable file once.
   void commit();
+  // Renames the staged files as one set, through a journal beside them, so
+  // that a kill, a failed rename or a power cut leaves a set that the next
+  // run completes (platform/set_journal.h). For files of one folder, all
+  // durable; anything else is committed as commit() does. A rename that
+  // fails after others throws SetReplacementFailure.
+  void commit_as_set();
 
  private:
   struct Staged {

@@ -38,6 +38,10 @@ void message_box(std::string_view text);
 // The console stand-in writes it on standard error.
 void report_failure(int number, std::string_view description);
 
+// A note on what the run did beyond its usual work ("note: " and the text),
+// on standard error; the run goes on, so no window waits for an answer.
+void report_note(std::string_view text);
+
 }  // namespace platform
 
 #endif  // SCENARIO_PLATFORM_WINDOW_H_

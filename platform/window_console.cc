@@ -42,4 +42,9 @@ void report_failure(int number, std::string_view description) {
   std::fflush(stderr);
 }
 
+void report_note(std::string_view text) {
+  std::fprintf(stderr, "note: %.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stderr);
+}
+
 }  // namespace platform

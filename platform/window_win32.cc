@@ -142,4 +142,9 @@ void report_failure(int number, std::string_view description) {
   ::MessageBoxW(nullptr, widen(text).c_str(), application_title().c_str(), MB_OK | MB_ICONERROR);
 }
 
+void report_note(std::string_view text) {
+  std::fprintf(stderr, "note: %.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stderr);
+}
+
 }  // namespace platform

@@ -302,6 +302,7 @@ int run_compile(const Values& v, const Context& c) {
     c.out << dump(report.to_json()) << "\n";
     return report.exit_status();
   }
+  if (!report.recovery.empty()) c.err << "note: " << to_utf8(report.recovery) << "\n";
   for (const Diagnostic& d : report.diagnostics()) c.err << d.text();
   c.err << report.unshown_warnings();
   if (report.stopped()) {

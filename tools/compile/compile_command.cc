@@ -21,6 +21,7 @@
 #include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
+#include "platform/set_journal.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 #include "tools/compile/description_overlay.h"
@@ -112,6 +113,10 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
   } catch (const platform::FileReadFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
     report.stop = "failure reading a description: " + f.detail();
+  } catch (const platform::SetReplacementFailure& f) {
+    report.outcome = Outcome::kRuntimeFailure;
+    report.partly_replaced = true;
+    report.stop = "failure writing the compiled files: " + f.detail();
   } catch (const platform::RuntimeFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
     if (f.number() == platform::kSubscriptOutOfRange) {
@@ -728,7 +733,9 @@ std::string CompileReport::message() const {
       fate += ", " + names(not_replaced) + (not_replaced.size() == 1 ? " was" : " were") + " not";
     }
   }
-  return (error ? m + "; then " : std::string()) + ended + (in_memory ? "" : fate);
+  // A set replacement that failed part way says itself which files it replaced.
+  return (error ? m + "; then " : std::string()) + ended +
+         (in_memory || partly_replaced ? "" : fate);
 }
 
 nlohmann::ordered_json CompileReport::to_json() const {
@@ -783,6 +790,7 @@ nlohmann::ordered_json CompileReport::to_json() const {
             json{{"stations", slots.stations}, {"signs", slots.signs}, {"free", slots.free()}}}};
   if (in_memory) result["documents"] = documents_json(documents);
   if (!document_notes.empty()) result["document_notes"] = document_notes;
+  if (!recovery.empty()) result["recovery"] = to_utf8(recovery);
   return result;
 }
 
@@ -810,6 +818,7 @@ CompileReport compile_descriptions(const CompileOptions& o) {
   model::Scenario s = fresh_scenario(o, out, overlay);
   // A folder made for this compile goes again when nothing was written.
   std::optional<CreatedFolder> created;
+  platform::SetRecovery recovery;
   try {
     const platform::FileKind kind = folder_kind(files, out);
     if (kind != platform::FileKind::kMissing && kind != platform::FileKind::kFolder) {
@@ -819,6 +828,13 @@ CompileReport compile_descriptions(const CompileOptions& o) {
     // One compile at a time in a folder: another one would mix its files
     // with these.
     lock = files.lock_folder(out, o.folder_wait);
+    // A set that a stopped run was replacing is made whole first: its
+    // temporaries are not leftovers.
+    try {
+      recovery = platform::recover_interrupted_set(files, out);
+    } catch (const platform::RuntimeFailure& f) {
+      throw ToolError(f.detail() + ": nothing was written");
+    }
     platform::remove_stale_partials(files, out, compiled_names(o, s));
   } catch (const platform::RuntimeFailure& f) {
     throw ToolError("the output folder " + f.detail());
@@ -829,6 +845,7 @@ CompileReport compile_descriptions(const CompileOptions& o) {
 
   CompileReport report = run_pass(o, in, s);
   find_every_error(o, in, s, report);
+  report.recovery = recovery.message(out);
   if (report.stopped()) return report;
   if (created) created->keep();
   for (const std::string& name : compiled_names(o, s)) {

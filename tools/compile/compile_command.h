@@ -146,6 +146,12 @@ struct CompileReport {
   // Why a driver's document was not written (one edited by hand is kept).
   std::vector<std::string> document_notes;
   bool in_memory = false;  // check: the pass wrote nothing anywhere
+  // A run stopped while replacing a set in the output folder, and this
+  // compile completed or undid that first: what it did, in words.
+  std::string recovery;
+  // A rename failed after some compiled files were replaced: the message
+  // names them (stop), instead of saying that none was.
+  bool partly_replaced = false;
   // The timetable card and the slow-order form generated from the train
   // description, in that order (compile: also where an edited document was
   // kept); empty after a compile error, without a train description, with
@@ -173,9 +179,11 @@ struct CompileReport {
   std::string message() const;
   // {"error_code", "error_position", "outcome", "identity_error", "file",
   //  "line", "message", "files", "error", "errors", "warnings",
-  //  "warning_count", "further_readings", "slots"}, then "documents" for a check (null when none
-  //  were generated: {"timetable_card": {"file", "lines"}, "slow_order_form": ...}, each line as
-  //  UTF-8 without its line end) and "document_notes" when there are any.
+  //  "warning_count", "further_readings", "slots"}, then "documents" for a
+  //  check (null when none were generated: {"timetable_card": {"file",
+  //  "lines"}, "slow_order_form": ...}, each line as UTF-8 without its line
+  //  end), "document_notes" when there are any and "recovery" when there
+  //  was one.
   nlohmann::ordered_json to_json() const;
 };
 

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "compiled/compiled_set.h"
+#include "compiled/set_check.h"
 #include "compiled/test_scenario.h"
 #include "platform/fault_injecting_file_system.h"
 #include "platform/files.h"
 #include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
+#include "platform/set_journal.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 #include "tools/compile/compile_command.h"
@@ -115,6 +117,24 @@ void expect_whole_files(platform::MemoryFileSystem& memory, bool all_old, bool p
   }
 }
 
+// The set in the output folder is the old one or the new one, whole, or
+// else the readers refuse it as one that a run was stopped replacing.
+void expect_one_set_or_refused(platform::MemoryFileSystem& memory) {
+  bool all_old = true, all_new = true;
+  for (const std::string& name : kCompiled) {
+    const std::string bytes = memory.contents(path_in(kOut, name));
+    all_old = all_old && bytes == sets().old_set.at(name);
+    all_new = all_new && bytes == sets().new_set.at(name);
+  }
+  try {
+    load_compiled(memory, kOut, true);
+    EXPECT_TRUE(all_old || all_new) << "a mixed set was read as one";
+  } catch (const SetMismatch& e) {
+    EXPECT_NE(std::string(e.what()).find("a run was stopped while replacing"), std::string::npos)
+        << e.what();
+  }
+}
+
 TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
   // How many of each step a whole compile takes.
   platform::MemoryFileSystem counted;
@@ -132,10 +152,12 @@ TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
         lay_out(memory);
         platform::FaultInjectingFileSystem faulty(memory);
         faulty.inject(op, nth, fault, platform::kDiskFull);
-        // Renames happen after every file is written: before the first one
-        // the old set is whole.
+        // Renames happen after every file and the journal are written:
+        // before the first one (and when the first one fails) the old set is
+        // whole. The last two syncs follow the renames.
         const bool before_renames =
-            op != Operation::kRename && !(op == Operation::kSync && nth == counter.count(op));
+            (op != Operation::kRename || (nth == 1 && fault == Fault::kFail)) &&
+            !(op == Operation::kSync && nth > counter.count(op) - 2);
         try {
           CompileReport report = compile_descriptions(options_on(faulty));
           ASSERT_EQ(fault, Fault::kFail) << "a dead run went on";
@@ -153,7 +175,8 @@ TEST(CompileSafetyTest, EveryFailingOrDyingFileStepLeavesWholeFiles) {
         } catch (const platform::SimulatedKill&) {
           EXPECT_EQ(fault, Fault::kStop);
         }
-        expect_whole_files(memory, before_renames, fault == Fault::kStop);
+        expect_whole_files(memory, before_renames, fault == Fault::kStop || !before_renames);
+        expect_one_set_or_refused(memory);
 
         // The next compile clears what a dead one left and writes the new set.
         ASSERT_EQ(compile_descriptions(options_on(memory)).exit_status(), 0);
@@ -263,27 +286,30 @@ TEST(CompileSafetyTest, DriverDocumentsAreWrittenAndHandEditsKept) {
 }
 
 TEST(CompileSafetyTest, APowerCutKeepsAFinishedSetAndLeavesAnyOtherOldOrNew) {
-  // A finished compile syncs each compiled file, then the folder once after
-  // the renames; a power cut right after it keeps the new set.
+  // A power cut right after a finished compile keeps the new set.
   platform::MemoryFileSystem finished;
   lay_out(finished);
   platform::FaultInjectingFileSystem counter(finished);
   ASSERT_EQ(compile_descriptions(options_on(counter)).exit_status(), 0);
-  EXPECT_EQ(counter.count(Operation::kSync) - counter.folder_syncs(), 3);
-  EXPECT_EQ(counter.folder_syncs(), 1);
+  // A finished compile syncs each compiled file and the journal, then the
+  // folder after the journal, after the renames and after the journal's
+  // deletion.
+  EXPECT_EQ(counter.count(Operation::kSync) - counter.folder_syncs(), 4);
+  EXPECT_EQ(counter.folder_syncs(), 3);
   counter.lose_power();
   for (const std::string& name : kCompiled) {
     EXPECT_EQ(finished.contents(path_in(kOut, name)), sets().new_set.at(name)) << name;
   }
 
   // A power cut at any step of a compile: what was not synced is lost, and
-  // each compiled file is still the old one or the new one, whole.
+  // each compiled file is still the old one or the new one, whole; the set
+  // is one of them, or refused until the next run completes it.
   platform::MemoryFileSystem counted;
   lay_out(counted);
   platform::FaultInjectingFileSystem steps(counted);
   ASSERT_EQ(compile_descriptions(options_on(steps)).exit_status(), 0);
   for (Operation op : {Operation::kOpen, Operation::kWrite, Operation::kSync, Operation::kClose,
-                       Operation::kRename}) {
+                       Operation::kRename, Operation::kDelete}) {
     for (int nth = 1; nth <= steps.count(op); ++nth) {
       SCOPED_TRACE("power cut at operation " + std::to_string(static_cast<int>(op)) + " #" +
                    std::to_string(nth));
@@ -300,8 +326,69 @@ TEST(CompileSafetyTest, APowerCutKeepsAFinishedSetAndLeavesAnyOtherOldOrNew) {
       }
       faulty.lose_power();
       expect_whole_files(memory, false, true);
+      expect_one_set_or_refused(memory);
+      // The next run's recovery and clean-up leave one set and nothing else.
+      platform::recover_interrupted_set(memory, kOut);
+      platform::remove_stale_partials(memory, kOut, kCompiled);
+      expect_whole_files(memory, false, false);
+      EXPECT_NO_THROW(load_compiled(memory, kOut, true));
     }
   }
+}
+
+TEST(CompileSafetyTest, ARenameRefusedMidSetIsNamedRefusedByReadersAndCompletedByTheNextRun) {
+  // The line file is replaced, the station file's rename is refused (a
+  // station file mounted read-only, say): the old station and track files
+  // beside the new line file, all of the same sizes and names.
+  platform::MemoryFileSystem memory;
+  lay_out(memory);
+  platform::FaultInjectingFileSystem faulty(memory);
+  faulty.inject(Operation::kRename, 2, Fault::kFail, platform::kPermissionDenied);
+  CompileReport report = compile_descriptions(options_on(faulty));
+  EXPECT_EQ(report.exit_status(), 2);
+  EXPECT_NE(report.message().find("failure writing the compiled files: /work/out/"
+                                  "BRENTALVO_TRN4417.sim (injected fault); BRENTALVO_linea.dat "
+                                  "was replaced, BRENTALVO_TRN4417.sim and BRENTALVO_TRN4417.dat "
+                                  "were not"),
+            std::string::npos)
+      << report.message();
+  EXPECT_EQ(report.message().find("no compiled file was replaced"), std::string::npos)
+      << report.message();
+  EXPECT_EQ(memory.contents(path_in(kOut, kCompiled[0])), sets().new_set.at(kCompiled[0]));
+
+  // Every reader's way in refuses it: the folder, a file with its set, a
+  // file alone.
+  for (auto [path, whole] :
+       {std::pair{std::string(kOut), true}, std::pair{path_in(kOut, "BRENTALVO_TRN4417.sim"), true},
+        std::pair{path_in(kOut, "BRENTALVO_TRN4417.dat"), false},
+        std::pair{path_in(kOut, "BRENTALVO_linea.dat"), false}}) {
+    SCOPED_TRACE(path);
+    try {
+      load_compiled(memory, path, whole);
+      ADD_FAILURE() << "a mixed set was read";
+    } catch (const SetMismatch& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "/work/out/.scenario-set.journal: a run was stopped while replacing "
+                "BRENTALVO_linea.dat, BRENTALVO_TRN4417.sim and BRENTALVO_TRN4417.dat, which may "
+                "now be of two compiles: not read (the next compile into /work/out completes the "
+                "replacement)");
+    }
+  }
+
+  // The next compile (of the older route) completes the set first, says
+  // so, then replaces it whole.
+  CompileOptions o = options_on(memory);
+  memory.add_file("/work/older.txt", older_route());
+  o.route = "/work/older.txt";
+  report = compile_descriptions(o);
+  EXPECT_EQ(report.exit_status(), 0) << report.message();
+  EXPECT_EQ(report.recovery,
+            "an earlier run was stopped while replacing BRENTALVO_linea.dat, BRENTALVO_TRN4417.sim "
+            "and BRENTALVO_TRN4417.dat in /work/out: its replacement was completed, so they are "
+            "one set again");
+  EXPECT_EQ(report.to_json()["recovery"], report.recovery);
+  expect_whole_files(memory, true, false);
+  EXPECT_NO_THROW(load_compiled(memory, kOut, true));
 }
 
 TEST(CompileSafetyTest, AFolderHeldByAnotherRunIsWaitedForThenRefused) {
