@@ -104,6 +104,9 @@ class FileReplacement {
     int noted = -1;  // its slot in the interrupt's table, -1 when not noted
   };
   void stage(const std::string& path, const PartWriter& write_parts, bool durable);
+  // Takes the staged temporaries off the interrupt's table: from then on a
+  // journal names them, and only the next run may rename or delete them.
+  void hand_over_temporaries();
   FileSystem& fs_;
   std::vector<Staged> staged_;
 };

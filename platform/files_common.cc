@@ -208,6 +208,14 @@ void FileReplacement::commit() {
   for (const std::string& folder : folders) fs_.sync_folder(folder);
 }
 
+void FileReplacement::hand_over_temporaries() {
+  HeldStep held(fs_.interrupt_cleanup());
+  for (Staged& s : staged_) {
+    forget_temporary(s.noted);
+    s.noted = -1;
+  }
+}
+
 void replace_file(FileSystem& fs, const std::string& path, std::string_view bytes) {
   FileReplacement replacement(fs);
   replacement.stage(path, bytes);

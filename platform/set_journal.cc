@@ -228,7 +228,8 @@ void FileReplacement::commit_as_set() {
   // From here the journal owns the temporaries: whatever happens (a failed
   // rename, a kill, an interrupt), they are left for the next run to rename,
   // never deleted. A temporary gone is taken as renamed, so nothing may
-  // delete one named by the journal.
+  // delete one named by the journal, not even an interrupt's clean-up.
+  hand_over_temporaries();
   std::vector<Staged> pending = std::move(staged_);
   staged_.clear();
   for (size_t i = 0; i < pending.size(); ++i) {
