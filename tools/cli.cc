@@ -497,6 +497,10 @@ void declare_lsp(CLI::App&, Values&) {}
 
 int run_lsp_command(const Values&, const Context& c) {
   platform::use_binary_standard_streams();
+  // Unsynchronised with C's stdio, standard input can tell whether the
+  // client has sent more (in_avail), which lets the server merge a backlog
+  // of changes into one check.
+  std::ios::sync_with_stdio(false);
   return run_lsp(std::cin, c.out);
 }
 

@@ -234,7 +234,12 @@ std::optional<int> Document::byte_column(int line, int character) const {
   return chars_before(lines[static_cast<size_t>(line)], character);
 }
 
-bool DescriptionDocuments::set(const std::string& uri, const std::string& utf8) {
+std::string over_limit_text(const Document& d) {
+  return "the description is " + std::to_string(d.over_limit) + " bytes, over the limit of " +
+         std::to_string(platform::kMaxDescriptionBytes) + " bytes: its text is not kept or checked";
+}
+
+bool DescriptionDocuments::set(const std::string& uri, std::string utf8) {
   std::optional<DescriptionName> name = description_name(file_name_of(uri));
   if (!name) return false;
   Document& d = docs_[uri];
@@ -242,8 +247,14 @@ bool DescriptionDocuments::set(const std::string& uri, const std::string& utf8) 
   d.path = path_of_uri(uri);
   d.folder = folder_of_uri(uri);
   d.name = *name;
-  d.utf8 = utf8;
   d.cp1252 = cp1252_from_utf8(utf8);
+  d.utf8 = std::move(utf8);
+  d.over_limit = 0;
+  if (d.cp1252.size() > platform::kMaxDescriptionBytes) {
+    d.over_limit = d.cp1252.size();
+    d.utf8 = std::string();
+    d.cp1252 = std::string();
+  }
   d.open = true;
   return true;
 }
@@ -336,6 +347,18 @@ std::vector<Published> DescriptionDocuments::check(const std::string& uri) {
   const Document* route = self->name.kind == DescriptionKind::kRoute ? self : nullptr;
   const Document* train = self->name.kind == DescriptionKind::kTrain ? self : nullptr;
   if (other) (route ? train : route) = &*other;
+
+  // A text over the limit was not kept: it is told so, and its partner,
+  // which cannot be checked with it, shows nothing.
+  if ((route && route->over_limit) || (train && train->over_limit)) {
+    const Document* at = route && route->over_limit ? route : train;
+    std::vector<Published> out;
+    if (route) out.push_back({route->uri, json::array()});
+    if (train) out.push_back({train->uri, json::array()});
+    (at == route ? out.front() : out.back())
+        .diagnostics.push_back(whole_file_error(*at, over_limit_text(*at)));
+    return out;
+  }
 
   CompileOptions o;
   platform::MemoryFileSystem memory;

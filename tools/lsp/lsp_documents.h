@@ -17,6 +17,7 @@
 #ifndef SCENARIO_TOOLS_LSP_LSP_DOCUMENTS_H_
 #define SCENARIO_TOOLS_LSP_LSP_DOCUMENTS_H_
 
+#include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -60,6 +61,9 @@ struct Document {
   std::string utf8;    // as the client has it (or the disk's bytes shown as UTF-8)
   std::string cp1252;  // what is checked
   bool open = false;
+  // A text over the description limit is not kept (utf8 and cp1252 are
+  // empty): its size in bytes of the code page, else 0.
+  uint64_t over_limit = 0;
 
   // The LSP range of `width` bytes at line and column from 1 (in bytes);
   // a line of 0 is the start of the text.
@@ -68,6 +72,9 @@ struct Document {
   // or the character lies past the text.
   std::optional<int> byte_column(int line, int character) const;
 };
+
+// What a document over the description limit is told, in words.
+std::string over_limit_text(const Document& d);
 
 // The diagnostics to publish for one document.
 struct Published {
@@ -80,8 +87,10 @@ class DescriptionDocuments {
   explicit DescriptionDocuments(platform::FileSystem& disk) : disk_(disk) {}
 
   // Opens or replaces a document's text (UTF-8); false for a file that is
-  // no description (it is not kept).
-  bool set(const std::string& uri, const std::string& utf8);
+  // no description (it is not kept). A text over the description limit is
+  // not kept either: the document stays open, empty, marked over_limit,
+  // and its check says so.
+  bool set(const std::string& uri, std::string utf8);
   void close(const std::string& uri);
   const Document* find(const std::string& uri) const;
 

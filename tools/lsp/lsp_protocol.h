@@ -15,11 +15,17 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/files.h"
+
 namespace tools::lsp {
 
-// A description may be 16 MiB of Windows-1252 bytes; as JSON text, each
-// byte may take up to 6 (a "\u0080" escape): room for that, and no more.
-inline constexpr size_t kMaxMessageBytes = size_t{100} << 20;
+// A description may be 16 MiB of Windows-1252 bytes; as UTF-8 in a JSON
+// string, each byte takes at most 3 (U+2030 and its kind): room for that
+// and the message around it, and no more. A client that escapes every
+// letter as "\u00E8" may send a description this refuses before its own
+// limit is reached; it is told the message was too large.
+inline constexpr size_t kMaxMessageBytes =
+    3 * static_cast<size_t>(platform::kMaxDescriptionBytes) + (size_t{1} << 20);
 // A header line is kept up to this many bytes: enough for its name, so that
 // a longer one that is not Content-Length is passed over like any other.
 inline constexpr size_t kMaxHeaderLine = 4096;

@@ -1,5 +1,6 @@
 #include "tools/lsp/lsp_server.h"
 
+#include <algorithm>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -12,6 +13,7 @@
 #include "model/track_geometry.h"
 #include "platform/rounding.h"
 #include "platform/runtime_failure.h"
+#include "tools/lsp/lsp_backlog.h"
 #include "tools/lsp/lsp_documents.h"
 #include "tools/lsp/lsp_outline.h"
 #include "tools/lsp/lsp_protocol.h"
@@ -42,6 +44,15 @@ std::string string_param(const json& object, const char* name) {
   const json& v = member(object, name);
   if (!v.is_string()) throw BadParams{std::string("\"") + name + "\" must be a string"};
   return v.get<std::string>();
+}
+
+// The same, moved out of the message: a description's text is not copied.
+std::string take_string_param(json& object, const char* name) {
+  auto it = object.is_object() ? object.find(name) : object.end();
+  if (it == object.end() || !it->is_string()) {
+    throw BadParams{std::string("\"") + name + "\" must be a string"};
+  }
+  return std::move(it->get_ref<std::string&>());
 }
 
 int position_param(const json& position, const char* name) {
@@ -161,8 +172,8 @@ class Server {
  public:
   Server(std::ostream& out, platform::FileSystem& disk) : out_(out), docs_(disk) {}
 
-  // False once "exit" was received.
-  bool handle_frame(const lsp::Frame& frame) {
+  // False once "exit" was received. The frame's bytes are let go once read.
+  bool handle_frame(lsp::Frame frame) {
     if (frame.status == lsp::FrameStatus::kBadFraming ||
         frame.status == lsp::FrameStatus::kTooLarge) {
       send(lsp::error_response(nullptr, lsp::kInvalidRequest, frame.problem));
@@ -175,13 +186,26 @@ class Server {
       send(lsp::error_response(nullptr, lsp::kParseError, std::string("not JSON: ") + e.what()));
       return true;
     }
+    frame.body = std::string();
     return handle(message);
   }
 
   int status() const { return shutdown_ ? 0 : 1; }
 
+  // Checks every document changed since its last check, each pair once.
+  void check_pending() {
+    while (!pending_.empty()) {
+      const std::string uri = pending_.front();
+      pending_.erase(pending_.begin());
+      if (docs_.find(uri) == nullptr) continue;
+      const std::vector<lsp::Published> checked = docs_.check(uri);
+      for (const lsp::Published& p : checked) std::erase(pending_, p.uri);
+      publish(checked);
+    }
+  }
+
  private:
-  bool handle(const json& message) {
+  bool handle(json& message) {
     if (!message.is_object()) {
       send(lsp::error_response(nullptr, lsp::kInvalidRequest, "a message must be a JSON object"));
       return true;
@@ -204,8 +228,12 @@ class Server {
       return true;
     }
     const std::string name = method.get<std::string>();
+    if (!has_id) {
+      auto params = message.find("params");
+      json none;
+      return notify(name, params == message.end() ? none : *params);
+    }
     const json& params = member(message, "params");
-    if (!has_id) return notify(name, params);
     try {
       request(id, name, params);
     } catch (const BadParams& bad) {
@@ -219,19 +247,23 @@ class Server {
   static bool valid_id(const json& id) { return id.is_string() || id.is_number_integer(); }
 
   // Notifications get no reply, whatever they hold.
-  bool notify(const std::string& name, const json& params) {
+  bool notify(const std::string& name, json& params) {
     if (name == "exit") return false;
     if (!initialized_ || shutdown_) return true;
     try {
       if (name == "textDocument/didOpen") {
-        const json& doc = member(params, "textDocument");
-        opened(string_param(doc, "uri"), string_param(doc, "text"));
+        if (!params.is_object() || !params.contains("textDocument")) return true;
+        json& doc = params["textDocument"];
+        const std::string uri = string_param(doc, "uri");
+        opened(uri, take_string_param(doc, "text"));
       } else if (name == "textDocument/didChange") {
         const std::string uri = string_param(member(params, "textDocument"), "uri");
-        const json& changes = member(params, "contentChanges");
+        json* changes = params.is_object() && params.contains("contentChanges")
+                            ? &params["contentChanges"]
+                            : nullptr;
         // Full sync: the last change holds the whole text.
-        if (changes.is_array() && !changes.empty()) {
-          opened(uri, string_param(changes.back(), "text"));
+        if (changes != nullptr && changes->is_array() && !changes->empty()) {
+          opened(uri, take_string_param(changes->back(), "text"));
         }
       } else if (name == "textDocument/didClose") {
         closed(string_param(member(params, "textDocument"), "uri"));
@@ -243,18 +275,26 @@ class Server {
     return true;
   }
 
-  void opened(const std::string& uri, const std::string& text) {
-    if (!docs_.set(uri, text)) return;
-    publish(docs_.check(uri));
+  // The check waits until no message is waiting (see check_pending).
+  void opened(const std::string& uri, std::string text) {
+    if (!docs_.set(uri, std::move(text))) return;
+    mark_pending(uri);
+  }
+
+  void mark_pending(const std::string& uri) {
+    if (std::find(pending_.begin(), pending_.end(), uri) == pending_.end()) {
+      pending_.push_back(uri);
+    }
   }
 
   void closed(const std::string& uri) {
     if (docs_.find(uri) == nullptr) return;
     std::optional<std::string> partner = docs_.open_partner(uri);
     docs_.close(uri);
+    std::erase(pending_, uri);
     send(lsp::notification("textDocument/publishDiagnostics",
                            json{{"uri", uri}, {"diagnostics", json::array()}}));
-    if (partner) publish(docs_.check(*partner));
+    if (partner) mark_pending(*partner);
   }
 
   void publish(const std::vector<lsp::Published>& all) {
@@ -290,6 +330,8 @@ class Server {
       return;
     }
     if (name == "shutdown") {
+      // The last texts' diagnostics before the client stops listening.
+      check_pending();
       shutdown_ = true;
       send(lsp::response(id, nullptr));
     } else if (name == "textDocument/hover") {
@@ -307,6 +349,7 @@ class Server {
     const std::string uri = string_param(member(params, "textDocument"), "uri");
     const Document* d = docs_.find(uri);
     if (d == nullptr) throw BadParams{"not an open description: " + uri};
+    if (d->over_limit) throw BadParams{lsp::over_limit_text(*d)};
     return *d;
   }
 
@@ -434,6 +477,7 @@ class Server {
   bool initialized_ = false;
   bool shutdown_ = false;
   bool snippets_ = false;
+  std::vector<std::string> pending_;  // changed, not checked yet, in order
 };
 
 }  // namespace
@@ -441,9 +485,17 @@ class Server {
 int run_lsp(std::istream& in, std::ostream& out, platform::FileSystem& disk) {
   Server server(out, disk);
   for (;;) {
-    const lsp::Frame frame = lsp::read_frame(in);
-    if (frame.status == lsp::FrameStatus::kEnd) return server.status();
-    if (!server.handle_frame(frame)) return server.status();
+    std::vector<lsp::Frame> backlog = lsp::read_backlog(in);
+    const std::vector<bool> replaced = lsp::replaced_later(backlog);
+    for (size_t i = 0; i < backlog.size(); ++i) {
+      if (replaced[i]) continue;
+      if (backlog[i].status == lsp::FrameStatus::kEnd) {
+        server.check_pending();
+        return server.status();
+      }
+      if (!server.handle_frame(std::move(backlog[i]))) return server.status();
+    }
+    if (!lsp::more_waiting(in)) server.check_pending();
   }
 }
 

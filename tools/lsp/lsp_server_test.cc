@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "platform/files.h"
 #include "platform/memory_file_system.h"
 #include "tools/compile/compile_command.h"
+#include "tools/lsp/lsp_backlog.h"
 #include "tools/lsp/lsp_documents.h"
 #include "tools/lsp/lsp_protocol.h"
 
@@ -92,8 +95,31 @@ struct Session {
   }
 };
 
-Session run_raw(const std::string& input, platform::FileSystem& disk) {
-  std::istringstream in(input);
+// The client's bytes arriving in pieces, with a pause after each: the
+// server finds nothing more waiting at the end of a piece, as it does when
+// an editor's messages come one at a time.
+class PiecewiseInput : public std::streambuf {
+ public:
+  explicit PiecewiseInput(std::vector<std::string> pieces) : pieces_(std::move(pieces)) {}
+
+ protected:
+  int_type underflow() override {
+    while (next_ < pieces_.size() && pieces_[next_].empty()) ++next_;
+    if (next_ == pieces_.size()) return traits_type::eof();
+    std::string& piece = pieces_[next_++];
+    setg(piece.data(), piece.data(), piece.data() + piece.size());
+    return traits_type::to_int_type(piece.front());
+  }
+  std::streamsize showmanyc() override { return next_ == pieces_.size() ? -1 : 0; }
+
+ private:
+  std::vector<std::string> pieces_;
+  size_t next_ = 0;
+};
+
+Session run_pieces(std::vector<std::string> pieces, platform::FileSystem& disk) {
+  PiecewiseInput input(std::move(pieces));
+  std::istream in(&input);
   std::ostringstream out;
   Session s;
   s.status = run_lsp(in, out, disk);
@@ -106,22 +132,28 @@ Session run_raw(const std::string& input, platform::FileSystem& disk) {
   return s;
 }
 
-// Initialize, the messages, shutdown and exit.
+// All the client's bytes sent at once.
+Session run_raw(const std::string& input, platform::FileSystem& disk) {
+  return run_pieces({input}, disk);
+}
+
+// Initialize, the messages, shutdown and exit, each arriving after a pause.
 Session run(const std::vector<json>& messages, platform::FileSystem& disk, bool end = true) {
-  std::string input = framed(
+  std::vector<std::string> input;
+  input.push_back(framed(
       request(1000, "initialize",
               json{{"capabilities",
                     json{{"textDocument",
                           json{{"completion",
                                 json{{"completionItem", json{{"snippetSupport", true}}}}}}}}}})
-          .dump());
-  input += framed(note("initialized").dump());
-  for (const json& m : messages) input += framed(m.dump());
+          .dump()));
+  input.push_back(framed(note("initialized").dump()));
+  for (const json& m : messages) input.push_back(framed(m.dump()));
   if (end) {
-    input += framed(request(1001, "shutdown").dump());
-    input += framed(note("exit").dump());
+    input.push_back(framed(request(1001, "shutdown").dump()));
+    input.push_back(framed(note("exit").dump()));
   }
-  return run_raw(input, disk);
+  return run_pieces(std::move(input), disk);
 }
 
 class LspServerTest : public ::testing::Test {
@@ -683,12 +715,139 @@ TEST_F(LspServerTest, ProtocolFaultsGetErrorRepliesAndNotificationsNone) {
 }
 
 TEST_F(LspServerTest, EveryChangeIsCheckedAgain) {
-  // The built-in pair, published after every change (the time it takes is
-  // measured in bench/lsp_bench.cc).
+  // The built-in pair, published after every change that arrives on its
+  // own (the time it takes is measured in bench/lsp_bench.cc).
   std::vector<json> messages = {open(kRouteUri, route_), open(kTrainUri, train_)};
   for (int i = 0; i < 20; ++i) messages.push_back(change(kRouteUri, route_));
   const Session s = run(messages, disk_);
   EXPECT_EQ(s.publications(kRouteUri).size(), 22u);
+}
+
+// Changes sent faster than they are checked: the text of each request is
+// the one before it, and the pair is checked once, at its last text.
+TEST_F(LspServerTest, ABurstOfChangesIsCheckedOnceAtItsLastText) {
+  const std::string misspelt = replaced(route_, "pendenza", "pendenxa");
+  const json symbols =
+      request(7, "textDocument/documentSymbol", json{{"textDocument", json{{"uri", kRouteUri}}}});
+  // What the symbols of the misspelt text are, asked on their own.
+  const json expected_symbols = run({open(kRouteUri, misspelt), symbols}, disk_).reply(7);
+  ASSERT_TRUE(expected_symbols.contains("result"));
+
+  std::string burst = framed(request(1000, "initialize").dump()) +
+                      framed(open(kRouteUri, route_).dump()) +
+                      framed(open(kTrainUri, train_).dump());
+  for (int i = 0; i < 500; ++i) {
+    burst += framed(change(kRouteUri, i % 2 == 0 ? route_ : misspelt).dump());
+    if (i % 100 == 0) burst += framed(change(kTrainUri, train_).dump());
+  }
+  burst += framed(symbols.dump());
+  for (int i = 0; i < 500; ++i)
+    burst += framed(change(kRouteUri, i % 2 == 0 ? misspelt : route_).dump());
+  burst += framed(request(1001, "shutdown").dump()) + framed(note("exit").dump());
+
+  const auto start = std::chrono::steady_clock::now();
+  const Session s = run_raw(burst, disk_);
+  // A loose bound: checking every change took minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  EXPECT_EQ(s.status, 0);
+  EXPECT_EQ(s.reply(7), expected_symbols);
+  ASSERT_EQ(s.publications(kRouteUri), std::vector<json>{json::array()});
+  EXPECT_EQ(s.publications(kTrainUri), std::vector<json>{json::array()});
+}
+
+// The skim that finds a change another replaces: sure of what it names, and
+// of nothing else.
+TEST(LspBacklogTest, ReplacedDocumentIsReadOnlyFromAPlainChange) {
+  const struct {
+    const char* name;
+    std::string body;
+    std::optional<std::string> uri;
+  } cases[] = {
+      {"a change", change("file:///a.txt", "x, 1\r\n").dump(), "file:///a.txt"},
+      {"members in any order, spaces",
+       R"( { "params" : { "contentChanges" : [ { "range": {"start": {}}, "text" : "a\"b\\" } ],
+            "textDocument" : { "version" : 3, "uri" : "file:///b" } },
+            "method" : "textDocument/didChange", "jsonrpc" : "2.0" } )",
+       "file:///b"},
+      {"the last of several members of one name",
+       R"({"jsonrpc":"2.0","method":"x","method":"textDocument/didChange",)"
+       R"("params":{"textDocument":{"uri":"u"},"contentChanges":[{"text":1},{"text":"t"}]}})",
+       "u"},
+      {"a request",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/didChange",)"
+       R"("params":{"textDocument":{"uri":"u"},"contentChanges":[{"text":"t"}]}})",
+       std::nullopt},
+      {"another notification", open("file:///a.txt", "x").dump(), std::nullopt},
+      {"no jsonrpc",
+       R"({"method":"textDocument/didChange",)"
+       R"("params":{"textDocument":{"uri":"u"},"contentChanges":[{"text":"t"}]}})",
+       std::nullopt},
+      {"the last change without text",
+       R"({"jsonrpc":"2.0","method":"textDocument/didChange",)"
+       R"("params":{"textDocument":{"uri":"u"},"contentChanges":[{"text":"t"},{"range":1}]}})",
+       std::nullopt},
+      {"an escape in the name",
+       R"({"jsonrpc":"2.0","method":"textDocument/didChange",)"
+       R"("params":{"textDocument":{"uri":"\u0075"},"contentChanges":[{"text":"t"}]}})",
+       std::nullopt},
+      {"an escaped member name",
+       R"({"jsonrpc":"2.0","method":"textDocument/didChange","\u006dethod":"x",)"
+       R"("params":{"textDocument":{"uri":"u"},"contentChanges":[{"text":"t"}]}})",
+       std::nullopt},
+      {"more after the object", change("u", "t").dump() + "]", std::nullopt},
+      {"cut short", change("u", "t").dump().substr(0, 60), std::nullopt},
+      {"an unended string", R"({"jsonrpc":"2.0","method":"textDocument/didChange\"})",
+       std::nullopt},
+      {"not an object", "[1, 2]", std::nullopt},
+      {"nested too deep",
+       R"({"jsonrpc":"2.0","x":)" + std::string(100, '[') + std::string(100, ']') + "}",
+       std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(lsp::replaced_document(c.body), c.uri);
+  }
+}
+
+// A message over the limit is answered with an error and passed over, and a
+// description over the description limit is neither kept nor checked; the
+// messages after them are served.
+TEST_F(LspServerTest, MessagesAndDescriptionsOverTheLimitsAreRefusedAndTheNextServed) {
+  const std::string huge(lsp::kMaxMessageBytes + 1, ' ');
+  std::string raw = framed(request(1000, "initialize").dump()) + framed(huge) +
+                    framed(request(1, "shutdown").dump()) + framed(note("exit").dump());
+  Session s = run_raw(raw, disk_);
+  EXPECT_EQ(s.status, 0);
+  ASSERT_EQ(s.replies.size(), 3u);
+  EXPECT_EQ(s.replies[1]["error"]["code"], lsp::kInvalidRequest);
+  EXPECT_NE(s.replies[1]["error"]["message"].get<std::string>().find(
+                "over the limit of " + std::to_string(lsp::kMaxMessageBytes)),
+            std::string::npos)
+      << s.replies[1];
+  raw.clear();
+
+  const std::string too_long =
+      "[generale]\r\n" + std::string(platform::kMaxDescriptionBytes, ' ') + "[fine]\r\n";
+  const std::string words = "the description is " + std::to_string(too_long.size()) +
+                            " bytes, over the limit of " +
+                            std::to_string(platform::kMaxDescriptionBytes) + " bytes";
+  s = run({open(kTrainUri, train_), open(kRouteUri, too_long),
+           at(5, "textDocument/hover", kRouteUri, 0, 1), change(kRouteUri, route_),
+           at(6, "textDocument/hover", kRouteUri, 0, 1)},
+          disk_);
+  EXPECT_EQ(s.status, 0);
+  const std::vector<json> published = s.publications(kRouteUri);
+  ASSERT_EQ(published.size(), 2u);
+  ASSERT_EQ(published[0].size(), 1u);
+  EXPECT_EQ(published[0][0]["severity"], 1);
+  EXPECT_NE(published[0][0]["message"].get<std::string>().find(words), std::string::npos)
+      << published[0][0];
+  EXPECT_EQ(published[1], json::array());
+  // The train, which cannot be checked with it, shows nothing meanwhile.
+  EXPECT_EQ(s.publications(kTrainUri).back(), json::array());
+  EXPECT_EQ(s.reply(5)["error"]["code"], lsp::kInvalidParams);
+  EXPECT_NE(s.reply(5)["error"]["message"].get<std::string>().find(words), std::string::npos);
+  EXPECT_TRUE(s.reply(6).contains("result"));
 }
 
 }  // namespace

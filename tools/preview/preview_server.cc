@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "compiled/tool_error.h"
+#include "tools/preview/guarded_server.h"
 
 namespace tools {
 
@@ -17,11 +18,13 @@ constexpr char kLoopback[] = "127.0.0.1";
 // How often an idle event stream gets a comment: a closed page is noticed
 // within this time and its thread freed.
 constexpr std::chrono::seconds kKeepAlive{5};
+// Workers left for the page and its data when every event stream is open.
+static_assert(GuardedServer::kWorkers >= kMaxEventStreams + 16);
 
 }  // namespace
 
 struct PreviewServer::State {
-  httplib::Server server;
+  GuardedServer server;
   std::thread listener;
   int port = 0;
 
@@ -30,6 +33,27 @@ struct PreviewServer::State {
   std::string page, data;
   long version = 0;
   bool stopping = false;
+  int streams = 0;  // event streams open
+
+  // An open event stream's place, given back when its response goes.
+  struct StreamSlot {
+    State& s;
+    explicit StreamSlot(State& state) : s(state) {}
+    ~StreamSlot() {
+      std::lock_guard<std::mutex> lock(s.mutex);
+      --s.streams;
+    }
+    StreamSlot(const StreamSlot&) = delete;
+    StreamSlot& operator=(const StreamSlot&) = delete;
+  };
+
+  // A place for one more event stream; null when all are taken.
+  std::shared_ptr<StreamSlot> take_stream_slot() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (streams >= kMaxEventStreams) return nullptr;
+    ++streams;
+    return std::make_shared<StreamSlot>(*this);
+  }
 
   bool host_allowed(const httplib::Request& request) const {
     const std::string host = request.get_header_value("Host");
@@ -74,11 +98,23 @@ PreviewServer::PreviewServer() : state_(std::make_unique<State>()) {
   });
   s.server.Get("/events", [&s](const httplib::Request&, httplib::Response& response) {
     response.set_header("Cache-Control", "no-store");
+    // Each stream holds a worker while it is open: past the limit, a page
+    // is told so at once, and the others keep a worker for the page and
+    // its data.
+    std::shared_ptr<State::StreamSlot> slot = s.take_stream_slot();
+    if (!slot) {
+      response.status = 503;
+      response.set_content("too many preview pages are open (" + std::to_string(kMaxEventStreams) +
+                               "): close one and reload this page to have it follow the "
+                               "compiles again\n",
+                           "text/plain");
+      return;
+    }
     // The version this stream has announced; -1: none yet, so that a page
     // that connects late still fetches what was published before.
     auto announced = std::make_shared<long>(-1);
     response.set_chunked_content_provider(
-        "text/event-stream", [&s, announced](size_t, httplib::DataSink& sink) {
+        "text/event-stream", [&s, announced, slot](size_t, httplib::DataSink& sink) {
           std::unique_lock<std::mutex> lock(s.mutex);
           s.changed.wait_for(lock, kKeepAlive,
                              [&] { return s.stopping || s.version != *announced; });
@@ -142,6 +178,7 @@ void PreviewServer::stop() {
     s.stopping = true;
   }
   s.changed.notify_all();
+  s.server.stop_reading();
   s.server.stop();
   if (s.listener.joinable()) s.listener.join();
 }

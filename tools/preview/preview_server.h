@@ -10,8 +10,13 @@
 // Any other path is 404, any other method 405, a Host header that is not
 // the loopback address or "localhost" with the server's port 403 (so that a
 // page of another site cannot read the preview through a name it rebinds to
-// 127.0.0.1). Requests are served by a thread pool while the caller goes on;
-// publish may be called from any thread.
+// 127.0.0.1). Requests are served by a pool of workers while the caller goes
+// on (tools/preview/guarded_server.h, which also bounds what a request may
+// send); publish may be called from any thread.
+//
+// An open event stream holds a worker: at most kMaxEventStreams are open at
+// once, and one more is answered 503 with the reason, so that the page and
+// its data are always served.
 #ifndef SCENARIO_TOOLS_PREVIEW_PREVIEW_SERVER_H_
 #define SCENARIO_TOOLS_PREVIEW_PREVIEW_SERVER_H_
 
@@ -19,6 +24,8 @@
 #include <string>
 
 namespace tools {
+
+inline constexpr int kMaxEventStreams = 32;
 
 class PreviewServer {
  public:

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +20,8 @@
 
 #include "compiled/compiled_set.h"
 #include "compiled/test_scenario.h"
+#include "tools/preview/guarded_server.h"
+#include "tools/preview/preview_server.h"
 
 namespace tools {
 namespace {
@@ -241,6 +247,138 @@ TEST(WatchTest, TheServerAnswersOnlyWhatItServes) {
     EXPECT_NE(std::string(e.what()).find("choose another with --port"), std::string::npos);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "out2"));
+}
+
+// Sends `request` on a connection of its own and returns all the server
+// answers before it closes.
+std::string exchange(int port, const std::string& request) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (sock < 0) return "";
+  timeval wait{10, 0};
+  setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+    size_t sent = 0;
+    while (sent < request.size()) {
+      const ssize_t n = ::send(sock, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) break;
+      sent += static_cast<size_t>(n);
+    }
+    char chunk[4096];
+    for (ssize_t n; (n = ::recv(sock, chunk, sizeof chunk, 0)) > 0;) {
+      answer.append(chunk, static_cast<size_t>(n));
+    }
+  }
+  ::close(sock);
+  return answer;
+}
+
+TEST(PreviewServerTest, RequestsOverTheLimitsAreAnsweredBeforeTheyAreRead) {
+  PreviewServer server;
+  const int port = server.start(0);
+  server.publish("<p>the page</p>", "{}");
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+  struct Case {
+    const char* what;
+    std::string request;
+    const char* status_line;
+    const char* words;
+  };
+  const Case cases[] = {
+      {"an ordinary request", "GET / HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 200", "the page"},
+      {"a long request line",
+       "GET /" + std::string(GuardedServer::kMaxRequestLine, 'a') + " HTTP/1.1\r\n" + host + "\r\n",
+       "HTTP/1.1 414", "line is over 8192 bytes"},
+      {"long headers",
+       "GET / HTTP/1.1\r\n" + host +
+           "X-Padding: " + std::string(GuardedServer::kMaxHeadBytes, 'b') + "\r\n\r\n",
+       "HTTP/1.1 431", "header is over 65536 bytes"},
+      {"many short headers",
+       [&] {
+         std::string r = "GET / HTTP/1.1\r\n" + host;
+         for (int i = 0; i < 10000; ++i) r += "X-" + std::to_string(i) + ": 1\r\n";
+         return r + "\r\n";
+       }(),
+       "HTTP/1.1 431", "header is over"},
+      // The bodies announced are never sent: the answer cannot wait for them.
+      {"a large body announced", "POST / HTTP/1.1\r\n" + host + "Content-Length: 500000000\r\n\r\n",
+       "HTTP/1.1 413", "body is over 65536 bytes"},
+      {"a larger one than any number",
+       "GET / HTTP/1.1\r\n" + host + "content-length:  99999999999999999999999\r\n\r\n",
+       "HTTP/1.1 413", "body is over"},
+      {"a small body", "POST / HTTP/1.1\r\n" + host + "Content-Length: 1\r\n\r\nx", "HTTP/1.1 405",
+       "only GET"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto start = Clock::now();
+    const std::string answer = exchange(port, c.request);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(answer.rfind(c.status_line, 0), 0u) << answer.substr(0, 200);
+    EXPECT_NE(answer.find(c.words), std::string::npos) << answer.substr(0, 400);
+  }
+  // And the server still serves.
+  httplib::Client client("127.0.0.1", port);
+  auto r = client.Get("/");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+}
+
+TEST(PreviewServerTest, OpenPagesNeverStarveThePageAndOneTooManyIsToldSo) {
+  PreviewServer server;
+  const int port = server.start(0);
+  server.publish("<p>the page</p>", "{\"x\": 1}");
+
+  // Every event stream the server keeps open, each told of the publish.
+  std::atomic<int> told{0};
+  std::vector<std::thread> pages;
+  for (int i = 0; i < kMaxEventStreams; ++i) {
+    pages.emplace_back([&] {
+      httplib::Client client("127.0.0.1", port);
+      client.set_read_timeout(std::chrono::seconds(60));
+      bool counted = false;
+      client.Get("/events", [&](const char* bytes, size_t size) {
+        if (!counted && std::string_view(bytes, size).find("event: update") != std::string::npos) {
+          counted = true;
+          ++told;
+        }
+        return true;
+      });
+    });
+  }
+  for (int i = 0; i < 1000 && told < kMaxEventStreams; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(told, kMaxEventStreams);
+
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(std::chrono::seconds(10));
+  const auto start = Clock::now();
+  auto page = client.Get("/");
+  auto data = client.Get("/data.json");
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->body, "<p>the page</p>");
+  ASSERT_TRUE(data);
+  EXPECT_EQ(data->body, "{\"x\": 1}");
+
+  auto one_more = client.Get("/events");
+  ASSERT_TRUE(one_more);
+  EXPECT_EQ(one_more->status, 503);
+  EXPECT_NE(one_more->body.find("too many preview pages are open (32)"), std::string::npos)
+      << one_more->body;
+
+  // Stopping ends them all.
+  const auto stopping = Clock::now();
+  server.stop();
+  for (std::thread& t : pages) t.join();
+  EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(5));
 }
 
 }  // namespace
