@@ -145,7 +145,9 @@ std::string value_names(const model::RowLayout& layout) {
 }
 
 // The usual cause of an error in a row, when its facts show one.
-std::optional<std::string> row_hint(const model::ErrorSite& site, const model::RowLayout& layout) {
+// `failing` is the text from the field where the reading failed on.
+std::optional<std::string> row_hint(const model::ErrorSite& site, const model::RowLayout& layout,
+                                    std::string_view failing) {
   const std::string kind(layout.what);
   if (site.value_stored_later) {
     constexpr int kLargestLimit = 255 * model::kSpeedStep + model::kSpeedStep / 2;
@@ -156,7 +158,8 @@ std::optional<std::string> row_hint(const model::ErrorSite& site, const model::R
            " km/h; the cells receive it only where the next speed limit row (or the end of the "
            "rows) fills them, and that is where the reading failed";
   }
-  if (site.code != model::kReadingFailure) return std::nullopt;
+  // A heading read as a row has a note of its own.
+  if (site.code != model::kReadingFailure || is_heading(site.row_keyword)) return std::nullopt;
   const std::string field = to_utf8(trim(site.row_keyword));
   const std::string keyword(layout.keyword);
   if (site.row_keyword.find(';') != std::string::npos) {
@@ -182,7 +185,11 @@ std::optional<std::string> row_hint(const model::ErrorSite& site, const model::R
     return "the file ends inside the row: a value may be missing (a " + kind + " row has " +
            std::to_string(layout.fields.size()) + " values: " + value_names(layout) + ")";
   }
-  if (site.failure == platform::kTypeMismatch && on_later_line) {
+  // A row may go on over the next line: only a keyword there tells that a
+  // value is missing.
+  const bool word_read = !failing.empty() && ((failing[0] >= 'a' && failing[0] <= 'z') ||
+                                              (failing[0] >= 'A' && failing[0] <= 'Z'));
+  if (site.failure == platform::kTypeMismatch && on_later_line && word_read) {
     return "a value may be missing: a " + kind + " row has " +
            std::to_string(layout.fields.size()) + " values (" + value_names(layout) +
            "), and the field read here for one of them is on a later line";
@@ -244,7 +251,12 @@ void add_row_and_occupant(Diagnostic& d, const model::ErrorSite& site,
       d.related.push_back(related_at(
           site.row, "in the " + std::string(layout->what) + " row that begins here", src));
     }
-    if (std::optional<std::string> hint = row_hint(site, *layout)) d.notes.push_back(*hint);
+    std::string_view failing;
+    if (d.column > 0 && static_cast<size_t>(d.column) <= d.source_line.size()) {
+      failing = std::string_view(d.source_line).substr(static_cast<size_t>(d.column) - 1);
+    }
+    if (std::optional<std::string> hint = row_hint(site, *layout, failing))
+      d.notes.push_back(*hint);
   }
   if (site.occupant) {
     const model::CellOccupant& o = *site.occupant;

@@ -172,6 +172,18 @@ const Case kCases[] = {
      "segnale, 4750, 1, 3, 4, 0, 0, 0, 0,0,0, 0\n"
      "^\n",
      nullptr, occupant("signal", kTrainFile, 4)},
+    {"a mark of the finishing pass where another slowdown's mark goes", testing::kSmallRoute,
+     train_with("rallentamento, 5000, 30, 1000, 1, 0, 0\r\n"
+                "rallentamento, 5650, 60, 100, 1, 0, 0\r\n"
+                "segnale, 5350, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n"
+                "segnale, 5300, 1, 3, 4, 0, 0, 0, 0,0,0, 0\r\n"),
+     "error 12: no free cell for a mark 250-350, 550-650 or 900-1000 m before a slowdown start "
+     "(cell 114, 5700 m, km 5+700)\n"
+     "/w/t.txt:3:1: note: cell 109 is taken by a mark the finishing pass puts around the "
+     "slowdown at /w/t.txt:3\n"
+     "rallentamento, 5000, 30, 1000, 1, 0, 0\n"
+     "^\n",
+     nullptr, occupant("finishing mark", kTrainFile, 3)},
 };
 
 TEST(ErrorRowTest, TheRowThatHoldsTheFaultAndWhatTookTheCell) {
