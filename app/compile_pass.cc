@@ -48,6 +48,12 @@ void memorizza_dati(model::Scenario& s) {
     site.field = s.reading;
     site.row = s.reading_row;
     site.row_keyword = s.reading_row_keyword;
+    site.row_section = s.reading_section;
+    // The value being read when the failure came; a cell or a table out of
+    // reach is the row's as a whole.
+    if (failure.number() != platform::kSubscriptOutOfRange) site.row_value = s.reading_values - 1;
+    site.value_stored_later = s.reading_late_value;
+    s.reading_late_value.reset();
     site.failure = failure.number();
     site.failure_text = failure.what();
     delete_if_present(*s.files, platform::join_path(s.app_path, model::route_description_name(s)));
@@ -65,6 +71,9 @@ void memorizza_percorso(model::Scenario& s, int32_t j) {
   s.earlier_error_count = 0;
   s.warnings.clear();
   s.warning_count = 0;
+  s.placements.clear();
+  s.taken_cell = -1;
+  s.reading_late_value.reset();
   s.signs_read = 0;
   s.stations_read = 0;
   model::clear_item_table(s);

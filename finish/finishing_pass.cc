@@ -1,6 +1,7 @@
 #include "finish/finishing_pass.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "model/compile_errors.h"
 #include "platform/rounding.h"
@@ -33,6 +34,8 @@ class Pass {
   void run() {
     for (int64_t i = 1; i <= last_ - 2; ++i) {
       const model::TrackCell& c = s_.cell(i);
+      // The marks below are put around the slowdown of cell i.
+      around_ = i;
       if (c.kind == model::kSlowdownWarning) signals_before_warning(i);
       if (c.kind == model::kSlowdownStart) {
         marks_before_start(i);
@@ -54,6 +57,7 @@ class Pass {
     model::TrackCell& c = s_.cell(k);
     c.kind = model::kSpeedMark;
     c.value1 = kMarkValue;
+    model::note_finishing_mark(s_, k, around_);
   }
   void limit(int64_t k) {
     model::TrackCell& c = s_.cell(k);
@@ -61,9 +65,13 @@ class Pass {
   }
   // The finishing pass works on cells, not on rows: its errors have no place
   // in a description.
-  void fail(int32_t code, int64_t cell) {
+  // `taken` is the first cell the mark could have gone to: the error names
+  // what took it.
+  void fail(int32_t code, int64_t cell, int64_t taken) {
     s_.error_position = platform::to_int32(cell * 50);
-    model::record_error(s_, code);
+    model::ErrorSite site;
+    site.occupant = model::occupant_of(s_, taken);
+    model::record_error(s_, code, std::move(site));
   }
 
   // Every signal within 20 cells before a warning gets a mark in one of the
@@ -83,7 +91,7 @@ class Pass {
       } else if (has_kind(q, model::kSpeedMark)) {
         limit(q);
       } else {
-        fail(model::kNoRoomSignalMark, signal);
+        fail(model::kNoRoomSignalMark, signal, p);
       }
     }
   }
@@ -105,7 +113,7 @@ class Pass {
           placed = true;
         }
       }
-      if (!placed) fail(model::kNoRoomApproachMark, i);
+      if (!placed) fail(model::kNoRoomApproachMark, i, i - g.nearest);
     }
   }
 
@@ -131,7 +139,7 @@ class Pass {
           r = -1;
         } else {
           // r runs on past 8: no further mark in this slowdown.
-          fail(model::kNoRoomSlowMark, e);
+          fail(model::kNoRoomSlowMark, e, e);
         }
       }
       if (s_.cell(e).kind == model::kSlowdownEnd || e >= last_) return e;
@@ -148,7 +156,7 @@ class Pass {
       } else if (is_free(k - 2)) {
         mark(k - 2);
       } else {
-        fail(model::kNoRoomSlowMark, e);
+        fail(model::kNoRoomSlowMark, e, k - 1);
       }
       return;
     }
@@ -156,6 +164,7 @@ class Pass {
 
   model::Scenario& s_;
   const int64_t last_;
+  int64_t around_ = -1;  // the slowdown cell the marks being put belong to
 };
 
 }  // namespace

@@ -114,7 +114,12 @@ void DescriptionFields::check_utf8() {
            "its own; save the file as Windows-1252");
 }
 
-void DescriptionFields::note_place() { s_.reading = {which_, in_.line(), in_.column()}; }
+void DescriptionFields::note_place() {
+  s_.reading = {which_, in_.line(), in_.column()};
+  const auto value = static_cast<size_t>(s_.reading_values);
+  if (value < kRowPlaces) row_places_[value] = s_.reading;
+  ++s_.reading_values;
+}
 
 std::string DescriptionFields::text() {
   struct Note {
@@ -140,7 +145,7 @@ const std::string& DescriptionFields::keyword() {
   return s_.input_token;
 }
 
-bool DescriptionFields::next_row(MinusRule rule) {
+bool DescriptionFields::next_row(MinusRule rule, RowSection section) {
   if (at_end()) return false;
   keyword();
   if (at_end()) return false;
@@ -150,6 +155,8 @@ bool DescriptionFields::next_row(MinusRule rule) {
   }
   s_.reading_row = s_.reading;
   s_.reading_row_keyword = s_.input_token;
+  s_.reading_section = section;
+  s_.reading_values = 0;
   row_more_on_line_ = in_.more_on_line();
   return true;
 }
@@ -159,6 +166,15 @@ void DescriptionFields::record_error(int32_t code, const FieldPlace& at) {
   site.field = at;
   site.row = s_.reading_row;
   site.row_keyword = s_.reading_row_keyword;
+  site.row_section = s_.reading_section;
+  const size_t read = std::min(static_cast<size_t>(std::max(s_.reading_values, 0)), kRowPlaces);
+  for (size_t i = 0; i < read; ++i) {
+    if (row_places_[i] == at) site.row_value = static_cast<int>(i);
+  }
+  if (s_.taken_cell >= 0) {
+    site.occupant = occupant_of(s_, s_.taken_cell);
+    s_.taken_cell = -1;
+  }
   model::record_error(s_, code, std::move(site));
 }
 

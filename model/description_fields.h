@@ -59,10 +59,10 @@ class DescriptionFields {
   // Reads one keyword field into s.input_token.
   const std::string& keyword();
   // Reads the next row's keyword into s.input_token, by the minus-sign rule,
-  // and notes it as the row being read. False when the text ends before the
-  // keyword or with it (and, with rule.end_stops, with a replacement): the
-  // rows end there.
-  bool next_row(MinusRule rule);
+  // and notes it as the row being read, in `section`. False when the text
+  // ends before the keyword or with it (and, with rule.end_stops, with a
+  // replacement): the rows end there.
+  bool next_row(MinusRule rule, RowSection section);
 
   // The range test: whether a row `room` metres long at `metres` lies on the
   // track.
@@ -72,7 +72,8 @@ class DescriptionFields {
   // Error 15 at `position`, found in the field at `at`; the description stays.
   void stop_beyond_track(int32_t position, const FieldPlace& at);
 
-  // Stores `code` with the place of the field holding the faulty value.
+  // Stores `code` with the place of the field holding the faulty value, the
+  // row being read and, when a store noted a taken cell, what took it.
   void record_error(int32_t code, const FieldPlace& at);
   // Ends the reading with `code` (and its position): the description is
   // deleted.
@@ -101,6 +102,10 @@ class DescriptionFields {
   std::string path_;
   platform::FieldReader in_;
   bool row_more_on_line_ = false;
+  // The places of the row's values read so far (the first ones): which of
+  // them an error names.
+  static constexpr size_t kRowPlaces = 24;
+  FieldPlace row_places_[kRowPlaces];
 };
 
 // The keyword of `keywords` within two edits of `field` (ignoring case and

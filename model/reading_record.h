@@ -11,8 +11,11 @@
 #define SCENARIO_MODEL_READING_RECORD_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "model/description_rows.h"
 
 namespace model {
 
@@ -28,6 +31,16 @@ struct FieldPlace {
   bool operator==(const FieldPlace&) const = default;
 };
 
+// What took a cell that a row needed: the cell's kind, and the row that
+// placed it there (the keyword field of its row), or, for a mark of the
+// finishing pass, the row of the slowdown the mark was put around.
+struct CellOccupant {
+  int64_t cell = 0;
+  uint8_t kind = 0;  // a CellKind (model/scenario.h)
+  FieldPlace row;
+  bool finishing_mark = false;
+};
+
 // A compile error as recorded, with where it was found. Errors of the
 // finishing pass have no place (description kNone), error 101 names the
 // route description as a whole.
@@ -37,6 +50,16 @@ struct ErrorSite {
   FieldPlace field;         // the field that holds the faulty value, or where reading failed
   FieldPlace row;           // the keyword field of the row it belongs to, when in a row
   std::string row_keyword;  // that keyword field's text
+  // The section that row was read in, which with the keyword gives the row's
+  // kind (model::row_for), and which of its values the error concerns: an
+  // index into the row's fields, -1 for the row as a whole.
+  RowSection row_section = RowSection::kRouteBody;
+  int row_value = -1;
+  // A value that a row gave but that is stored only when a later row (or the
+  // end of the rows) fills the cells, and failed there: a speed limit.
+  std::optional<int64_t> value_stored_later;
+  // The errors of a taken cell: what took it, when known.
+  std::optional<CellOccupant> occupant;
   // Error 25: the run-time failure's number and description ("not a whole
   // number"); 0 for the others.
   int failure = 0;

@@ -40,6 +40,30 @@ void record_error(Scenario& s, int32_t code, ErrorSite site) {
   s.error_site = std::move(site);
 }
 
+void note_placement(Scenario& s, int64_t cell) { s.placements.push_back({cell, s.reading_row}); }
+
+void note_finishing_mark(Scenario& s, int64_t cell, int64_t around) {
+  s.placements.push_back({cell, {}, around});
+}
+
+std::optional<CellOccupant> occupant_of(const Scenario& s, int64_t cell) {
+  if (!s.track_allocated || cell < 0 || cell > s.cell_count) return std::nullopt;
+  // The last placement of the cell is the one that stands.
+  for (auto it = s.placements.rbegin(); it != s.placements.rend(); ++it) {
+    if (it->cell != cell) continue;
+    CellOccupant o;
+    o.cell = cell;
+    o.kind = s.cell(cell).kind;
+    o.row = it->row;
+    if (it->around >= 0) {
+      o.finishing_mark = true;
+      if (std::optional<CellOccupant> slowdown = occupant_of(s, it->around)) o.row = slowdown->row;
+    }
+    return o;
+  }
+  return std::nullopt;
+}
+
 void clear_item_table(Scenario& s) {
   for (ItemRecord& item : s.item_table) item = ItemRecord{};
 }

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,24 @@ struct Scenario {
   // The keyword field of the row being read, and its text.
   FieldPlace reading_row;
   std::string reading_row_keyword;
+  // The section of that row, and how many of its values have been read
+  // (the field being read counts).
+  RowSection reading_section = RowSection::kRouteBody;
+  int reading_values = 0;
+  // Set where a value given by an earlier row is stored and fails there (a
+  // speed limit filled into the cells at the next row): the trap of
+  // memorizza_dati then names that row, and the value.
+  std::optional<int64_t> reading_late_value;
+  // Every cell a row gave a kind to, with the row (placements), in reading
+  // order, and the cell a store found taken when it refused a row: the
+  // errors of a taken cell name what took it.
+  struct Placement {
+    int64_t cell;
+    FieldPlace row;
+    int64_t around = -1;  // a finishing mark: the slowdown cell it was put around
+  };
+  std::vector<Placement> placements;
+  int64_t taken_cell = -1;
   // The error in error_code as recorded where it was found
   // (record_error), and the first ones it overwrote with their count.
   ErrorSite error_site;
@@ -197,6 +216,17 @@ std::string train_description_name(const Scenario& s);
 // kMaxEarlierErrors of them) for messages.
 inline constexpr size_t kMaxEarlierErrors = 16;
 void record_error(Scenario& s, int32_t code, ErrorSite site = {});
+
+// Notes that the row being read gave cell `cell` its kind; a finishing mark
+// notes the slowdown cell `around` it was put for instead.
+void note_placement(Scenario& s, int64_t cell);
+void note_finishing_mark(Scenario& s, int64_t cell, int64_t around);
+// Notes that a row was refused because cell `cell` is taken: the error
+// recorded next names what took it.
+inline void note_taken_cell(Scenario& s, int64_t cell) { s.taken_cell = cell; }
+// What took cell `cell`: its kind and the row that placed it; none when no
+// placement of it was noted.
+std::optional<CellOccupant> occupant_of(const Scenario& s, int64_t cell);
 
 // Clears the 87 entries of the item table, in slot order.
 void clear_item_table(Scenario& s);

@@ -7,12 +7,15 @@
 namespace route {
 
 bool memo_indicatori_v_max(model::Scenario& s, const IndicatorRow& row) {
-  model::TrackCell& cell = s.cell(model::item_cell(row.posizione));
+  const int64_t i = model::item_cell(row.posizione);
+  model::TrackCell& cell = s.cell(i);
   if (!cell.is_free()) {
     s.error_code = model::kIndicatorCellTaken;
+    model::note_taken_cell(s, i);
     return false;
   }
   cell.kind = model::kSpeedIndicator;
+  model::note_placement(s, i);
   // Left speed * 20 plus right speed / 5, the division exact: a right speed
   // survives the packing only as a multiple of 5 below 100.
   auto pack = [](int32_t left, int32_t right) {

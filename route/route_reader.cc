@@ -137,7 +137,7 @@ bool RouteReading::skip_preamble() {
 
 bool RouteReading::general_section() {
   for (;;) {
-    if (!in_.next_row(kGeneralMinus)) return true;
+    if (!in_.next_row(kGeneralMinus, model::RowSection::kRouteGeneral)) return true;
     const std::string& t = s_.input_token;
     bool known = false;
 
@@ -272,7 +272,7 @@ void RouteReading::prepare_body() {
 
 BodyEnd RouteReading::route_body() {
   for (;;) {
-    if (!in_.next_row(kBodyMinus)) return BodyEnd::kEndOfFile;
+    if (!in_.next_row(kBodyMinus, model::RowSection::kRouteBody)) return BodyEnd::kEndOfFile;
     // A sign row reads its text into input_token: test on the keyword.
     const std::string t = s_.input_token;
     bool known = false;
@@ -411,6 +411,7 @@ bool RouteReading::curve(int32_t p, int32_t l, const FieldPlace& at) {
 bool RouteReading::route_sign(int32_t p, const FieldPlace& at) {
   model::TrackCell& cell = s_.cell(model::item_cell(p));
   if (!cell.is_free()) {
+    model::note_taken_cell(s_, model::item_cell(p));
     in_.end_with(model::kSignCellTaken, p, at);
     return false;
   }
@@ -420,6 +421,7 @@ bool RouteReading::route_sign(int32_t p, const FieldPlace& at) {
                                    kSignSlotFailure + std::to_string(sign_slot_));
   }
   cell.kind = model::kRouteSign;
+  model::note_placement(s_, model::item_cell(p));
   cell.value1 = platform::to_int16(sign_slot_);
   s_.item_table[static_cast<size_t>(sign_slot_)].item_name = s_.input_token;
   --sign_slot_;
@@ -453,6 +455,7 @@ RouteOutcome read_route_description(model::Scenario& s) {
   s.reading = {model::Description::kRoute, 0, 0};
   s.reading_row = {};
   s.reading_row_keyword.clear();
+  s.reading_values = 0;
   RouteReading reading(s, path);
 
   if (!reading.skip_preamble()) return outcome;

@@ -539,7 +539,9 @@ const std::vector<CheckCase>& check_cases() {
        1,
        {"train.txt:3:12: error 25: the description could not be read here: the file ends "
         "inside a row"},
-       kNothingRead},
+       kNothingRead,
+       {"note: the file ends inside the row: a value may be missing (a speed limit row has 2 "
+        "values: position, limit)"}},
       // A text that ends with a line end: the row cut short is on the line
       // before the end, not on a line that is not there.
       {"train ending inside a row after its line end",
@@ -548,7 +550,9 @@ const std::vector<CheckCase>& check_cases() {
        1,
        {"train.txt:3:12: error 25: the description could not be read here: the file ends "
         "inside a row"},
-       kNothingRead},
+       kNothingRead,
+       {"note: the file ends inside the row: a value may be missing (a speed limit row has 2 "
+        "values: position, limit)"}},
       // A train whose only row is refused has a row: no no-train warning.
       {"train whose only row lies beyond the track",
        kRoute,
@@ -824,14 +828,24 @@ TEST(CheckTest, JsonHoldsTheErrorAndTheWarningsWithTheirPlaces) {
   EXPECT_EQ(j["line"], 6);
   EXPECT_EQ(j["message"], "error 6: route sign on a cell already taken (3010 m, km 3+010)");
   EXPECT_EQ(j["files"], nlohmann::json::array());
-  EXPECT_EQ(j["error"], (nlohmann::json{{"code", 6},
-                                        {"file", pair.route.string()},
-                                        {"line", 6},
-                                        {"column", 22},
-                                        {"position", 3010},
-                                        {"message",
-                                         "route sign on a cell already taken (3010 m, "
-                                         "km 3+010)"}}));
+  EXPECT_EQ(
+      j["error"],
+      (nlohmann::json{
+          {"code", 6},
+          {"file", pair.route.string()},
+          {"line", 6},
+          {"column", 22},
+          {"position", 3010},
+          {"message",
+           "route sign on a cell already taken (3010 m, "
+           "km 3+010)"},
+          {"row",
+           {{"file", pair.route.string()},
+            {"line", 6},
+            {"column", 1},
+            {"kind", "route sign"},
+            {"value", "position"}}},
+          {"occupant", {{"kind", "route sign"}, {"file", pair.route.string()}, {"line", 4}}}}));
   EXPECT_EQ(j["warnings"],
             nlohmann::json::array({{{"id", "low-bits"},
                                     {"file", pair.route.string()},
@@ -866,7 +880,9 @@ TEST(CheckTest, JsonOfErrorsWithoutAPlace) {
                       {"position", 5050},
                       {"message",
                        "no free cell for a mark 250-350, 550-650 or 900-1000 m before a slowdown "
-                       "start (cell 101, 5050 m, km 5+050)"}},
+                       "start (cell 101, 5050 m, km 5+050)"},
+                      {"row", nullptr},
+                      {"occupant", nlohmann::json{{"kind", "signal"}, {"line", 3}}}},
        false},
       {"identity", route_with("cartello_indicatore, 0, (ORIGINE)\r\n"), kTrain, "identity_error", 0,
        1250, nullptr, false},
@@ -878,7 +894,9 @@ TEST(CheckTest, JsonOfErrorsWithoutAPlace) {
                       {"position", nullptr},
                       {"message",
                        "no field holds \"[generale]\", or the file ends right after it: the "
-                       "general section is missing"}},
+                       "general section is missing"},
+                      {"row", nullptr},
+                      {"occupant", nullptr}},
        true},
   };
   for (const Case& c : cases) {
@@ -896,6 +914,11 @@ TEST(CheckTest, JsonOfErrorsWithoutAPlace) {
     if (error.is_object()) {
       EXPECT_EQ(error["file"], c.has_file ? nlohmann::json(pair.route.string()) : nullptr);
       error.erase("file");
+      // What took the cell is in the train description.
+      if (error["occupant"].is_object()) {
+        EXPECT_EQ(error["occupant"]["file"], pair.train.string());
+        error["occupant"].erase("file");
+      }
     }
     EXPECT_EQ(error, c.error);
   }

@@ -21,10 +21,12 @@ bool memo_segnale(model::Scenario& s, const SignalRow& row) {
   model::TrackCell& signal = s.cell(i);
   if (!signal.is_free()) {
     s.error_code = model::kSignalCellTaken;
+    model::note_taken_cell(s, i);
     return false;
   }
   const int64_t sides = int64_t{sx} * 3 + dx;
   signal.kind = model::kSignal;
+  model::note_placement(s, i);
   signal.value4 = platform::low16(int64_t{rapp} * 10 + sides);
   signal.value1 = platform::low16(int64_t{s1} * 10 + d1);
   signal.value2 = platform::low16(int64_t{s2} * 10 + d2);
@@ -54,17 +56,20 @@ bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row) {
     w = model::item_cell(int64_t{x} - kWarningDistance);
     if (!s.cell(w).is_free()) {
       s.error_code = model::kWarningCellTaken;
+      model::note_taken_cell(s, w);
       return false;
     }
   }
   const int64_t start = model::item_cell(x);
   if (!s.cell(start).is_free()) {
     s.error_code = model::kSlowdownStartTaken;
+    model::note_taken_cell(s, start);
     return false;
   }
   const int64_t end = model::item_cell(int64_t{x} + l);
   if (!s.cell(end).is_free()) {
     s.error_code = model::kSlowdownEndTaken;
+    model::note_taken_cell(s, end);
     return false;
   }
 
@@ -72,12 +77,15 @@ bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row) {
   const int16_t flag = platform::low16(f_tt);
   // End first, start second: a slowdown of length 0 ends up as its start.
   s.cell(end).kind = model::kSlowdownEnd;
+  model::note_placement(s, end);
   if (d_v != 0) s.cell(end).value2 = platform::low16(d_v);
   s.cell(start).kind = model::kSlowdownStart;
+  model::note_placement(s, start);
   if (d_v != 0) s.cell(start).value2 = platform::low16(d_v);
   if (warned) {
     model::TrackCell& warning = s.cell(w);
     warning.kind = model::kSlowdownWarning;
+    model::note_placement(s, w);
     if (d_v != 0) warning.value2 = platform::low16(d_v);
     warning.value1 = speed;
   }
@@ -92,12 +100,14 @@ bool memo_rallentamento(model::Scenario& s, const SlowdownRow& row) {
     for (int n = 0; n <= 3; ++n) {
       if (!s.cell(h - n).is_free()) {
         s.error_code = model::kBeforeWarningTaken;
+        model::note_taken_cell(s, h - n);
         return false;
       }
     }
     for (int n = 0; n <= 3; ++n) {
       model::TrackCell& before = s.cell(h - n);
       before.kind = model::kBeforeWarning;
+      model::note_placement(s, h - n);
       before.value1 = static_cast<int16_t>(n + 1);
       if (d_v != 0) before.value2 = static_cast<int16_t>(n + 1);
     }

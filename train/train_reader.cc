@@ -45,6 +45,7 @@
 #include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/rounding.h"
+#include "platform/runtime_failure.h"
 #include "train/signal_slowdown_store.h"
 
 namespace train {
@@ -117,7 +118,7 @@ class TrainReading {
 
   Next rows() {
     for (;;) {
-      if (!fields_.next_row(kRowMinus)) return Next::kEndOfRows;
+      if (!fields_.next_row(kRowMinus, model::RowSection::kTrain)) return Next::kEndOfRows;
       // A station row reads its name into input_token: test on the keyword.
       const std::string t = s_.input_token;
       Next next = act_on(t);
@@ -217,10 +218,14 @@ class TrainReading {
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     check_speed_step(v_at, v);
     // The speed code is checked only where a cell receives it.
-    fill_up_to(model::row_cell(p), next_speed_cell_, [this](model::TrackCell& c) {
-      c.speed_code = model::speed_code_of(speed_in_force_);
+    blaming_speed_row([&] {
+      fill_up_to(model::row_cell(p), next_speed_cell_, [this](model::TrackCell& c) {
+        c.speed_code = model::speed_code_of(speed_in_force_);
+      });
     });
     speed_in_force_ = v;
+    speed_row_ = s_.reading_row;
+    speed_row_keyword_ = s_.reading_row_keyword;
     return Next::kRow;
   }
 
@@ -235,6 +240,25 @@ class TrainReading {
                      std::to_string(model::kSpeedStep) + ": the cells keep limits in steps of " +
                      std::to_string(model::kSpeedStep) + " km/h, and it is stored as " +
                      std::to_string(model::speed_limit_of(static_cast<uint8_t>(code))) + " km/h");
+  }
+
+  // Runs `fill`, which stores the speed limit in force into cells; when the
+  // limit does not fit its byte, the failure is the row's that gave it, not
+  // the row being read: the trap of memorizza_dati names that one.
+  template <typename Fill>
+  void blaming_speed_row(Fill fill) {
+    try {
+      fill();
+    } catch (const platform::RuntimeFailure& failure) {
+      if (failure.number() == platform::kOverflow && speed_row_.line > 0) {
+        s_.reading_row = speed_row_;
+        s_.reading_row_keyword = speed_row_keyword_;
+        s_.reading_section = model::RowSection::kTrain;
+        s_.reading_values = kLimitValue + 1;
+        s_.reading_late_value = speed_in_force_;
+      }
+      throw;
+    }
   }
 
   Next adhesion_row() {
@@ -291,7 +315,10 @@ class TrainReading {
     const int32_t n = fields_.number();
     if (beyond_track(p, model::kRowRoom)) return stop_beyond_track(p, at);
     model::TrackCell& cell = s_.cell(model::row_cell(p));
-    if (!cell.is_free()) return end_stage(model::kSpeedMarkCellTaken, p, at);
+    if (!cell.is_free()) {
+      model::note_taken_cell(s_, model::row_cell(p));
+      return end_stage(model::kSpeedMarkCellTaken, p, at);
+    }
     if (n >= 1) {
       fields_.check_low_bits(fields_.place(), "\"abbattimento\" value " + std::to_string(n), n,
                              platform::low16(n));
@@ -302,6 +329,7 @@ class TrainReading {
       cell.kind = model::kSpeedMark;
       cell.value1 = platform::low16(n);
     }
+    model::note_placement(s_, model::row_cell(p));
     return Next::kRow;
   }
 
@@ -376,6 +404,7 @@ class TrainReading {
       if (!(t > 1)) return end_stage(model::kStopCellTooEarly, at);
       model::TrackCell& stop = s_.cell(model::last_cell(station.area_end));
       stop.kind = model::kStationStop;
+      model::note_placement(s_, model::last_cell(station.area_end));
       stop.value1 = static_cast<int16_t>(k);
     }
     if (k > 1 && int64_t{station.area_start} - model::kStationSpacing <
@@ -409,10 +438,12 @@ class TrainReading {
     fields_.delete_description();
     // The values in force run on to cell n - 3; each fill writes at least one
     // cell, and never past cell n (a fill stopped at n at the latest).
-    do {
-      s_.cell(next_speed_cell_).speed_code = model::speed_code_of(speed_in_force_);
-      ++next_speed_cell_;
-    } while (next_speed_cell_ < n_ - 2);
+    blaming_speed_row([&] {
+      do {
+        s_.cell(next_speed_cell_).speed_code = model::speed_code_of(speed_in_force_);
+        ++next_speed_cell_;
+      } while (next_speed_cell_ < n_ - 2);
+    });
     do {
       s_.cell(next_adhesion_cell_).adhesion_code = model::adhesion_code_of(adhesion_in_force_);
       ++next_adhesion_cell_;
@@ -445,6 +476,10 @@ class TrainReading {
 
   int32_t next_speed_cell_ = 0;
   int32_t speed_in_force_ = 0;
+  // The row that gave the speed limit in force, and its keyword field.
+  FieldPlace speed_row_;
+  std::string speed_row_keyword_;
+  static constexpr int kLimitValue = 1;  // the limit is the speed row's second value
   int32_t next_adhesion_cell_ = 0;
   int32_t adhesion_in_force_ = 0;
   int next_station_slot_ = 1;
@@ -458,6 +493,7 @@ void read_train_description(model::Scenario& s, int32_t sign_slot) {
   s.reading = {model::Description::kTrain, 0, 0};
   s.reading_row = {};
   s.reading_row_keyword.clear();
+  s.reading_values = 0;
   TrainReading(s, sign_slot).run();
 }
 

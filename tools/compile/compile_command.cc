@@ -751,6 +751,20 @@ nlohmann::ordered_json CompileReport::to_json() const {
                       {"column", or_null(error->column)},
                       {"position", error->position ? json(*error->position) : json(nullptr)},
                       {"message", error->message}};
+    error_json["row"] = nullptr;
+    if (const std::optional<ErrorRow>& row = error->row) {
+      error_json["row"] = json{{"file", row->file ? json(*row->file) : json(nullptr)},
+                               {"line", row->line},
+                               {"column", row->column},
+                               {"kind", row->kind},
+                               {"value", row->value.empty() ? json(nullptr) : json(row->value)}};
+    }
+    error_json["occupant"] = nullptr;
+    if (const std::optional<ErrorOccupant>& o = error->occupant) {
+      error_json["occupant"] = json{{"kind", o->kind},
+                                    {"file", o->file ? json(*o->file) : json(nullptr)},
+                                    {"line", or_null(o->line)}};
+    }
   }
   json error_list = json::array();
   for (const Diagnostic& e : errors) {

@@ -179,11 +179,13 @@ struct CompileReport {
   std::string message() const;
   // {"error_code", "error_position", "outcome", "identity_error", "file",
   //  "line", "message", "files", "error", "errors", "warnings",
-  //  "warning_count", "further_readings", "slots"}, then "documents" for a
-  //  check (null when none were generated: {"timetable_card": {"file",
-  //  "lines"}, "slow_order_form": ...}, each line as UTF-8 without its line
-  //  end), "document_notes" when there are any and "recovery" when there
-  //  was one.
+  //  "warning_count", "further_readings", "slots"}; "error" holds the code,
+  //  place and message, then "row" (the row it arose in: {"file", "line",
+  //  "column", "kind", "value"}, or null) and "occupant" (what took its cell:
+  //  {"kind", "file", "line"}, or null); then "documents" for a check (null
+  //  when none were generated: {"timetable_card": {"file", "lines"},
+  //  "slow_order_form": ...}, each line as UTF-8 without its line end),
+  //  "document_notes" when there are any and "recovery" when there was one.
   nlohmann::ordered_json to_json() const;
 };
 

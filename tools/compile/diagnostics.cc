@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "compiled/compiled_set.h"
 #include "compiled/text.h"
+#include "model/cell_values.h"
 #include "model/compile_errors.h"
+#include "model/description_rows.h"
 #include "platform/cp1252.h"
 #include "platform/field_reader.h"
 #include "platform/runtime_failure.h"
@@ -152,6 +155,207 @@ void place(Diagnostic& d, const model::FieldPlace& place, const DescriptionSourc
 // column.
 constexpr size_t kMaxShownLine = 100;
 
+// `line` (Windows-1252) with a caret under `column` on the line below; long
+// lines are shown around the column, as "...".
+std::string caret_lines(std::string_view line, int column) {
+  if (line.empty() || column <= 0) return {};
+  std::string_view shown = line;
+  size_t caret = static_cast<size_t>(column) - 1;
+  std::string prefix;
+  if (shown.size() > kMaxShownLine && caret > kMaxShownLine / 2) {
+    const size_t cut = std::min(caret - kMaxShownLine / 2, shown.size());
+    shown.remove_prefix(cut);
+    caret -= cut;
+    prefix = "...";
+  }
+  if (shown.size() > kMaxShownLine) shown = shown.substr(0, kMaxShownLine);
+  std::string marker = prefix.empty() ? "" : "   ";
+  // Tabs stay tabs under the line, so the caret lines up in any terminal.
+  for (size_t i = 0; i < caret && i < shown.size(); ++i) marker += shown[i] == '\t' ? '\t' : ' ';
+  return prefix + to_utf8(shown) + "\n" + marker + "^\n";
+}
+
+// A related place at `at` in the author's files, saying `message`.
+RelatedPlace related_at(const model::FieldPlace& at, std::string message,
+                        const DescriptionSources& src) {
+  RelatedPlace r;
+  r.file = file_of(at.description, src);
+  r.line = at.line;
+  r.column = at.column;
+  r.message = std::move(message);
+  if (const std::optional<std::string>& bytes = bytes_of(at.description, src)) {
+    r.source_line = std::string(line_of(*bytes, at.line));
+  }
+  return r;
+}
+
+std::string_view trim(std::string_view t) {
+  const size_t first = t.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return t.substr(first, t.find_last_not_of(" \t") - first + 1);
+}
+
+// "pendenza 5000": a row's keyword and a number in one field, as when the
+// comma after the keyword is missing.
+bool keyword_then_number(std::string_view field, const model::RowLayout& layout) {
+  field = trim(field);
+  size_t start = field.size();
+  while (start > 0 && field[start - 1] >= '0' && field[start - 1] <= '9') --start;
+  if (start == field.size()) return false;
+  if (start > 0 && (field[start - 1] == '-' || field[start - 1] == '+')) --start;
+  if (start == 0 || (field[start - 1] != ' ' && field[start - 1] != '\t')) return false;
+  return layout.matches(trim(field.substr(0, start)));
+}
+
+// The names of a row's values: "position, gradient".
+std::string value_names(const model::RowLayout& layout) {
+  std::string names;
+  for (const model::FieldLayout& f : layout.fields) {
+    names += (names.empty() ? "" : ", ") + std::string(f.name);
+  }
+  return names;
+}
+
+// The usual cause of an error in a row, when its facts show one.
+// `failing` is the text from the field where the reading failed on.
+std::optional<std::string> row_hint(const model::ErrorSite& site, const model::RowLayout& layout,
+                                    std::string_view failing) {
+  const std::string kind(layout.what);
+  if (site.value_stored_later) {
+    constexpr int kLargestLimit = 255 * model::kSpeedStep + model::kSpeedStep / 2;
+    return "this row's speed limit of " + std::to_string(*site.value_stored_later) +
+           " km/h is stored as the limit / " + std::to_string(model::kSpeedStep) +
+           ", rounded, in one byte of every cell, which holds limits up to " +
+           std::to_string(kLargestLimit) +
+           " km/h; the cells receive it only where the next speed limit row (or the end of the "
+           "rows) fills them, and that is where the reading failed";
+  }
+  // A heading read as a row has a note of its own.
+  if (site.code != model::kReadingFailure || is_heading(site.row_keyword)) return std::nullopt;
+  const std::string field = to_utf8(trim(site.row_keyword));
+  const std::string keyword(layout.keyword);
+  if (site.row_keyword.find(';') != std::string::npos) {
+    return "fields are separated by commas, not semicolons: \"" + field +
+           "\" is one field, read as the keyword of a " + kind +
+           " row, and the row's values are taken from the fields after it";
+  }
+  if (keyword_then_number(site.row_keyword, layout)) {
+    return "a comma may be missing after the keyword: \"" + field +
+           "\" is one field, read as the keyword of a " + kind +
+           " row, and the row's values are taken from the fields after it";
+  }
+  const std::string lower = platform::to_lower(trim(site.row_keyword));
+  if (lower != keyword && lower.find_first_of(" \t") != std::string::npos) {
+    return "if \"" + field + "\" is a note: a field that holds \"" + std::string(layout.words[0]) +
+           "\" starts a " + kind +
+           " row wherever it stands, and the fields after it are read as the row's values; "
+           "reword the note so that it holds no keyword";
+  }
+  const bool on_later_line =
+      site.field.description != site.row.description || site.field.line > site.row.line;
+  if (site.failure == platform::kInputPastEnd) {
+    return "the file ends inside the row: a value may be missing (a " + kind + " row has " +
+           std::to_string(layout.fields.size()) + " values: " + value_names(layout) + ")";
+  }
+  // A row may go on over the next line: only a keyword there tells that a
+  // value is missing.
+  const bool word_read = !failing.empty() && ((failing[0] >= 'a' && failing[0] <= 'z') ||
+                                              (failing[0] >= 'A' && failing[0] <= 'Z'));
+  if (site.failure == platform::kTypeMismatch && on_later_line && word_read) {
+    return "a value may be missing: a " + kind + " row has " +
+           std::to_string(layout.fields.size()) + " values (" + value_names(layout) +
+           "), and the field read here for one of them is on a later line";
+  }
+  return std::nullopt;
+}
+
+// "the route sign", for the cell of a row refused because it is taken.
+std::string occupant_words(uint8_t kind) {
+  switch (kind) {
+    case model::kSignal:
+      return "the signal";
+    case model::kSlowdownEnd:
+      return "the end cell of the slowdown";
+    case model::kSlowdownStart:
+      return "the start cell of the slowdown";
+    case model::kSlowdownWarning:
+      return "the warning cell of the slowdown";
+    case model::kBeforeWarning:
+      return "one of the four cells before the warning of the slowdown";
+    case model::kSpeedIndicator:
+      return "the speed indicator";
+    case model::kStationStop:
+      return "the stop cell of the station";
+    case model::kSpeedMark:
+    case model::kSpeedMarkWithoutValue:
+      return "the \"abbattimento\" mark";
+    case model::kRouteSign:
+      return "the route sign";
+    default:
+      return "the " + std::string(cell_kind_name(kind));
+  }
+}
+
+// "BRENTALVO_TRN4417-.txt:9", or the line alone when the file is not known.
+std::string file_line(const std::optional<std::string>& file, int line) {
+  return (file ? *file + ":" : std::string("line ")) + std::to_string(line);
+}
+
+// The row an error was raised in and what took its cell, added to `d`.
+void add_row_and_occupant(Diagnostic& d, const model::ErrorSite& site,
+                          const DescriptionSources& src) {
+  const model::RowLayout* layout =
+      site.row.line > 0 ? model::row_for(site.row_keyword, site.row_section) : nullptr;
+  if (layout != nullptr) {
+    ErrorRow row;
+    row.file = file_of(site.row.description, src);
+    row.line = site.row.line;
+    row.column = site.row.column;
+    row.kind = std::string(layout->what);
+    if (site.row_value >= 0 && static_cast<size_t>(site.row_value) < layout->fields.size()) {
+      row.value = std::string(layout->fields[static_cast<size_t>(site.row_value)].name);
+    }
+    d.row = row;
+    // On the error's own line the row needs no second caret.
+    const bool same_line =
+        site.field.description == site.row.description && site.field.line == site.row.line;
+    if (!same_line) {
+      d.related.push_back(related_at(
+          site.row, "in the " + std::string(layout->what) + " row that begins here", src));
+    }
+    std::string_view failing;
+    if (d.column > 0 && static_cast<size_t>(d.column) <= d.source_line.size()) {
+      failing = std::string_view(d.source_line).substr(static_cast<size_t>(d.column) - 1);
+    }
+    if (std::optional<std::string> hint = row_hint(site, *layout, failing))
+      d.notes.push_back(*hint);
+  }
+  if (site.occupant) {
+    const model::CellOccupant& o = *site.occupant;
+    ErrorOccupant occupant;
+    occupant.kind = o.finishing_mark ? "finishing mark" : cell_kind_name(o.kind);
+    occupant.file = file_of(o.row.description, src);
+    occupant.line = o.row.line;
+    d.occupant = occupant;
+    const std::string cell = "cell " + std::to_string(o.cell);
+    if (o.row.line <= 0) {
+      d.notes.push_back(cell + " is taken by " +
+                        (o.finishing_mark ? std::string("a mark the finishing pass puts there")
+                                          : occupant_words(o.kind)));
+    } else if (o.finishing_mark) {
+      d.related.push_back(related_at(o.row,
+                                     cell +
+                                         " is taken by a mark the finishing pass puts around "
+                                         "the slowdown at " +
+                                         file_line(occupant.file, o.row.line),
+                                     src));
+    } else {
+      d.related.push_back(
+          related_at(o.row, cell + " is taken by " + occupant_words(o.kind) + " of this row", src));
+    }
+  }
+}
+
 }  // namespace
 
 std::string error_words(int32_t code, int32_t position, const ErrorFacts& facts) {
@@ -225,6 +429,7 @@ Diagnostic site_diagnostic(const model::Scenario& s, const model::ErrorSite& sit
   if (site.code == model::kStationsTooClose) d.message += station_gap_words(s);
   place(d, site.field, src);
   if (site.code == model::kNoRouteDescription) d.file = src.route_file;
+  add_row_and_occupant(d, site, src);
 
   if (failure_detail(site) == route::kNoRouteLengthFailure && src.route && src.train &&
       !contains_words(*src.route, "lunghezza", "percorso") &&
@@ -329,23 +534,15 @@ std::string Diagnostic::heading() const {
 }
 
 std::string Diagnostic::text() const {
-  std::string out = heading() + "\n";
-  if (!source_line.empty() && column > 0) {
-    // Long lines are shown around the column, as "...".
-    std::string_view shown = source_line;
-    size_t caret = static_cast<size_t>(column) - 1;
-    std::string prefix;
-    if (shown.size() > kMaxShownLine && caret > kMaxShownLine / 2) {
-      const size_t cut = std::min(caret - kMaxShownLine / 2, shown.size());
-      shown.remove_prefix(cut);
-      caret -= cut;
-      prefix = "...";
+  std::string out = heading() + "\n" + caret_lines(source_line, column);
+  for (const RelatedPlace& r : related) {
+    std::string where;
+    if (r.file) {
+      where = *r.file + ":" + std::to_string(r.line);
+      if (r.column > 0) where += ":" + std::to_string(r.column);
+      where += ": ";
     }
-    if (shown.size() > kMaxShownLine) shown = shown.substr(0, kMaxShownLine);
-    std::string marker = prefix.empty() ? "" : "   ";
-    // Tabs stay tabs under the line, so the caret lines up in any terminal.
-    for (size_t i = 0; i < caret && i < shown.size(); ++i) marker += shown[i] == '\t' ? '\t' : ' ';
-    out += prefix + to_utf8(shown) + "\n" + marker + "^\n";
+    out += where + "note: " + r.message + "\n" + caret_lines(r.source_line, r.column);
   }
   for (const std::string& note : notes) out += "note: " + note + "\n";
   return out;

@@ -24,6 +24,37 @@
 
 namespace tools {
 
+// A second place a message points at: the row an error arose in, or the
+// row that took its cell. Shown as "file:line:col: note: message" with the
+// line and a caret.
+struct RelatedPlace {
+  std::optional<std::string> file;
+  int line = 0;
+  int column = 0;
+  std::string message;
+  std::string source_line;  // the line of the file; empty when none
+};
+
+// The row an error arose in: its keyword field, its kind ("gradient", the
+// row's `what` in model/description_rows.h) and the name of the value the
+// error concerns (empty for the row as a whole).
+struct ErrorRow {
+  std::optional<std::string> file;
+  int line = 0;
+  int column = 0;
+  std::string kind;
+  std::string value;
+};
+
+// What took the cell of an error: the cell's kind ("route sign", or
+// "finishing mark" for a mark the finishing pass put around a slowdown) and
+// the row that placed it (for a mark, the slowdown's row).
+struct ErrorOccupant {
+  std::string kind;
+  std::optional<std::string> file;
+  int line = 0;
+};
+
 // One message with where it applies.
 struct Diagnostic {
   bool is_error = true;
@@ -32,19 +63,23 @@ struct Diagnostic {
   // Found by a further reading that passed over the rows of other errors
   // (see find_further_errors); a note says so.
   bool after_passing_over = false;
-  std::optional<std::string> file;  // the author's description file
-  int line = 0;                     // from 1; 0 when not known
-  int column = 0;                   // from 1, in bytes; 0 when not known
-  std::optional<int32_t> position;  // metres, for the numbers that store one
-  std::string message;              // what went wrong, with the position
-  std::string source_line;          // the line of the file, as UTF-8; empty when none
-  std::vector<std::string> notes;   // further lines, each without "note: "
+  std::optional<std::string> file;        // the author's description file
+  int line = 0;                           // from 1; 0 when not known
+  int column = 0;                         // from 1, in bytes; 0 when not known
+  std::optional<int32_t> position;        // metres, for the numbers that store one
+  std::string message;                    // what went wrong, with the position
+  std::string source_line;                // the line of the file, as UTF-8; empty when none
+  std::vector<std::string> notes;         // further lines, each without "note: "
+  std::optional<ErrorRow> row;            // an error raised inside a row
+  std::optional<ErrorOccupant> occupant;  // an error of a taken cell
+  std::vector<RelatedPlace> related;      // shown before the notes
 
   // "file:line:col: error N: message" (or "warning ID: message"); the parts
   // of the place that are not known are left out.
   std::string heading() const;
   // The heading, then the source line with a caret under the column, then
-  // the notes, each line ended by "\n".
+  // the related places each with its line and caret, then the notes, each
+  // line ended by "\n".
   std::string text() const;
 };
 

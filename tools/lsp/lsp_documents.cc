@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <functional>
 
 #include "compiled/compiled_set.h"
 #include "compiled/text.h"
@@ -111,13 +112,21 @@ std::string folder_of_uri(std::string_view uri) {
 constexpr char kStandInRoute[] = "[generale]\r\nlunghezza percorso, 1000000\r\n[fine]\r\n";
 constexpr char kStandInTrain[] = "[generale]\r\n[fine]\r\n";
 
-json diagnostic_json(const Document& d, const Diagnostic& diag) {
+// The range of the field at `line` and `column` of `d`.
+json field_range(const Document& d, int line, int column) {
   const std::vector<std::string_view> lines = text_lines(d.cp1252);
   int width = 1;
-  if (diag.line >= 1 && static_cast<size_t>(diag.line) <= lines.size()) {
-    width = field_width(lines[static_cast<size_t>(diag.line) - 1], diag.column);
+  if (line >= 1 && static_cast<size_t>(line) <= lines.size()) {
+    width = field_width(lines[static_cast<size_t>(line) - 1], column);
   }
-  json out{{"range", d.range(diag.line, diag.column, width)},
+  return d.range(line, column, width);
+}
+
+// The document of a diagnostic's file: the checked pair's route or train.
+using DocumentOf = std::function<const Document*(const std::optional<std::string>& file)>;
+
+json diagnostic_json(const Document& d, const Diagnostic& diag, const DocumentOf& document_of) {
+  json out{{"range", field_range(d, diag.line, diag.column)},
            {"severity", diag.is_error ? 1 : 2},
            {"source", "scenario_tool"},
            {"message", diag.message}};
@@ -129,7 +138,36 @@ json diagnostic_json(const Document& d, const Diagnostic& diag) {
   std::string notes;
   for (const std::string& note : diag.notes) notes += "\n" + note;
   if (!notes.empty()) out["message"] = diag.message + notes;
+  // The row the error arose in and the row that took its cell, where the
+  // client has them open.
+  json related = json::array();
+  for (const RelatedPlace& r : diag.related) {
+    const Document* at = document_of(r.file);
+    if (at == nullptr || r.line <= 0) continue;
+    related.push_back(
+        json{{"location", json{{"uri", at->uri}, {"range", field_range(*at, r.line, r.column)}}},
+             {"message", r.message}});
+  }
+  if (!related.empty()) out["relatedInformation"] = related;
   return out;
+}
+
+// The mark an error puts on a related place of its own (the row it arose
+// in, the row that took its cell), pointing back at the error. It has no
+// code: it is not an error of its own.
+json related_mark(const Document& at, const RelatedPlace& r, const Document& error_document,
+                  const Diagnostic& diag) {
+  const std::string heading = "error " + std::to_string(diag.code) + ": " + diag.message;
+  return json{
+      {"range", field_range(at, r.line, r.column)},
+      {"severity", 3},
+      {"source", "scenario_tool"},
+      {"message", r.message + " (" + heading + ")"},
+      {"relatedInformation",
+       json::array(
+           {json{{"location", json{{"uri", error_document.uri},
+                                   {"range", field_range(error_document, diag.line, diag.column)}}},
+                 {"message", heading}}})}};
 }
 
 json whole_file_error(const Document& d, const std::string& message) {
@@ -382,18 +420,29 @@ std::vector<Published> DescriptionDocuments::check(const std::string& uri) {
   json train_list = json::array();
   try {
     const CompileReport report = check_descriptions(o);
+    const DocumentOf document_of = [&](const std::optional<std::string>& file) -> const Document* {
+      if (file == route_path) return route;
+      if (file == train_path) return train;
+      return nullptr;
+    };
+    auto list_of = [&](const Document* d) -> json& { return d == route ? route_list : train_list; };
     for (const Diagnostic& diag : report.diagnostics()) {
-      if (diag.file == route_path) {
-        if (route) route_list.push_back(diagnostic_json(*route, diag));
-      } else if (diag.file == train_path) {
-        if (train) train_list.push_back(diagnostic_json(*train, diag));
-      } else if (route) {
+      const Document* at = document_of(diag.file);
+      if (at == nullptr && diag.file != route_path && diag.file != train_path) {
         // No place (the finishing pass, an identity error): on the route.
         // Checked alone against a train that sets nothing, the route is
         // what caused it.
-        route_list.push_back(diagnostic_json(*route, diag));
-      } else if (train) {
-        train_list.push_back(diagnostic_json(*train, diag));
+        at = route ? route : train;
+      }
+      if (at == nullptr) continue;
+      list_of(at).push_back(diagnostic_json(*at, diag, document_of));
+      // The related places get marks of their own, so the faulty row shows
+      // in the editor even where the reading failed later.
+      for (const RelatedPlace& r : diag.related) {
+        const Document* related = document_of(r.file);
+        if (related != nullptr && r.line > 0) {
+          list_of(related).push_back(related_mark(*related, r, *at, diag));
+        }
       }
     }
     if (report.stopped() && !report.identity_error && !report.stop.empty() && !report.error) {

@@ -207,6 +207,7 @@ TEST_F(LspServerTest, PlantedFaultsAreShownWhereTheyAreAndClearedByTheirFix) {
   const std::string misspelt = replaced(route_, "pendenza", "pendenxa");
   // Two signs on one cell: the second sign row gets the first one's position.
   const auto [sign_line, sign_column] = where(route_, "32250");
+  const auto [first_sign_line, first_sign_column] = where(route_, "cartello_indicatore,  31000");
   const std::string taken = replaced(route_, "32250", "31000");
   const Session s =
       run({open(kRouteUri, route_), open(kTrainUri, train_), change(kRouteUri, misspelt),
@@ -226,12 +227,26 @@ TEST_F(LspServerTest, PlantedFaultsAreShownWhereTheyAreAndClearedByTheirFix) {
             (json{{"line", misspelt_line}, {"character", misspelt_column}}));
   EXPECT_EQ(warning["range"]["end"]["character"], misspelt_column + 8);
 
-  ASSERT_EQ(published[3].size(), 1u);
+  // The error, and a mark on the sign row that took its cell; each points
+  // at the other.
+  ASSERT_EQ(published[3].size(), 2u);
   const json& error = published[3][0];
   EXPECT_EQ(error["severity"], 1);
   EXPECT_EQ(error["code"], 6);
   EXPECT_EQ(error["range"]["start"], (json{{"line", sign_line}, {"character", sign_column}}));
   EXPECT_EQ(error["range"]["end"], (json{{"line", sign_line}, {"character", sign_column + 5}}));
+  const json first_sign{{"line", first_sign_line}, {"character", first_sign_column}};
+  ASSERT_EQ(error["relatedInformation"].size(), 1u) << error.dump();
+  EXPECT_EQ(error["relatedInformation"][0]["location"]["uri"], kRouteUri);
+  EXPECT_EQ(error["relatedInformation"][0]["location"]["range"]["start"], first_sign);
+  EXPECT_EQ(error["relatedInformation"][0]["message"],
+            "cell 621 is taken by the route sign of this row");
+  const json& occupant = published[3][1];
+  EXPECT_EQ(occupant["severity"], 3);
+  EXPECT_FALSE(occupant.contains("code"));
+  EXPECT_EQ(occupant["range"]["start"], first_sign);
+  EXPECT_EQ(occupant["relatedInformation"][0]["location"]["range"]["start"],
+            error["range"]["start"]);
 
   EXPECT_EQ(published[4], json::array());
 }
@@ -277,6 +292,30 @@ TEST_F(LspServerTest, EveryErrorAndWarningOfThePairTogether) {
   ASSERT_EQ(train_diagnostics.size(), 1u) << train_diagnostics;
   EXPECT_EQ(train_diagnostics[0]["severity"], 1);
   EXPECT_EQ(train_diagnostics[0]["code"], "no-train");
+}
+
+// A row that fails on the next line (its comma after the keyword missing):
+// the error points at the row, and the row gets a mark of its own.
+TEST_F(LspServerTest, TheRowThatHoldsTheFaultIsMarkedToo) {
+  const std::string route =
+      "[generale]\r\nlunghezza percorso, 10000\r\n[pendenze]\r\npendenza, 0, 5\r\n"
+      "pendenza 5000, 12\r\npendenza, 6000, 3\r\n[fine]\r\n";
+  const Session s = run({open(kRouteUri, route), open(kTrainUri, train_)}, disk_);
+  const json d = s.diagnostics(kRouteUri);
+  ASSERT_EQ(d.size(), 2u) << d.dump();
+  const json row_start{{"line", 4}, {"character", 0}};
+  EXPECT_EQ(d[0]["code"], 25);
+  EXPECT_EQ(d[0]["range"]["start"], (json{{"line", 5}, {"character", 0}}));
+  EXPECT_NE(d[0]["message"].get<std::string>().find("a comma may be missing after the keyword"),
+            std::string::npos);
+  ASSERT_EQ(d[0]["relatedInformation"].size(), 1u);
+  EXPECT_EQ(d[0]["relatedInformation"][0]["location"]["uri"], kRouteUri);
+  EXPECT_EQ(d[0]["relatedInformation"][0]["location"]["range"]["start"], row_start);
+  EXPECT_EQ(d[0]["relatedInformation"][0]["message"], "in the gradient row that begins here");
+  EXPECT_EQ(d[1]["severity"], 3);
+  EXPECT_EQ(d[1]["range"]["start"], row_start);
+  EXPECT_EQ(d[1]["relatedInformation"][0]["location"]["range"]["start"], d[0]["range"]["start"]);
+  EXPECT_EQ(s.diagnostics(kTrainUri), json::array());
 }
 
 TEST_F(LspServerTest, ColumnsCountUtf16UnitsOfTheClientsText) {
