@@ -220,7 +220,7 @@ TEST(CompileSafetyTest, AFailureWhilePuttingTheSetInPlaceSaysWhichFilesWereRepla
     faulty.inject(c.op, c.nth, Fault::kFail, platform::kDeviceIO);
     const CompileReport report = compile_descriptions(options_on(faulty));
     EXPECT_EQ(report.exit_status(), 2);
-    EXPECT_TRUE(report.message().ends_with(c.fate)) << report.message();
+    EXPECT_NE(report.message().find(c.fate), std::string::npos) << report.message();
     for (size_t i = 0; i < kCompiled.size(); ++i) {
       const auto& set = i < c.replaced ? sets().new_set : sets().old_set;
       EXPECT_EQ(memory.contents(path_in(kOut, kCompiled[i])), set.at(kCompiled[i])) << kCompiled[i];

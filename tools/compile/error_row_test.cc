@@ -69,7 +69,7 @@ const Case kCases[] = {
      route_with("pendenza, 0, 5\r\npendenza 5000, 12\r\npendenza, 6000, 3\r\n"),
      testing::kSmallTrain,
      "/w/r.txt:6:1: error 25: the description could not be read here: a field is not a whole "
-     "number (type mismatch: not a whole number)\n"
+     "number\n"
      "pendenza, 6000, 3\n"
      "^\n"
      "/w/r.txt:5:1: note: in the gradient row that begins here\n"
@@ -81,7 +81,7 @@ const Case kCases[] = {
     {"row a value short", route_with("pendenza, 0, 5\r\npendenza, 5000\r\npendenza, 6000, 3\r\n"),
      testing::kSmallTrain,
      "/w/r.txt:6:1: error 25: the description could not be read here: a field is not a whole "
-     "number (type mismatch: not a whole number)\n"
+     "number\n"
      "pendenza, 6000, 3\n"
      "^\n"
      "/w/r.txt:5:1: note: in the gradient row that begins here\n"
@@ -93,7 +93,7 @@ const Case kCases[] = {
     {"semicolons for commas", route_with("pendenza; 5000; 12\r\npendenza, 6000, 3\r\n"),
      testing::kSmallTrain,
      "/w/r.txt:5:1: error 25: the description could not be read here: a field is not a whole "
-     "number (type mismatch: not a whole number)\n"
+     "number\n"
      "pendenza, 6000, 3\n"
      "^\n"
      "/w/r.txt:4:1: note: in the gradient row that begins here\n"
@@ -107,7 +107,7 @@ const Case kCases[] = {
      route_with("pendenza, 0, 5\r\nqui la pendenza sale\r\npendenza, 6000, 3\r\n"),
      testing::kSmallTrain,
      "/w/r.txt:6:1: error 25: the description could not be read here: a field is not a whole "
-     "number (type mismatch: not a whole number)\n"
+     "number\n"
      "pendenza, 6000, 3\n"
      "^\n"
      "/w/r.txt:5:1: note: in the gradient row that begins here\n"
@@ -120,7 +120,7 @@ const Case kCases[] = {
     {"speed limit that fails where the next row fills the cells", testing::kSmallRoute,
      train_with("velocita, 0, 100\r\nvelocita, 2000, 1300\r\nvelocita, 3000, 80\r\n"),
      "/w/t.txt:5:17: error 25: the description could not be read here: a value does not fit "
-     "its field (overflow)\n"
+     "its field\n"
      "velocita, 3000, 80\n"
      "                ^\n"
      "/w/t.txt:4:1: note: in the speed limit row that begins here\n"

@@ -21,7 +21,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # The indented block after the line that introduces it, without its indent.
-awk '/^without its partner is checked alone\. Neovim/ { inside = 1; next }
+awk '/Neovim \(0\.7 or later\), in `init\.lua`:$/ { inside = 1; next }
      inside && /^    / { sub(/^    /, ""); print; seen = 1; next }
      inside && /^$/ { if (seen) print; next }
      inside && seen { exit }' "$readme" >"$work/init.lua"
