@@ -266,8 +266,8 @@ TEST(SetJournalTest, AJournalThatIsNotAFileStopsTheRunAndStandsForEveryFile) {
   } catch (const RuntimeFailure& f) {
     EXPECT_EQ(f.detail(),
               "cannot complete the replacement of compiled files that an earlier run left in /d "
-              "(.scenario-set.journal): /d/.scenario-set.journal (is a folder, not a regular "
-              "file)");
+              "(.scenario-set.journal): " +
+                  in_folder(std::string(kSetJournalName)) + " (is a folder, not a regular file)");
   }
   const auto pending = interrupted_set(memory, kFolder);
   ASSERT_TRUE(pending);
