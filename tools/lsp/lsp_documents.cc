@@ -273,6 +273,13 @@ std::optional<int> Document::byte_column(int line, int character) const {
 }
 
 std::string over_limit_text(const Document& d) {
+  if (d.over_open_limit) {
+    return "the description is " + std::to_string(d.over_limit) +
+           " bytes, and with it the open descriptions would hold more than " +
+           std::to_string(d.over_open_limit) +
+           " bytes together: its text is not kept or checked; close other descriptions, then "
+           "edit or reopen this one";
+  }
   return "the description is " + std::to_string(d.over_limit) + " bytes, over the limit of " +
          std::to_string(platform::kMaxDescriptionBytes) + " bytes: its text is not kept or checked";
 }
@@ -285,19 +292,30 @@ bool DescriptionDocuments::set(const std::string& uri, std::string utf8) {
   d.path = path_of_uri(uri);
   d.folder = folder_of_uri(uri);
   d.name = *name;
+  open_bytes_ -= d.cp1252.size();
   d.cp1252 = cp1252_from_utf8(utf8);
   d.utf8 = std::move(utf8);
   d.over_limit = 0;
-  if (d.cp1252.size() > platform::kMaxDescriptionBytes) {
-    d.over_limit = d.cp1252.size();
-    d.utf8 = std::string();
-    d.cp1252 = std::string();
+  d.over_open_limit = 0;
+  const uint64_t size = d.cp1252.size();
+  if (size > platform::kMaxDescriptionBytes || open_bytes_ + size > open_limit_) {
+    d.over_limit = size;
+    if (size <= platform::kMaxDescriptionBytes) d.over_open_limit = open_limit_;
+    // Let go of the memory, not only of the contents.
+    std::string().swap(d.utf8);
+    std::string().swap(d.cp1252);
   }
+  open_bytes_ += d.cp1252.size();
   d.open = true;
   return true;
 }
 
-void DescriptionDocuments::close(const std::string& uri) { docs_.erase(uri); }
+void DescriptionDocuments::close(const std::string& uri) {
+  auto it = docs_.find(uri);
+  if (it == docs_.end()) return;
+  open_bytes_ -= it->second.cp1252.size();
+  docs_.erase(it);
+}
 
 const Document* DescriptionDocuments::find(const std::string& uri) const {
   auto it = docs_.find(uri);

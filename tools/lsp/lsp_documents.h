@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/files.h"
 #include "tools/lsp/lsp_outline.h"
 
 namespace tools::lsp {
@@ -61,9 +62,12 @@ struct Document {
   std::string utf8;    // as the client has it (or the disk's bytes shown as UTF-8)
   std::string cp1252;  // what is checked
   bool open = false;
-  // A text over the description limit is not kept (utf8 and cp1252 are
-  // empty): its size in bytes of the code page, else 0.
+  // A text that is not kept (utf8 and cp1252 are empty): its size in bytes
+  // of the code page, else 0. It is over the description limit, or it
+  // would take the open descriptions together over theirs: then
+  // over_open_limit is that limit, else 0.
   uint64_t over_limit = 0;
+  uint64_t over_open_limit = 0;
 
   // The LSP range of `width` bytes at line and column from 1 (in bytes);
   // a line of 0 is the start of the text.
@@ -73,8 +77,14 @@ struct Document {
   std::optional<int> byte_column(int line, int character) const;
 };
 
-// What a document over the description limit is told, in words.
+// What a document whose text was not kept is told, in words.
 std::string over_limit_text(const Document& d);
+
+// How many bytes (of the code page) the open descriptions may hold
+// together: eight of the largest. Each is kept twice (as the client sent it
+// and as it is checked), so this bounds their memory to about 256 MiB
+// however many a client opens.
+inline constexpr uint64_t kMaxOpenDescriptionBytes = 8 * platform::kMaxDescriptionBytes;
 
 // The diagnostics to publish for one document.
 struct Published {
@@ -84,12 +94,15 @@ struct Published {
 
 class DescriptionDocuments {
  public:
-  explicit DescriptionDocuments(platform::FileSystem& disk) : disk_(disk) {}
+  explicit DescriptionDocuments(platform::FileSystem& disk,
+                                uint64_t open_limit = kMaxOpenDescriptionBytes)
+      : disk_(disk), open_limit_(open_limit) {}
 
   // Opens or replaces a document's text (UTF-8); false for a file that is
-  // no description (it is not kept). A text over the description limit is
-  // not kept either: the document stays open, empty, marked over_limit,
-  // and its check says so.
+  // no description (it is not kept). A text over the description limit, or
+  // one that would take the open descriptions together over `open_limit`,
+  // is not kept either: the document stays open, empty, marked over_limit,
+  // and its check says so. Closing others makes room for its next change.
   bool set(const std::string& uri, std::string utf8);
   void close(const std::string& uri);
   const Document* find(const std::string& uri) const;
@@ -107,6 +120,8 @@ class DescriptionDocuments {
                                         const DescriptionName& kind);
 
   platform::FileSystem& disk_;
+  uint64_t open_limit_;
+  uint64_t open_bytes_ = 0;  // the sum of the kept texts' cp1252 sizes
   std::map<std::string, Document> docs_;
 };
 

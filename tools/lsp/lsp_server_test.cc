@@ -894,5 +894,41 @@ TEST_F(LspServerTest, MessagesAndDescriptionsOverTheLimitsAreRefusedAndTheNextSe
   EXPECT_TRUE(s.reply(6).contains("result"));
 }
 
+// The open descriptions together are bounded: a text that would take them
+// over the limit is not kept, says why, and is kept once others are closed.
+// Replacing a text counts it once.
+TEST_F(LspServerTest, OpenDescriptionsTogetherStayWithinTheirLimit) {
+  lsp::DescriptionDocuments docs(disk_, route_.size() + train_.size() + 100);
+  const std::string other_route = "file:///v/BRENTALVO_linea.txt";
+  const size_t route_bytes = lsp::cp1252_from_utf8(route_).size();
+  ASSERT_TRUE(docs.set(kRouteUri, route_));
+  ASSERT_TRUE(docs.set(kTrainUri, train_));
+  ASSERT_TRUE(docs.set(kRouteUri, route_));  // the same text again: still room
+  EXPECT_EQ(docs.find(kRouteUri)->over_limit, 0u);
+  EXPECT_EQ(docs.find(kTrainUri)->over_limit, 0u);
+
+  ASSERT_TRUE(docs.set(other_route, route_));
+  const lsp::Document* refused = docs.find(other_route);
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(refused->over_limit, route_bytes);
+  EXPECT_TRUE(refused->cp1252.empty() && refused->utf8.empty());
+  const std::vector<lsp::Published> told = docs.check(other_route);
+  ASSERT_EQ(told.size(), 1u);
+  ASSERT_EQ(told[0].diagnostics.size(), 1u);
+  const std::string words = told[0].diagnostics[0]["message"].get<std::string>();
+  EXPECT_NE(words.find("the open descriptions would hold more than " +
+                       std::to_string(route_.size() + train_.size() + 100) + " bytes together"),
+            std::string::npos)
+      << words;
+  EXPECT_NE(words.find("close other descriptions"), std::string::npos) << words;
+  // The pair already open is still checked as before.
+  for (const lsp::Published& p : docs.check(kRouteUri)) EXPECT_EQ(p.diagnostics, json::array());
+
+  docs.close(kRouteUri);
+  ASSERT_TRUE(docs.set(other_route, route_));
+  EXPECT_EQ(docs.find(other_route)->over_limit, 0u);
+  EXPECT_EQ(docs.find(other_route)->cp1252.size(), route_bytes);
+}
+
 }  // namespace
 }  // namespace tools
