@@ -8,7 +8,6 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "platform/memory_file_system.h"
 #include "tools/compile/compile_command.h"
 #include "tools/lsp/lsp_server.h"
+#include "tools/lsp/piecewise_input.h"
 
 namespace {
 
@@ -34,28 +34,6 @@ std::string framed(const json& message) {
 json notification(const std::string& method, json params) {
   return json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}};
 }
-
-// The client's bytes in pieces, with a pause after each: at the end of a
-// piece the server finds nothing more waiting, as when an editor's messages
-// come one at a time.
-class Pieces : public std::streambuf {
- public:
-  explicit Pieces(const std::vector<std::string>& pieces) : pieces_(pieces) {}
-
- protected:
-  int_type underflow() override {
-    while (next_ < pieces_.size() && pieces_[next_].empty()) ++next_;
-    if (next_ == pieces_.size()) return traits_type::eof();
-    std::string& piece = pieces_[next_++];
-    setg(piece.data(), piece.data(), piece.data() + piece.size());
-    return traits_type::to_int_type(piece.front());
-  }
-  std::streamsize showmanyc() override { return next_ == pieces_.size() ? -1 : 0; }
-
- private:
-  std::vector<std::string> pieces_;
-  size_t next_ = 0;
-};
 
 json change(const std::string& uri, int version, const std::string& text) {
   return notification("textDocument/didChange",
@@ -98,7 +76,7 @@ void BM_LspChangeToDiagnostics(benchmark::State& state) {
   for (auto _ : state) {
     platform::MemoryFileSystem disk;
     disk.add_folder("/w");
-    Pieces pieces(input);
+    tools::lsp::PiecewiseInput pieces(input);
     std::istream in(&pieces);
     std::ostringstream out;
     benchmark::DoNotOptimize(tools::run_lsp(in, out, disk));
@@ -122,7 +100,7 @@ void BM_LspBurstOfLargestChanges(benchmark::State& state) {
     state.PauseTiming();  // the copy of the input is not the server's work
     platform::MemoryFileSystem disk;
     disk.add_folder("/w");
-    auto pieces = std::make_unique<Pieces>(input);
+    auto pieces = std::make_unique<tools::lsp::PiecewiseInput>(input);
     std::istream in(pieces.get());
     std::ostringstream out;
     state.ResumeTiming();

@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -24,6 +23,7 @@
 #include "tools/lsp/lsp_backlog.h"
 #include "tools/lsp/lsp_documents.h"
 #include "tools/lsp/lsp_protocol.h"
+#include "tools/lsp/piecewise_input.h"
 
 namespace tools {
 namespace {
@@ -95,30 +95,8 @@ struct Session {
   }
 };
 
-// The client's bytes arriving in pieces, with a pause after each: the
-// server finds nothing more waiting at the end of a piece, as it does when
-// an editor's messages come one at a time.
-class PiecewiseInput : public std::streambuf {
- public:
-  explicit PiecewiseInput(std::vector<std::string> pieces) : pieces_(std::move(pieces)) {}
-
- protected:
-  int_type underflow() override {
-    while (next_ < pieces_.size() && pieces_[next_].empty()) ++next_;
-    if (next_ == pieces_.size()) return traits_type::eof();
-    std::string& piece = pieces_[next_++];
-    setg(piece.data(), piece.data(), piece.data() + piece.size());
-    return traits_type::to_int_type(piece.front());
-  }
-  std::streamsize showmanyc() override { return next_ == pieces_.size() ? -1 : 0; }
-
- private:
-  std::vector<std::string> pieces_;
-  size_t next_ = 0;
-};
-
 Session run_pieces(std::vector<std::string> pieces, platform::FileSystem& disk) {
-  PiecewiseInput input(std::move(pieces));
+  lsp::PiecewiseInput input(std::move(pieces));
   std::istream in(&input);
   std::ostringstream out;
   Session s;
