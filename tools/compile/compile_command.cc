@@ -110,6 +110,7 @@ CompileReport run_pass(const CompileOptions& o, const Inputs& in, model::Scenari
   } catch (const finish::IdentityError& end) {
     report.outcome = Outcome::kIdentityError;
     report.identity_error = end.number();
+    report.identity_occupant = identity_occupant(s, end.number());
   } catch (const platform::FileReadFailure& f) {
     report.outcome = Outcome::kRuntimeFailure;
     report.stop = "failure reading a description: " + f.detail();
@@ -705,7 +706,8 @@ std::vector<Diagnostic> CompileReport::diagnostics() const {
   std::vector<Diagnostic> all = warnings;
   all.insert(all.end(), errors.begin(), errors.end());
   sort_in_file_order(all, sources);
-  if (identity_error) all.push_back(identity_diagnostic(*identity_error));
+  if (identity_error)
+    all.push_back(identity_diagnostic(*identity_error, identity_occupant, sources));
   return all;
 }
 
@@ -714,9 +716,10 @@ std::string CompileReport::message() const {
                   : !errors.empty() ? "error " + errors.front().id + ": " + errors.front().message
                                     : std::string("no compile error");
   if (!stopped()) return m;
-  const std::string ended = identity_error ? "error " + std::to_string(*identity_error) + ": " +
-                                                 identity_diagnostic(*identity_error).message
-                                           : "the compile stopped with a " + stop;
+  const std::string ended =
+      identity_error ? "error " + std::to_string(*identity_error) + ": " +
+                           identity_diagnostic(*identity_error, identity_occupant, sources).message
+                     : "the compile stopped with a " + stop;
   const auto names = [](const std::vector<std::string>& list) {
     std::string text;
     for (size_t i = 0; i < list.size(); ++i) {
@@ -741,6 +744,11 @@ std::string CompileReport::message() const {
 nlohmann::ordered_json CompileReport::to_json() const {
   using json = nlohmann::ordered_json;
   auto or_null = [](int n) { return n > 0 ? json(n) : json(nullptr); };
+  auto occupant_json = [&or_null](const ErrorOccupant& o) {
+    return json{{"kind", o.kind},
+                {"file", o.file ? json(*o.file) : json(nullptr)},
+                {"line", or_null(o.line)}};
+  };
   json names = json::array();
   for (const WrittenFile& f : files) names.push_back(to_utf8(f.first));
   json error_json = nullptr;
@@ -760,11 +768,7 @@ nlohmann::ordered_json CompileReport::to_json() const {
                                {"value", row->value.empty() ? json(nullptr) : json(row->value)}};
     }
     error_json["occupant"] = nullptr;
-    if (const std::optional<ErrorOccupant>& o = error->occupant) {
-      error_json["occupant"] = json{{"kind", o->kind},
-                                    {"file", o->file ? json(*o->file) : json(nullptr)},
-                                    {"line", or_null(o->line)}};
-    }
+    if (error->occupant) error_json["occupant"] = occupant_json(*error->occupant);
   }
   json error_list = json::array();
   for (const Diagnostic& e : errors) {
@@ -786,11 +790,18 @@ nlohmann::ordered_json CompileReport::to_json() const {
                                 {"message", w.message},
                                 {"after_passing_over", w.after_passing_over}});
   }
+  // What took cell 1 from the identity stamp, as "error".occupant names it.
+  json identity_occupant_json = nullptr;
+  if (identity_error) {
+    const Diagnostic d = identity_diagnostic(*identity_error, identity_occupant, sources);
+    if (d.occupant) identity_occupant_json = occupant_json(*d.occupant);
+  }
   json result =
       json{{"error_code", error_code},
            {"error_position", error_position},
            {"outcome", outcome_name(outcome)},
            {"identity_error", identity_error ? json(*identity_error) : json(nullptr)},
+           {"identity_occupant", identity_occupant_json},
            {"file", error && error->file ? json(*error->file) : json(nullptr)},
            {"line", error ? or_null(error->line) : json(nullptr)},
            {"message", message()},

@@ -127,7 +127,9 @@ struct CompileReport {
   // files are written all the same).
   Outcome outcome = Outcome::kOk;
   std::optional<int> identity_error;  // 1250 or 1251
-  std::string stop;                   // what else ended the pass early, in words
+  // What took cell 1 from the identity stamp, when a row did.
+  std::optional<model::CellOccupant> identity_occupant;
+  std::string stop;  // what else ended the pass early, in words
   // After a failure while the compiled files were put in place: those that
   // were replaced, and those that were not (each is whole, old or new).
   std::vector<std::string> replaced, not_replaced;
@@ -177,8 +179,9 @@ struct CompileReport {
   // "error N: words" (the compile's own, else "error no-train: words"), or
   // "no compile error", and what ended the pass early.
   std::string message() const;
-  // {"error_code", "error_position", "outcome", "identity_error", "file",
-  //  "line", "message", "files", "error", "errors", "warnings",
+  // {"error_code", "error_position", "outcome", "identity_error",
+  //  "identity_occupant" (what took cell 1 from the stamp, as "occupant"
+  //  below, or null), "file", "line", "message", "files", "error", "errors", "warnings",
   //  "warning_count", "further_readings", "slots"}; "error" holds the code,
   //  place and message, then "row" (the row it arose in: {"file", "line",
   //  "column", "kind", "value"}, or null) and "occupant" (what took its cell:

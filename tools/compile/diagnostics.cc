@@ -479,11 +479,23 @@ Diagnostic error_diagnostic(const model::Scenario& s, const model::ErrorSite& si
   return site_diagnostic(s, site, src);
 }
 
-Diagnostic identity_diagnostic(int32_t code) {
+Diagnostic identity_diagnostic(int32_t code, const std::optional<model::CellOccupant>& occupant,
+                               const DescriptionSources& src) {
   Diagnostic d;
   d.code = code;
   d.message = error_words(code, 0);
+  model::ErrorSite site;
+  site.occupant = occupant;
+  add_row_and_occupant(d, site, src);
   return d;
+}
+
+std::optional<model::CellOccupant> identity_occupant(const model::Scenario& s, int32_t code) {
+  if (!s.track_allocated || s.cell_count < 1) return std::nullopt;
+  const model::TrackCell& first = s.cell(1);
+  const bool taken = code == model::kIdentityValue1Taken ? first.value1 != 0 : first.value2 != 0;
+  if (!taken) return std::nullopt;
+  return model::occupant_of(s, 1);
 }
 
 Diagnostic warning_diagnostic(const model::Warning& w, const DescriptionSources& src) {

@@ -108,8 +108,13 @@ Diagnostic error_diagnostic(const model::Scenario& s, const DescriptionSources& 
 Diagnostic error_diagnostic(const model::Scenario& s, const model::ErrorSite& site,
                             const DescriptionSources& sources);
 
-// The identity error that ended a pass (1250 or 1251): it has no place.
-Diagnostic identity_diagnostic(int32_t code);
+// The identity error that ended a pass (1250 or 1251): it has no place of
+// its own; what took cell 1, when a row did, is named beside it.
+Diagnostic identity_diagnostic(int32_t code, const std::optional<model::CellOccupant>& occupant,
+                               const DescriptionSources& sources);
+// What took cell 1 in `s` when identity error `code` ended its pass: the row
+// that placed the cell value the stamp needed, if any.
+std::optional<model::CellOccupant> identity_occupant(const model::Scenario& s, int32_t code);
 
 // One warning of the model, with its place.
 Diagnostic warning_diagnostic(const model::Warning& w, const DescriptionSources& sources);

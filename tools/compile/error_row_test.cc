@@ -215,6 +215,47 @@ TEST(ErrorRowTest, ARowOnTheErrorsOwnLineAndNoRowAtAll) {
   EXPECT_EQ(no_route.to_json()["error"]["occupant"], nullptr);
 }
 
+// The identity stamp needs cell 1: when a row took it, the identity error
+// names that row as a taken cell's error does.
+TEST(ErrorRowTest, AnIdentityErrorNamesWhatTookCellOne) {
+  const struct {
+    const char* name;
+    std::string route, train;
+    int code;
+    json occupant;  // "identity_occupant"
+  } cases[] = {
+      {"a route sign on the first 50 m",
+       "[generale]\r\nlunghezza percorso, 10000\r\n[cartelli]\r\n"
+       "cartello_indicatore, 0, (ORIGINE)\r\n[fine]\r\n",
+       testing::kSmallTrain, 1250, occupant("route sign", kRouteFile, 4)},
+      {"a signal at 0 m, its first aspects in value1", route_with(""),
+       train_with("segnale, 0, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0\r\n"), 1250,
+       occupant("signal", kTrainFile, 3)},
+      {"a signal at 24 m, only its second aspects, in value2", route_with(""),
+       train_with("segnale, 24, 1, 0, 4, 0, 0, 0, 0, 0, 0, 0\r\n"), 1251,
+       occupant("signal", kTrainFile, 3)},
+      {"a mark the finishing pass puts before a slowdown", route_with(""),
+       train_with("abbattimento, 100, 60\r\nabbattimento, 150, 60\r\n"
+                  "rallentamento, 350, 30, 100, 1, 0, 0\r\n"),
+       1250, occupant("finishing mark", kTrainFile, 5)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CompileReport report = check(c.route, c.train);
+    ASSERT_EQ(report.identity_error, c.code) << report.message();
+    const json out = report.to_json();
+    EXPECT_EQ(out["identity_occupant"], c.occupant) << out.dump();
+    const std::vector<Diagnostic> all = report.diagnostics();
+    ASSERT_FALSE(all.empty());
+    const std::string text = all.back().text();
+    EXPECT_NE(text.find("note: cell 1 is taken by"), std::string::npos) << text;
+    EXPECT_EQ(report.check_status(false), 1);
+  }
+  // Without a row on cell 1 there is no occupant to name.
+  const CompileReport clean = check(route_with(""), testing::kSmallTrain);
+  EXPECT_EQ(clean.to_json()["identity_occupant"], nullptr);
+}
+
 TEST(ErrorRowTest, TheBuiltInPairGivesNoDiagnostic) {
   const CompileReport report = check(sources::line_array_bytes(sources::route_description_text()),
                                      sources::line_array_bytes(sources::train_description_text()));
