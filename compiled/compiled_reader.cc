@@ -1,5 +1,6 @@
 #include "compiled/compiled_reader.h"
 
+#include <bit>
 #include <cstring>
 
 #include "model/compiled_files.h"
@@ -203,10 +204,12 @@ uint16_t u16_at(const char* p) {
 }
 double f64_at(const char* p) {
   uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(p[i]);
-  double d;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bits, p, sizeof bits);
+  } else {
+    for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(p[i]);
+  }
+  return std::bit_cast<double>(bits);
 }
 
 // The bytes a value of this type code takes after its code; none for a code
@@ -295,22 +298,23 @@ LineFile read_line_file(std::string_view bytes) {
   file.y.reserve(half);
   // Every value fits: the first pass has seen each one whole.
   const char* p = bytes.data();
-  for (size_t i = 0; i < count; ++i) {
-    PlanHalf& to = i < half ? file.x : file.y;
-    const uint16_t type = u16_at(p);
-    p += 2;
-    switch (type) {
-      case kPlanInt16:
-        to.push_back({kPlanInt16, static_cast<double>(static_cast<int16_t>(u16_at(p)))});
-        p += 2;
-        break;
-      case kPlanDouble:
-        to.push_back({kPlanDouble, f64_at(p)});
-        p += 8;
-        break;
-      default:  // kPlanEmpty: the first pass let no other code through
-        to.push_back({});
-        break;
+  for (PlanHalf* to : {&file.x, &file.y}) {
+    for (size_t i = 0; i < half; ++i) {
+      const uint16_t type = u16_at(p);
+      p += 2;
+      switch (type) {
+        case kPlanInt16:
+          to->push_back({kPlanInt16, static_cast<double>(static_cast<int16_t>(u16_at(p)))});
+          p += 2;
+          break;
+        case kPlanDouble:
+          to->push_back({kPlanDouble, f64_at(p)});
+          p += 8;
+          break;
+        default:  // kPlanEmpty: the first pass let no other code through
+          to->push_back({});
+          break;
+      }
     }
   }
   return file;
