@@ -144,6 +144,10 @@ report() {
     "$(ms "$product_s")" "$(ms "$floor_s")" "$ratio" "$spread"
 }
 
+# The load the runs shared the machine with, at the start and at the end.
+load_average() { cut -d ' ' -f 1-3 /proc/loadavg; }
+load_at_start=$(load_average)
+
 echo
 echo "Whole processes against their floor ($runs pairs each, medians; this machine is shared):"
 
@@ -250,3 +254,4 @@ printf '  largest decompile / its compile %5s   goal <= 2     %s\n' "$decompile_
   "$(verdict "$decompile_ratio" 2)"
 printf '  (built-in run: peak memory %s, %s x its %s line file)\n' "$(mib "$builtin_peak")" \
   "$(times_line "$builtin_peak" "$builtin_line")" "$(mib $((builtin_line / 1024)))"
+echo "  (load average, 1, 5 and 15 minutes: $load_at_start at the start, $(load_average) at the end)"

@@ -1,5 +1,6 @@
 #include "compiled/compiled_reader.h"
 
+#include <bit>
 #include <cstring>
 
 #include "model/compiled_files.h"
@@ -47,15 +48,26 @@ class ByteCursor {
   }
   std::string text(size_t n, const char* field) { return std::string(take(n, field)); }
 
-  // Sets what is being read, for the message of a short read.
-  void context(std::string context) { context_ = std::move(context); }
+  // Sets what is being read, for the message of a short read: `words` and a
+  // number ("inside value", 12). Only a short read builds the text, so a
+  // reader may set it for every one of a million values.
+  void context(const char* words, size_t number) {
+    context_words_ = words;
+    context_number_ = number;
+  }
 
  private:
   std::string_view take(size_t n, const char* field) {
     if (n > left()) {
-      throw BadFile(std::string(what_) + ": the file ends " + context_ + " at byte " +
-                    std::to_string(pos_) + ": expected " + bytes_text(n) + " of " + field +
-                    ", found " + bytes_text(left()));
+      std::string message(what_);
+      message += ": the file ends ";
+      if (*context_words_ != '\0') {
+        message += context_words_;
+        message += ' ';
+        message += std::to_string(context_number_);
+      }
+      throw BadFile(message + " at byte " + std::to_string(pos_) + ": expected " + bytes_text(n) +
+                    " of " + field + ", found " + bytes_text(left()));
     }
     std::string_view part = bytes_.substr(pos_, n);
     pos_ += n;
@@ -70,7 +82,8 @@ class ByteCursor {
   std::string_view bytes_;
   const char* what_;
   size_t pos_ = 0;
-  std::string context_;
+  const char* context_words_ = "";
+  size_t context_number_ = 0;
 };
 
 }  // namespace
@@ -118,7 +131,7 @@ StationFile read_station_file(std::string_view bytes) {
   StationFile file;
   ByteCursor in(bytes, "station file");
   for (int slot = 0; slot < model::kItemSlots; ++slot) {
-    in.context("inside the record of slot " + std::to_string(slot));
+    in.context("inside the record of slot", static_cast<size_t>(slot));
     model::ItemRecord& r = file.slots[static_cast<size_t>(slot)];
     r.item_kind = in.u8("the kind");
     r.area_start = in.i32("the area start");
@@ -163,7 +176,7 @@ TrackFile read_track_file(std::string_view bytes) {
   file.cells.resize(bytes.size() / kRecord);
   ByteCursor in(bytes, "track file");
   for (size_t i = 0; i < file.cells.size(); ++i) {
-    in.context("inside the record of cell " + std::to_string(i));
+    in.context("inside the record of cell", i);
     model::TrackCell& c = file.cells[i];
     c.kind = in.u8("the kind");
     c.value1 = in.i16("value 1");
@@ -180,42 +193,100 @@ TrackFile read_track_file(std::string_view bytes) {
   return file;
 }
 
+namespace {
+
+constexpr size_t kMaxLineValues = 2 * static_cast<size_t>(kMaxPlanPoints);
+
+// The little-endian fields of the line file, at a place known to hold them.
+uint16_t u16_at(const char* p) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(p[0]) |
+                               static_cast<unsigned>(static_cast<unsigned char>(p[1])) << 8);
+}
+double f64_at(const char* p) {
+  uint64_t bits = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bits, p, sizeof bits);
+  } else {
+    for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(p[i]);
+  }
+  return std::bit_cast<double>(bits);
+}
+
+// The bytes a value of this type code takes after its code; none for a code
+// that is not a value's.
+std::optional<size_t> payload_size(uint16_t type) {
+  switch (type) {
+    case kPlanEmpty:
+      return 0;
+    case kPlanInt16:
+      return 2;
+    case kPlanDouble:
+      return 8;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Counts the values of a line file, field by field, and throws BadFile for
+// the first that does not fit, saying what was expected where.
+size_t count_line_values_carefully(std::string_view bytes) {
+  size_t count = 0;
+  ByteCursor in(bytes, "line file");
+  while (!in.at_end()) {
+    if (count == kMaxLineValues) {
+      throw BadFile("line file: more than " + std::to_string(kMaxLineValues) + " values (" +
+                    std::to_string(kMaxPlanPoints) + " points) in " + bytes_text(bytes.size()) +
+                    ": the longest track plan, of a route of " + std::to_string(kMaxRouteLength) +
+                    " m, has " + std::to_string(kMaxPlanPoints) + " points");
+    }
+    in.context("inside value", count);
+    size_t at = in.offset();
+    uint16_t type = in.u16("a type code");
+    switch (type) {
+      case kPlanEmpty:
+        break;
+      case kPlanInt16:
+        in.i16("a 16-bit integer");
+        break;
+      case kPlanDouble:
+        in.f64("a double");
+        break;
+      default:
+        throw BadFile("line file: value " + std::to_string(count) + " at byte " +
+                      std::to_string(at) + " has type code " + std::to_string(type) +
+                      ": expected 0 (empty), 2 (16-bit integer) or 5 (double)");
+    }
+    ++count;
+  }
+  return count;
+}
+
+// The same count in one quick pass over the bytes; nothing when a value
+// does not fit (the careful count then says which and why).
+std::optional<size_t> count_line_values(std::string_view bytes) {
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  size_t count = 0;
+  while (left != 0) {
+    if (count == kMaxLineValues || left < 2) return std::nullopt;
+    const std::optional<size_t> payload = payload_size(u16_at(p));
+    if (!payload || *payload > left - 2) return std::nullopt;
+    p += 2 + *payload;
+    left -= 2 + *payload;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
 LineFile read_line_file(std::string_view bytes) {
   refuse_oversize(FileKind::kLine, bytes);
-  constexpr size_t kMaxValues = 2 * static_cast<size_t>(kMaxPlanPoints);
   // Two passes: the first checks every value and counts them, so that the
   // halves are allocated once, at their size, after the count is known to
   // be one that the compiler can write.
-  size_t count = 0;
-  {
-    ByteCursor in(bytes, "line file");
-    while (!in.at_end()) {
-      if (count == kMaxValues) {
-        throw BadFile("line file: more than " + std::to_string(kMaxValues) + " values (" +
-                      std::to_string(kMaxPlanPoints) + " points) in " + bytes_text(bytes.size()) +
-                      ": the longest track plan, of a route of " + std::to_string(kMaxRouteLength) +
-                      " m, has " + std::to_string(kMaxPlanPoints) + " points");
-      }
-      in.context("inside value " + std::to_string(count));
-      size_t at = in.offset();
-      uint16_t type = in.u16("a type code");
-      switch (type) {
-        case kPlanEmpty:
-          break;
-        case kPlanInt16:
-          in.i16("a 16-bit integer");
-          break;
-        case kPlanDouble:
-          in.f64("a double");
-          break;
-        default:
-          throw BadFile("line file: value " + std::to_string(count) + " at byte " +
-                        std::to_string(at) + " has type code " + std::to_string(type) +
-                        ": expected 0 (empty), 2 (16-bit integer) or 5 (double)");
-      }
-      ++count;
-    }
-  }
+  std::optional<size_t> counted = count_line_values(bytes);
+  const size_t count = counted ? *counted : count_line_values_carefully(bytes);
   if (count == 0 || count % 2 != 0) {
     throw BadFile("line file: " + std::to_string(count) + " values in " + bytes_text(bytes.size()) +
                   ": expected an even number, at least two (x of every point, then y of every "
@@ -223,22 +294,27 @@ LineFile read_line_file(std::string_view bytes) {
   }
   LineFile file;
   const size_t half = count / 2;
-  file.x.resize(half);
-  file.y.resize(half);
-  ByteCursor in(bytes, "line file");
-  for (size_t i = 0; i < count; ++i) {
-    PlanValue& v = i < half ? file.x[i] : file.y[i - half];
-    switch (in.u16("a type code")) {
-      case kPlanInt16:
-        v.type = kPlanInt16;
-        v.value = in.i16("a 16-bit integer");
-        break;
-      case kPlanDouble:
-        v.type = kPlanDouble;
-        v.value = in.f64("a double");
-        break;
-      default:  // kPlanEmpty: the first pass let no other code through
-        break;
+  file.x.reserve(half);
+  file.y.reserve(half);
+  // Every value fits: the first pass has seen each one whole.
+  const char* p = bytes.data();
+  for (PlanHalf* to : {&file.x, &file.y}) {
+    for (size_t i = 0; i < half; ++i) {
+      const uint16_t type = u16_at(p);
+      p += 2;
+      switch (type) {
+        case kPlanInt16:
+          to->push_back({kPlanInt16, static_cast<double>(static_cast<int16_t>(u16_at(p)))});
+          p += 2;
+          break;
+        case kPlanDouble:
+          to->push_back({kPlanDouble, f64_at(p)});
+          p += 8;
+          break;
+        default:  // kPlanEmpty: the first pass let no other code through
+          to->push_back({});
+          break;
+      }
     }
   }
   return file;

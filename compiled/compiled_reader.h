@@ -24,6 +24,7 @@
 #include "model/compiled_files.h"
 #include "model/scenario.h"
 #include "platform/byte_writer.h"
+#include "platform/large_pages.h"
 
 namespace tools {
 
@@ -92,10 +93,14 @@ struct PlanValue {
   double value = 0;  // the integer or the double; 0 when empty
 };
 
+// One half of the line file, in large pages when large (up to 16 MB a half:
+// platform/large_pages.h).
+using PlanHalf = std::vector<PlanValue, platform::LargePageAllocator<PlanValue>>;
+
 // The two halves of the line file: x and y of points 0 .. last.
 struct LineFile {
-  std::vector<PlanValue> x;
-  std::vector<PlanValue> y;
+  PlanHalf x;
+  PlanHalf y;
   int32_t last_point() const { return static_cast<int32_t>(x.size()) - 1; }
 };
 

@@ -116,7 +116,7 @@ struct HalfLayout {
   std::string problem;
 };
 
-HalfLayout half_layout(const std::vector<PlanValue>& half, const char* axis) {
+HalfLayout half_layout(const PlanHalf& half, const char* axis) {
   HalfLayout layout;
   const int64_t n = static_cast<int64_t>(half.size());
   int64_t m = 0;

@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 #include "platform/files.h"
 #include "platform/interrupt_cleanup.h"
+#include "platform/large_pages.h"
 #include "platform/runtime_failure.h"
 
 namespace platform {
@@ -209,6 +210,8 @@ class PosixFileSystem : public FileSystem {
     if (size > limit) throw too_large_failure(path, size, limit);
     std::string bytes;
     bytes.reserve(static_cast<size_t>(size));
+    // A file of megabytes (a line file) would cost a page fault per 4 KiB.
+    if (bytes.capacity() >= kLargeBytes) advise_large_pages(bytes.data(), bytes.capacity());
     char buffer[1 << 16];
     for (;;) {
       ssize_t n = ::read(file.fd(), buffer, sizeof buffer);

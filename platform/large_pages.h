@@ -26,6 +26,12 @@ void* allocate_large(size_t bytes);
 // Gives back what allocate_large(bytes) returned.
 void free_large(void* p, size_t bytes) noexcept;
 
+// Asks that the 2 MiB-aligned part of memory allocated but not yet touched
+// (a large std::string's reserved room) be given large pages when first
+// touched. A request only: nothing changes in the memory or its owner, and
+// where large pages are not asked for it does nothing.
+void advise_large_pages(void* p, size_t bytes) noexcept;
+
 // The deleter of a std::unique_ptr to what allocate_large(bytes) returned.
 struct LargeRelease {
   size_t bytes = 0;

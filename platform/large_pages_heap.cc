@@ -9,4 +9,6 @@ void* allocate_large(size_t bytes) { return ::operator new(bytes); }
 
 void free_large(void* p, size_t) noexcept { ::operator delete(p); }
 
+void advise_large_pages(void*, size_t) noexcept {}
+
 }  // namespace platform

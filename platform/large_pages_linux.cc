@@ -46,4 +46,17 @@ void free_large(void* p, size_t bytes) noexcept {
   ::munmap(p, mapped_size(bytes));
 }
 
+void advise_large_pages(void* p, size_t bytes) noexcept {
+#ifdef MADV_HUGEPAGE
+  const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+  if (bytes < kLargeBytes || end <= first) return;
+  ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)p;
+  (void)bytes;
+#endif
+}
+
 }  // namespace platform

@@ -4,9 +4,12 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "app/compile_pass.h"
 #include "compiled/compiled_reader.h"
@@ -16,6 +19,7 @@
 #include "model/item_views.h"
 #include "model/scenario.h"
 #include "platform/files.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/runtime_failure.h"
 #include "route/progressive_ordina.h"
@@ -571,29 +575,165 @@ Texts build_texts(const Reading& in, const std::map<int64_t, int>& speed_marks,
   return {route.text(), train.text(), route.rows(), train.rows()};
 }
 
+// ---- Compiling in memory ------------------------------------------------------
+
+// The line file of a compile in memory, compared with the set's part by part
+// as the compile pass hands the parts over: its 20 MB (a 1 000 km plan) are
+// neither gathered nor compared again afterwards. Bytes are kept only from
+// the first that differs (the set's equal bytes before it copied in), so
+// that the plan points that differ can still be listed.
+class LineFileCheck {
+ public:
+  explicit LineFileCheck(std::string_view set) : set_(set) {}
+
+  void append(std::string_view part) {
+    if (!differs_) {
+      if (part.size() <= set_.size() - compared_ &&
+          std::memcmp(set_.data() + compared_, part.data(), part.size()) == 0) {
+        compared_ += part.size();
+        return;
+      }
+      differs_ = true;
+      kept_.assign(set_.substr(0, compared_));
+    }
+    kept_.append(part);
+  }
+
+  // True only when every byte written was compared, each was the set's, and
+  // they reached the set's last byte.
+  bool same() const { return !differs_ && compared_ == set_.size(); }
+
+  // The bytes written, whole.
+  std::string bytes() const { return differs_ ? kept_ : std::string(set_.substr(0, compared_)); }
+
+ private:
+  std::string_view set_;
+  size_t compared_ = 0;
+  bool differs_ = false;
+  std::string kept_;
+};
+
+// A file the compile pass writes into a LineFileCheck. The file of the same
+// name in memory stays empty, so that renaming and deleting it go on there
+// as for any other file.
+class CheckedFile : public platform::WritableFile {
+ public:
+  CheckedFile(std::unique_ptr<platform::WritableFile> file, LineFileCheck& check)
+      : file_(std::move(file)), check_(check) {}
+  void append(std::string_view bytes) override { check_.append(bytes); }
+  void sync() override { file_->sync(); }
+  void close() override { file_->close(); }
+
+ private:
+  std::unique_ptr<platform::WritableFile> file_;
+  LineFileCheck& check_;
+};
+
+// The file system in memory with the line file checked as it is written
+// (under its own name or as the temporary of its replacement); every other
+// file is kept whole in memory.
+class CheckingFileSystem : public platform::ForwardingFileSystem {
+ public:
+  CheckingFileSystem(platform::MemoryFileSystem& memory, std::string line_file_name,
+                     std::string_view set_line_file)
+      : ForwardingFileSystem(memory), name_(std::move(line_file_name)), set_(set_line_file) {}
+
+  std::unique_ptr<platform::WritableFile> create_new(const std::string& path) override {
+    std::unique_ptr<platform::WritableFile> file = base().create_new(path);
+    const std::string_view name = std::string_view(path).substr(path.find_last_of("/\\") + 1);
+    if (name != name_ && !platform::is_partial_of(name, name_)) return file;
+    checks_.push_back(std::make_unique<LineFileCheck>(set_));
+    return std::make_unique<CheckedFile>(std::move(file), *checks_.back());
+  }
+
+  // Every line file written, in order (one for a compile that went through).
+  const std::vector<std::unique_ptr<LineFileCheck>>& checks() const { return checks_; }
+
+ private:
+  std::string name_;
+  std::string_view set_;
+  std::vector<std::unique_ptr<LineFileCheck>> checks_;
+};
+
+const std::string kMemoryFolder = "/decompile";
+
+// Compiles the two texts through the compile pass, `files` over `memory`
+// (memory itself, or a CheckingFileSystem over it), and takes the three
+// files out of memory; the line file is missing where none was written.
+Recompiled compile_in_memory(platform::MemoryFileSystem& memory, platform::FileSystem& files,
+                             const std::string& line_name, const std::string& train_code,
+                             const std::string& route_text, const std::string& train_text,
+                             bool with_line_file) {
+  memory.create_folders(kMemoryFolder);
+  model::Scenario s;
+  s.files = &files;
+  s.app_path = kMemoryFolder;
+  s.line_name = line_name;
+  s.train_code = train_code;
+  memory.add_file(platform::join_path(kMemoryFolder, model::route_description_name(s)), route_text);
+  memory.add_file(platform::join_path(kMemoryFolder, model::train_description_name(s)), train_text);
+  app::memorizza_percorso(s, with_line_file ? 1 : 0);
+  Recompiled out;
+  out.error_code = s.error_code;
+  const std::string line_path = platform::join_path(kMemoryFolder, model::line_file_name(s));
+  if (with_line_file && memory.kind(line_path) == platform::FileKind::kRegular)
+    out.line_file = memory.take(line_path);
+  out.station_file = memory.take(platform::join_path(kMemoryFolder, model::station_file_name(s)));
+  out.track_file = memory.take(platform::join_path(kMemoryFolder, model::track_file_name(s)));
+  return out;
+}
+
+// The compile of the texts that proves them: the station and track files
+// whole, the line file checked against the set's as it is written.
+struct Proof {
+  // line_file holds the recompiled line file only where it is not the set's.
+  Recompiled files;
+  // Whether the line files are the same: both missing, or byte for byte.
+  bool same_line = false;
+};
+
+Proof prove(const CompiledBytes& set, const std::string& route_text,
+            const std::string& train_text) {
+  const bool with_line_file = set.line_file.has_value();
+  platform::MemoryFileSystem memory;
+  Proof proof;
+  if (!with_line_file) {
+    proof.files = compile_in_memory(memory, memory, set.line_name, set.train_code, route_text,
+                                    train_text, false);
+    proof.same_line = true;
+    return proof;
+  }
+  model::Scenario names;
+  names.line_name = set.line_name;
+  CheckingFileSystem checking(memory, model::line_file_name(names), *set.line_file);
+  proof.files = compile_in_memory(memory, checking, set.line_name, set.train_code, route_text,
+                                  train_text, true);
+  // The file in memory is empty: what was written is in its check. A line
+  // file written more than once, or not renamed into place, is not one the
+  // compile pass writes; its bytes are not vouched for.
+  if (!proof.files.line_file) return proof;
+  if (checking.checks().size() != 1) {
+    proof.files.line_file.reset();
+    return proof;
+  }
+  const LineFileCheck& check = *checking.checks().front();
+  proof.same_line = check.same();
+  if (proof.same_line) {
+    proof.files.line_file.reset();
+  } else {
+    proof.files.line_file = check.bytes();
+  }
+  return proof;
+}
+
 }  // namespace
 
 Recompiled compile_texts(const std::string& line_name, const std::string& train_code,
                          const std::string& route_text, const std::string& train_text,
                          bool with_line_file) {
   platform::MemoryFileSystem memory;
-  const std::string folder = "/decompile";
-  memory.create_folders(folder);
-  model::Scenario s;
-  s.files = &memory;
-  s.app_path = folder;
-  s.line_name = line_name;
-  s.train_code = train_code;
-  memory.add_file(platform::join_path(folder, model::route_description_name(s)), route_text);
-  memory.add_file(platform::join_path(folder, model::train_description_name(s)), train_text);
-  app::memorizza_percorso(s, with_line_file ? 1 : 0);
-  Recompiled out;
-  out.error_code = s.error_code;
-  if (with_line_file)
-    out.line_file = memory.take(platform::join_path(folder, model::line_file_name(s)));
-  out.station_file = memory.take(platform::join_path(folder, model::station_file_name(s)));
-  out.track_file = memory.take(platform::join_path(folder, model::track_file_name(s)));
-  return out;
+  return compile_in_memory(memory, memory, line_name, train_code, route_text, train_text,
+                           with_line_file);
 }
 
 Decompiled decompile_set(const CompiledBytes& set) {
@@ -622,14 +762,14 @@ Decompiled decompile_set(const CompiledBytes& set, const StationFile& station,
       speed_marks[c] = 0;
   }
   Texts texts;
-  Recompiled again;
+  Proof proof;
   bool compiled = false;
   for (int round = 0; round < 4; ++round) {
     std::vector<std::string> notes;
     texts = build_texts(in, speed_marks, notes);
     if (round == 0) out.notes.insert(out.notes.end(), notes.begin(), notes.end());
     try {
-      again = compile_texts(set.line_name, set.train_code, texts.route, texts.train, out.curves);
+      proof = prove(set, texts.route, texts.train);
       compiled = true;
     } catch (const platform::RuntimeFailure& e) {
       out.notes.push_back(std::string("the descriptions do not compile: ") + e.what());
@@ -642,7 +782,7 @@ Decompiled decompile_set(const CompiledBytes& set, const StationFile& station,
     }
     TrackFile track;
     try {
-      track = tools::read_track_file(again.track_file);
+      track = tools::read_track_file(proof.files.track_file);
     } catch (const tools::BadFile&) {
       break;
     }
@@ -670,13 +810,12 @@ Decompiled decompile_set(const CompiledBytes& set, const StationFile& station,
     out.differences.push_back("the descriptions could not be compiled");
     return out;
   }
+  const Recompiled& again = proof.files;
   if (again.error_code != 0)
     out.notes.push_back("the descriptions compile with error " + std::to_string(again.error_code));
 
-  const bool same_line = set.line_file.has_value() == again.line_file.has_value() &&
-                         (!set.line_file || *set.line_file == *again.line_file);
-  out.exact =
-      same_line && set.station_file == again.station_file && set.track_file == again.track_file;
+  out.exact = proof.same_line && set.station_file == again.station_file &&
+              set.track_file == again.track_file;
   if (out.exact) return out;
 
   Differences d(out.differences);
@@ -690,11 +829,15 @@ Decompiled decompile_set(const CompiledBytes& set, const StationFile& station,
   } catch (const tools::BadFile& e) {
     d.add(std::string("station file: ") + e.what());
   }
-  if (in.line && again.line_file) {
-    try {
-      compare_line(*in.line, tools::read_line_file(*again.line_file), d);
-    } catch (const tools::BadFile& e) {
-      d.add(std::string("line file: ") + e.what());
+  if (!proof.same_line) {
+    if (in.line && again.line_file) {
+      try {
+        compare_line(*in.line, tools::read_line_file(*again.line_file), d);
+      } catch (const tools::BadFile& e) {
+        d.add(std::string("line file: ") + e.what());
+      }
+    } else if (set.line_file && !again.line_file) {
+      d.add("line file: the compile did not write it once and whole");
     }
   }
   if (out.differences.empty()) d.add("the files differ in their bytes");

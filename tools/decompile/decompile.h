@@ -13,9 +13,10 @@
 //
 // decompile_set never claims more than it has shown: it compiles its own
 // output through the compile pass on a file system in memory and compares
-// the three files byte for byte. Only identical files make the round trip
-// exact; otherwise the differences are listed cell by cell, slot by slot and
-// plan point by plan point.
+// the three files byte for byte (the line file part by part as the compile
+// writes it, so that a 20 MB plan is not gathered a second time). Only
+// identical files make the round trip exact; otherwise the differences are
+// listed cell by cell, slot by slot and plan point by plan point.
 #ifndef SCENARIO_TOOLS_DECOMPILE_DECOMPILE_H_
 #define SCENARIO_TOOLS_DECOMPILE_DECOMPILE_H_
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -267,6 +268,70 @@ TEST(Decompile, NeverSaysExactForFilesThatDiffer) {
   EXPECT_FALSE(d.exact);
   ASSERT_FALSE(d.differences.empty());
   EXPECT_EQ(d.differences[0], "track file: cell 40 value2: 7 -> 0");
+}
+
+// Where each value of a line file starts, in order.
+std::vector<size_t> value_offsets(const std::string& line) {
+  std::vector<size_t> at;
+  for (size_t i = 0; i + 2 <= line.size();) {
+    at.push_back(i);
+    const int type = static_cast<unsigned char>(line[i]);
+    i += 2 + (type == 5 ? 8 : type == 2 ? 2 : 0);
+  }
+  return at;
+}
+
+// The recompiled line file is compared with the set's as the compile writes
+// it: a difference anywhere, in its first or last value or in its length
+// either way, is found and told by plan point, never taken for exact.
+TEST(Decompile, FindsEveryLineFileDifference) {
+  const CompiledBytes clean = compiled(
+      "LINEA", "T1", route_with("", "pendenza, 1000, 5\r\n[curve]\r\ncurvad3, 4000, 300\r\n"),
+      train_with(""), true);
+  ASSERT_TRUE(decompile_set(clean).exact);
+  const std::string& line = *clean.line_file;
+  const std::vector<size_t> at = value_offsets(line);
+  const size_t points = at.size() / 2;
+  size_t last_double = 0;
+  for (size_t v : at)
+    if (line[v] == 5) last_double = v;
+  const size_t last_double_index =
+      static_cast<size_t>(std::find(at.begin(), at.end(), last_double) - at.begin());
+  ASSERT_GE(last_double_index, points);  // a y value
+  const size_t last_point = points - 1;
+
+  struct Case {
+    const char* name;
+    std::string line;
+    std::string difference;  // the start of one of the differences
+  };
+  std::string first = line;
+  first[at[2] + 2] ^= 1;  // point 2's x, the first double
+  std::string last = line;
+  last[last_double + 9] ^= 0x40;                           // the last double's sign and exponent
+  const std::string longer = line + std::string(4, '\0');  // two empty values more
+  const std::string shorter = line.substr(0, at[at.size() - 2]);  // two values fewer
+  const std::vector<Case> cases = {
+      {"first double", first, "line file: point 2 x: "},
+      {"last double", last,
+       "line file: point " + std::to_string(last_double_index - points) + " y: "},
+      {"two values more", longer,
+       "line file: points 0 .. " + std::to_string(last_point + 1) + " -> 0 .. " +
+           std::to_string(last_point)},
+      {"two values fewer", shorter,
+       "line file: points 0 .. " + std::to_string(last_point - 1) + " -> 0 .. " +
+           std::to_string(last_point)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CompiledBytes set = clean;
+    set.line_file = c.line;
+    const Decompiled d = decompile_set(set);
+    EXPECT_FALSE(d.exact);
+    bool found = false;
+    for (const std::string& s : d.differences) found = found || s.rfind(c.difference, 0) == 0;
+    EXPECT_TRUE(found) << joined(d);
+  }
 }
 
 TEST(Decompile, LargestSetComesBackByteForByte) {

@@ -14,6 +14,7 @@
 #define SCENARIO_TOOLS_DECOMPILE_ROWS_H_
 
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -43,7 +44,7 @@ class RowWriter {
     std::string separator = ", ";  // between cells
     std::string note;
   };
-  std::vector<Line> lines_;
+  std::deque<Line> lines_;  // thousands for a long line: never moved as they grow
   int rows_ = 0;
 };
 
