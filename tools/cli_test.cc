@@ -596,7 +596,8 @@ TEST(CompileTest, TheProgramPrintsOneJsonObject) {
   EXPECT_EQ(read_file(dir.path() / "stderr"), "");
   nlohmann::json j = nlohmann::json::parse(read_file(dir.path() / "stdout"));
   EXPECT_EQ(j["outcome"], "ok");
-  EXPECT_EQ(j.size(), 14u);
+  EXPECT_EQ(j.size(), 15u);
+  EXPECT_EQ(j["identity_occupant"], nullptr);
   EXPECT_EQ(j["errors"], nlohmann::json::array());
 }
 
