@@ -12,6 +12,8 @@
 #include "model/compiled_files.h"
 #include "platform/byte_writer.h"
 #include "platform/files.h"
+#include "platform/runtime_failure.h"
+#include "route/route_reader.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 
@@ -24,6 +26,23 @@ void broken(const char* file, int line, const std::string& what) {
 }
 
 std::string app_file(std::string_view name) { return platform::join_path(kAppFolder, name); }
+
+bool runs_whole(std::string_view route_text) {
+#ifdef SCENARIO_FUZZING
+  platform::MemoryFileSystem files;
+  model::Scenario s = fresh_scenario(files, 0);
+  files.add_file(app_file(model::route_description_name(s)), std::string(route_text));
+  try {
+    route::read_route_description(s);
+  } catch (const platform::RuntimeFailure&) {
+    // The reading's trap; the length read before it stands.
+  }
+  return s.total_length <= kLongestKeptTrack;
+#else
+  (void)route_text;
+  return true;
+#endif
+}
 
 model::Scenario fresh_scenario(platform::MemoryFileSystem& files, int32_t write_line_file) {
   files.add_folder(kAppFolder);

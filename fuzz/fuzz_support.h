@@ -41,14 +41,24 @@ namespace fuzz {
 #define FUZZ_NOT_GUIDING
 #endif
 
-// Inputs whose track (route length plus the spare track) is longer than this
-// are checked like any other, but the targets that compile a track return -1
-// for them, so that libFuzzer does not keep them in its corpus: every metre
-// costs a plan point and two line file values, and the spare track alone
-// makes 7000 of them. Routes up to 9 km are kept (the short seeds); the long
-// seeds (the built-in route, 100 km) and their mutations are run but not
-// kept, and the test run replays them with every check.
+// Under the fuzzer, the targets that compile a track run an input whole only
+// when its track (route length plus the spare track) is at most this long:
+// every metre costs a plan point and two line file values, the spare track
+// alone makes 7000 of them, and a corpus that drifts to long tracks runs a
+// few executions a second. A longer input gets its route read without the
+// plan (what decides the length) and no more, so it is cheap and libFuzzer
+// finds little in it worth keeping. Routes up to 9 km run whole; so do the
+// long seeds (the built-in route of 100 km, plain routes of 20 km, 80 signs
+// over 80 km) in the test run, which replays every seed with every check,
+// while under the fuzzer they are starting points whose mutations run whole
+// once they are short enough.
 inline constexpr int32_t kLongestKeptTrack = 16000;
+
+// Whether the input with this route description is run whole: always in
+// the replays (built without SCENARIO_FUZZING), and under the fuzzer when
+// the route reader, reading it without a plan, gives a track of at most
+// kLongestKeptTrack (or stops before it knows the length).
+bool runs_whole(std::string_view route_text);
 
 // The folder of the memory file system that the stages work in.
 inline constexpr char kAppFolder[] = "/fuzz/app";
