@@ -147,7 +147,7 @@ namespace {
 
 // The length of each line of `text` (line ends as the field reader takes
 // them: CR LF, CR or LF); a text ending with a line end has an empty last line.
-std::vector<size_t> line_lengths(std::string_view text) {
+FUZZ_NOT_GUIDING std::vector<size_t> line_lengths(std::string_view text) {
   std::vector<size_t> lengths;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -364,7 +364,7 @@ void check_route_signs(const model::Scenario& s) {
   }
 }
 
-void check_model_shape(const model::Scenario& s) {
+FUZZ_NOT_GUIDING void check_model_shape(const model::Scenario& s) {
   if (s.track_allocated) {
     FUZZ_CHECK(s.cell_count >= 0, "negative cell_count with a track");
     FUZZ_CHECK(s.track.size() == static_cast<size_t>(s.cell_count) + 1,
