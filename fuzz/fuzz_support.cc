@@ -28,6 +28,7 @@ void broken(const char* file, int line, const std::string& what) {
 
 std::string app_file(std::string_view name) { return platform::join_path(kAppFolder, name); }
 
+#ifdef SCENARIO_FUZZING
 namespace {
 
 // The largest run of decimal digits in `text`, as a number (at most 10^10).
@@ -46,6 +47,7 @@ FUZZ_NOT_GUIDING int64_t largest_digit_run(std::string_view text) {
 }
 
 }  // namespace
+#endif
 
 bool runs_whole(std::string_view route_text) {
 #ifdef SCENARIO_FUZZING
