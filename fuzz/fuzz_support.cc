@@ -1,8 +1,11 @@
 #include "fuzz/fuzz_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/form_load.h"
@@ -10,6 +13,8 @@
 #include "model/compiled_files.h"
 #include "platform/byte_writer.h"
 #include "platform/files.h"
+#include "platform/runtime_failure.h"
+#include "route/route_reader.h"
 #include "sources/builtin_texts.h"
 #include "sources/line_writer.h"
 
@@ -22,6 +27,48 @@ void broken(const char* file, int line, const std::string& what) {
 }
 
 std::string app_file(std::string_view name) { return platform::join_path(kAppFolder, name); }
+
+#ifdef SCENARIO_FUZZING
+namespace {
+
+// The largest run of decimal digits in `text`, as a number (at most 10^10).
+FUZZ_NOT_GUIDING int64_t largest_digit_run(std::string_view text) {
+  int64_t largest = 0;
+  int64_t run = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      run = std::min<int64_t>(run * 10 + (c - '0'), int64_t{10000000000});
+      largest = std::max(largest, run);
+    } else {
+      run = 0;
+    }
+  }
+  return largest;
+}
+
+}  // namespace
+#endif
+
+bool runs_whole(std::string_view route_text) {
+#ifdef SCENARIO_FUZZING
+  // The route length is one number of the text, a sign and decimal digits:
+  // when no run of digits is above the longest route kept, the reading is
+  // not needed to know that the track is short.
+  if (largest_digit_run(route_text) <= kLongestKeptTrack - model::kSpareTrack) return true;
+  platform::MemoryFileSystem files;
+  model::Scenario s = fresh_scenario(files, 0);
+  files.add_file(app_file(model::route_description_name(s)), std::string(route_text));
+  try {
+    route::read_route_description(s);
+  } catch (const platform::RuntimeFailure&) {
+    // The reading's trap; the length read before it stands.
+  }
+  return s.total_length <= kLongestKeptTrack;
+#else
+  (void)route_text;
+  return true;
+#endif
+}
 
 model::Scenario fresh_scenario(platform::MemoryFileSystem& files, int32_t write_line_file) {
   files.add_folder(kAppFolder);
@@ -102,7 +149,7 @@ namespace {
 
 // The length of each line of `text` (line ends as the field reader takes
 // them: CR LF, CR or LF); a text ending with a line end has an empty last line.
-std::vector<size_t> line_lengths(std::string_view text) {
+FUZZ_NOT_GUIDING std::vector<size_t> line_lengths(std::string_view text) {
   std::vector<size_t> lengths;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -174,25 +221,131 @@ size_t expected_station_file_size(const model::Scenario& s) {
   return size;
 }
 
-void check_line_file(std::string_view bytes, const model::TrackPlan& plan) {
-  size_t at = 0;
-  for (int half = 0; half < 2; ++half) {
-    for (int64_t m = 0; m <= plan.last; ++m) {
-      FUZZ_CHECK(at + 2 <= bytes.size(), "line file ends inside point " + std::to_string(m));
-      const unsigned type = static_cast<unsigned char>(bytes[at]) |
-                            static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
-      at += 2;
-      const unsigned expected = !plan.computed(static_cast<int32_t>(m)) ? platform::kVariantEmpty
-                                : m < 2                                 ? platform::kVariantInt16
-                                                                        : platform::kVariantDouble;
-      FUZZ_CHECK(type == expected, "line file point " + std::to_string(m) + " has type " +
-                                       std::to_string(type) + ", expected " +
-                                       std::to_string(expected));
-      at += type == platform::kVariantInt16 ? 2 : type == platform::kVariantDouble ? 8 : 0;
-    }
+FUZZ_NOT_GUIDING size_t LineFileCheck::value(std::string_view bytes) {
+  if (bytes.size() < 2) return 0;
+  FUZZ_CHECK(half_ < 2, "the line file goes on past its last value");
+  const unsigned type = static_cast<unsigned char>(bytes[0]) |
+                        static_cast<unsigned>(static_cast<unsigned char>(bytes[1])) << 8;
+  const unsigned expected = !plan_.computed(static_cast<int32_t>(m_)) ? platform::kVariantEmpty
+                            : m_ < 2                                  ? platform::kVariantInt16
+                                                                      : platform::kVariantDouble;
+  FUZZ_CHECK(type == expected, "line file point " + std::to_string(m_) + " has type " +
+                                   std::to_string(type) + ", expected " + std::to_string(expected));
+  const size_t length = type == platform::kVariantInt16    ? 4
+                        : type == platform::kVariantDouble ? 10
+                                                           : 2;
+  if (bytes.size() < length) return 0;
+  if (++m_ > plan_.last) {
+    m_ = 0;
+    ++half_;
   }
-  FUZZ_CHECK(at == bytes.size(), "line file has " + std::to_string(bytes.size()) +
-                                     " bytes, its variant codes account for " + std::to_string(at));
+  return length;
+}
+
+FUZZ_NOT_GUIDING void LineFileCheck::feed(std::string_view bytes) {
+  size_ += bytes.size();
+  if (!cut_.empty()) {
+    // A value is at most 10 bytes: the cut one ends within the next 10.
+    const size_t had = cut_.size();
+    cut_.append(bytes.substr(0, 10));
+    const size_t length = value(cut_);
+    if (length == 0) {
+      cut_.resize(had + bytes.size());  // the part ends inside the value too
+      return;
+    }
+    bytes.remove_prefix(length - had);
+    cut_.clear();
+  }
+  while (!bytes.empty()) {
+    const size_t length = value(bytes);
+    if (length == 0) {
+      cut_.assign(bytes);
+      return;
+    }
+    bytes.remove_prefix(length);
+  }
+}
+
+void LineFileCheck::finish() const {
+  FUZZ_CHECK(half_ == 2 && cut_.empty(), "the line file ends inside point " + std::to_string(m_) +
+                                             " of half " + std::to_string(half_) + " (" +
+                                             std::to_string(size_) + " bytes)");
+}
+
+void check_line_file(std::string_view bytes, const model::TrackPlan& plan) {
+  LineFileCheck check(plan);
+  check.feed(bytes);
+  check.finish();
+}
+
+namespace {
+
+// The name of the file at `path`, without its folder.
+std::string_view name_in(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// A file of LineFileSink: its bytes go to the check, none to the file.
+class CheckedFile : public platform::WritableFile {
+ public:
+  CheckedFile(std::unique_ptr<platform::WritableFile> file, std::shared_ptr<LineFileCheck> check)
+      : file_(std::move(file)), check_(std::move(check)) {}
+  void append(std::string_view bytes) override {
+    file_->append({});  // fails as the file would
+    check_->feed(bytes);
+  }
+  void sync() override { file_->sync(); }
+  void close() override { file_->close(); }
+
+ private:
+  std::unique_ptr<platform::WritableFile> file_;
+  std::shared_ptr<LineFileCheck> check_;
+};
+
+}  // namespace
+
+LineFileSink::LineFileSink(platform::MemoryFileSystem& files, const model::TrackPlan& plan,
+                           std::string line_file_name)
+    : ForwardingFileSystem(files), plan_(plan), line_file_name_(std::move(line_file_name)) {}
+
+const LineFileCheck* LineFileSink::line_file() {
+  auto it = checks_.find(app_file(line_file_name_));
+  return it == checks_.end() ? nullptr : it->second.get();
+}
+
+std::unique_ptr<platform::WritableFile> LineFileSink::create_new(const std::string& path) {
+  const std::string_view name = name_in(path);
+  std::unique_ptr<platform::WritableFile> file = base().create_new(path);
+  if (name != line_file_name_ && !platform::is_partial_of(name, line_file_name_)) return file;
+  auto check = std::make_shared<LineFileCheck>(plan_);
+  checks_[path] = check;
+  return std::make_unique<CheckedFile>(std::move(file), std::move(check));
+}
+
+void LineFileSink::rename_file(const std::string& from, const std::string& to) {
+  base().rename_file(from, to);
+  checks_.erase(to);
+  auto it = checks_.find(from);
+  if (it == checks_.end()) return;
+  checks_[to] = it->second;
+  checks_.erase(it);
+}
+
+void LineFileSink::delete_file(const std::string& path) {
+  base().delete_file(path);
+  checks_.erase(path);
+}
+
+uint64_t LineFileSink::file_size(const std::string& path) {
+  const uint64_t size = base().file_size(path);
+  auto it = checks_.find(path);
+  return it == checks_.end() ? size : it->second->size();
+}
+
+std::string LineFileSink::read_file(const std::string& path, uint64_t limit) {
+  FUZZ_CHECK(!checks_.count(path), "the line file is read back: " + path);
+  return base().read_file(path, limit);
 }
 
 void check_route_signs(const model::Scenario& s) {
@@ -213,7 +366,7 @@ void check_route_signs(const model::Scenario& s) {
   }
 }
 
-void check_model_shape(const model::Scenario& s) {
+FUZZ_NOT_GUIDING void check_model_shape(const model::Scenario& s) {
   if (s.track_allocated) {
     FUZZ_CHECK(s.cell_count >= 0, "negative cell_count with a track");
     FUZZ_CHECK(s.track.size() == static_cast<size_t>(s.cell_count) + 1,

@@ -12,11 +12,14 @@
 #define SCENARIO_FUZZ_FUZZ_SUPPORT_H_
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 
 #include "model/scenario.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/memory_file_system.h"
 
 namespace fuzz {
@@ -27,6 +30,35 @@ namespace fuzz {
   do {                                                          \
     if (!(condition)) ::fuzz::broken(__FILE__, __LINE__, what); \
   } while (0)
+
+// The harness's own loops over every value, point or byte (the line file's
+// check, the plan's shape, the texts' lines) are left out of the coverage
+// that guides the fuzzer: their branches say nothing about the compiler,
+// and their counters and comparisons cost time on every execution.
+#if defined(__clang__)
+#define FUZZ_NOT_GUIDING __attribute__((no_sanitize("coverage")))
+#else
+#define FUZZ_NOT_GUIDING
+#endif
+
+// Under the fuzzer, the targets that compile a track run an input whole only
+// when its track (route length plus the spare track) is at most this long:
+// every metre costs a plan point and two line file values, the spare track
+// alone makes 7000 of them, and a corpus that drifts to long tracks runs a
+// few executions a second. A longer input gets its route read without the
+// plan (what decides the length) and no more, so it is cheap and libFuzzer
+// finds little in it worth keeping. Routes up to 9 km run whole; so do the
+// long seeds (the built-in route of 100 km, plain routes of 20 km, 80 signs
+// over 80 km) in the test run, which replays every seed with every check,
+// while under the fuzzer they are starting points whose mutations run whole
+// once they are short enough.
+inline constexpr int32_t kLongestKeptTrack = 16000;
+
+// Whether the input with this route description is run whole: always in
+// the replays (built without SCENARIO_FUZZING), and under the fuzzer when
+// the route reader, reading it without a plan, gives a track of at most
+// kLongestKeptTrack (or stops before it knows the length).
+bool runs_whole(std::string_view route_text);
 
 // The folder of the memory file system that the stages work in.
 inline constexpr char kAppFolder[] = "/fuzz/app";
@@ -61,10 +93,59 @@ bool is_route_only_error(int32_t code);
 // The station file's size: 87 records of 34 bytes plus the names' lengths.
 size_t expected_station_file_size(const model::Scenario& s);
 
-// Checks that `bytes` are a line file for `plan`: 2 x (last + 1) tagged
+// Checks that bytes are a line file for `plan`: 2 x (last + 1) tagged
 // values, each of a known type with its payload, in the plan's pattern
-// (points 0 and 1 integers, computed points doubles, the rest empty).
+// (points 0 and 1 integers, computed points doubles, the rest empty). The
+// bytes are fed in parts as they are written, cut anywhere, and never kept.
+class LineFileCheck {
+ public:
+  explicit LineFileCheck(const model::TrackPlan& plan) : plan_(plan) {}
+  void feed(std::string_view bytes);
+  // Checks that the file ends after its last value.
+  void finish() const;
+  uint64_t size() const { return size_; }
+
+ private:
+  // Checks the value at the start of `bytes`; returns its length, or 0 when
+  // `bytes` end inside it.
+  size_t value(std::string_view bytes);
+
+  const model::TrackPlan& plan_;
+  int half_ = 0;     // 0 for x, 1 for y, 2 once both are whole
+  int64_t m_ = 0;    // the point of the next value
+  std::string cut_;  // the start of a value that the last part cut
+  uint64_t size_ = 0;
+};
+
+// Checks that `bytes` are a whole line file for `plan` (LineFileCheck).
 void check_line_file(std::string_view bytes, const model::TrackPlan& plan);
+
+// The memory file system of a compile, except that the line file keeps no
+// bytes: what is written to it (or to a temporary of it) goes through a
+// LineFileCheck as it comes, and the file itself stays empty, so that its
+// name, renames and deletion behave as for any file. A line file runs to
+// megabytes; held and copied it cost most of a fuzzed compile.
+class LineFileSink : public platform::ForwardingFileSystem {
+ public:
+  // `plan` is the plan that the line file `line_file_name` (in kAppFolder)
+  // is written from.
+  LineFileSink(platform::MemoryFileSystem& files, const model::TrackPlan& plan,
+               std::string line_file_name);
+
+  // The check of the line file's bytes; nullptr when no line file is there.
+  const LineFileCheck* line_file();
+
+  std::unique_ptr<platform::WritableFile> create_new(const std::string& path) override;
+  void rename_file(const std::string& from, const std::string& to) override;
+  void delete_file(const std::string& path) override;
+  uint64_t file_size(const std::string& path) override;
+  std::string read_file(const std::string& path, uint64_t limit) override;
+
+ private:
+  const model::TrackPlan& plan_;
+  std::string line_file_name_;
+  std::map<std::string, std::shared_ptr<LineFileCheck>> checks_;  // by path
+};
 
 // Checks the route signs against the item table: every kind 14 cell names a
 // slot from 1 to 80, no two the same, and that slot holds only a text.

@@ -7,6 +7,9 @@
 // memory file system the input runs on, fuzz_support.h) or elsewhere; the track
 // and the plan have the sizes their lengths give; the route signs own their
 // slots; the track and line files that the model would give have their sizes.
+// Under the fuzzer, an input whose track is longer than
+// fuzz::kLongestKeptTrack is read without the plan and no more
+// (fuzz::runs_whole).
 #include <cstdint>
 #include <set>
 #include <string>
@@ -19,6 +22,8 @@
 #include "route/route_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!fuzz::runs_whole(std::string_view(reinterpret_cast<const char*>(data), size))) return -1;
+
   platform::MemoryFileSystem files;
   model::Scenario s = fuzz::fresh_scenario(files, 1);
   const std::string description = model::route_description_name(s);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -36,6 +38,19 @@ using tools::StationFile;
 using tools::TrackFile;
 
 constexpr int kLength = model::kCellLength;
+
+// The rapp of a signal row whose value4 (rapp x 10 + sides, kept in 16
+// bits) and sides are known: the plain quotient where there is one, else
+// the rapp in 0 .. 32767 whose ten times wrapped to those 16 bits (10 is 2 x
+// 5, and 5 has an inverse modulo 2^15); none when value4 - sides is odd.
+std::optional<int64_t> signal_rapp(int64_t value4, int64_t sides) {
+  const int64_t d = value4 - sides;
+  if (d % 10 == 0) return d / 10;
+  const uint32_t low = static_cast<uint16_t>(d);
+  if (low % 2 != 0) return std::nullopt;
+  constexpr uint32_t kInverseOf5 = 19661;  // 5 x 19661 = 3 x 32768 + 1
+  return static_cast<int64_t>(low / 2 * kInverseOf5 % 32768);
+}
 
 // ---- The route ---------------------------------------------------------------
 
@@ -548,11 +563,13 @@ Texts build_texts(const Reading& in, const std::map<int64_t, int>& speed_marks,
       const int64_t sides = int64_t{k.sx} * 3 + k.dx;
       if (mark_of(sides) != mark) {
         for (int64_t q = 0; q < 256; ++q) {
-          if (mark_of(q) != mark || (int64_t{cell.value4} - q) % 10 != 0) continue;
+          if (mark_of(q) != mark) continue;
+          const std::optional<int64_t> rapp = signal_rapp(cell.value4, q);
+          if (!rapp) continue;
           if (cell.signal_time != 0 && q / 3 != 2) continue;  // only sx 2 keeps a time
           k.sx = static_cast<int>(q / 3);
           k.dx = static_cast<int>(q % 3);
-          k.rapp = static_cast<int>((int64_t{cell.value4} - q) / 10);
+          k.rapp = static_cast<int>(*rapp);
           break;
         }
       }
