@@ -473,6 +473,31 @@ Texts build_texts(const Reading& in, const std::map<int64_t, int>& speed_marks,
     if (cell.kind == model::kRouteSign && cell.value1 >= 0 && cell.value1 < model::kItemSlots)
       signs.emplace(cell.value1, c);
   }
+  // A station's stop cell, marked after the route signs, takes the cell of a
+  // sign that stood there: the sign's text stays in its slot with no cell
+  // naming it. Such a sign comes back on a stop cell, which the station then
+  // takes again.
+  std::vector<int64_t> stop_cells;
+  for (int64_t c = 0; c <= n; ++c) {
+    if (tr.cells[static_cast<size_t>(c)].kind == model::kStationStop) stop_cells.push_back(c);
+  }
+  // The stations' slots, from 1 up to an empty slot or a sign's, are never a sign's.
+  int first_free = 1;
+  while (first_free < model::kFirstSignSlot && signs.count(first_free) == 0 &&
+         st.slots[static_cast<size_t>(first_free)] != model::ItemRecord{})
+    ++first_free;
+  size_t next_stop = 0;
+  for (int slot = model::kFirstSignSlot; slot >= first_free && next_stop < stop_cells.size();
+       --slot) {
+    if (signs.count(slot) != 0) continue;
+    const model::ItemRecord& r = st.slots[static_cast<size_t>(slot)];
+    model::ItemRecord text_only;
+    text_only.item_name = r.item_name;
+    if (r.item_name.empty() || r != text_only) break;
+    signs.emplace(slot, stop_cells[next_stop++]);
+    notes.push_back("route sign slot " + std::to_string(slot) +
+                    " has no cell: a station's stop cell took it; it comes back on that cell");
+  }
   int expected_slot = model::kFirstSignSlot;
   for (const auto& [slot, cell] : signs) {
     if (slot != expected_slot)
