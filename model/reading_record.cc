@@ -22,6 +22,8 @@ const char* warning_name(WarningId id) {
       return "speed-rounded";
     case WarningId::kCurveOverlap:
       return "curve-overlap";
+    case WarningId::kStopOverRouteItem:
+      return "stop-over-route-item";
   }
   return "unknown";
 }

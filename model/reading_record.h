@@ -69,19 +69,21 @@ struct ErrorSite {
 // What the description format takes without complaint but an author almost
 // never means. The ids are stable: tools and scripts may rely on them.
 enum class WarningId : uint8_t {
-  kUnknownRow,     // a keyword field that matches no row of its section
-  kGradientOrder,  // a gradient row behind the previous one
-  kSignComma,      // a route sign text cut at a comma
-  kUtf8,           // UTF-8 byte sequences in a Windows-1252 description
-  kLowBits,        // a value of which only the low bits are stored
-  kStationTime,    // a station time past 23:59:59, or minutes or seconds of 60 or more
-  kNoTrain,        // a train description that sets nothing
-  kSpeedRounded,   // a speed limit that is not a multiple of 5 km/h
-  kCurveOverlap,   // a curve row whose arc starts behind the plan already drawn
+  kUnknownRow,         // a keyword field that matches no row of its section
+  kGradientOrder,      // a gradient row behind the previous one
+  kSignComma,          // a route sign text cut at a comma
+  kUtf8,               // UTF-8 byte sequences in a Windows-1252 description
+  kLowBits,            // a value of which only the low bits are stored
+  kStationTime,        // a station time past 23:59:59, or minutes or seconds of 60 or more
+  kNoTrain,            // a train description that sets nothing
+  kSpeedRounded,       // a speed limit that is not a multiple of 5 km/h
+  kCurveOverlap,       // a curve row whose arc starts behind the plan already drawn
+  kStopOverRouteItem,  // a station's stop cell on a route sign or speed indicator
 };
 
 // "unknown-row", "gradient-order", "sign-comma", "utf8", "low-bits",
-// "station-time", "no-train", "speed-rounded", "curve-overlap".
+// "station-time", "no-train", "speed-rounded", "curve-overlap",
+// "stop-over-route-item".
 const char* warning_name(WarningId id);
 
 // The most warnings kept: a description of millions of misspelt rows must

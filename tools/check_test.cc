@@ -230,6 +230,15 @@ const std::vector<CheckCase>& check_cases() {
         "line 6, which drew the plan up to 2700 m: none of its 50 m of arc is drawn, as each "
         "metre of the plan is drawn once, by the first row that reaches it"},
        kTwoStations},
+      // The station's stop cell lands on the sign's cell (5, 200 m) and takes it.
+      {"a stop cell on a route sign",
+       route_with("cartello_indicatore, 200, BIVIO\r\n"),
+       train_with(kAlfa),
+       0,
+       {"train.txt:3:11: warning stop-over-route-item: the stop cell of this station, cell 5 "
+        "(200 m), is where the route sign of route line 4 stands: the station takes the cell "
+        "and the route sign is not shown (its text still takes a slot)"},
+       "slots: 1 station + 1 route sign = 2 of 80"},
       // Found in another order: the UTF-8 when the route is opened, the
       // progressive's error once the train is read. Shown in file order,
       // the route's before the train's.

@@ -33,6 +33,7 @@
 #include "train/train_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -403,6 +404,7 @@ class TrainReading {
       // Cell 1 is kept for the identity stamps; a stop cell must lie beyond it.
       if (!(t > 1)) return end_stage(model::kStopCellTooEarly, at);
       model::TrackCell& stop = s_.cell(model::last_cell(station.area_end));
+      warn_stop_over_route_item(at, model::last_cell(station.area_end));
       stop.kind = model::kStationStop;
       model::note_placement(s_, model::last_cell(station.area_end));
       stop.value1 = static_cast<int16_t>(k);
@@ -415,6 +417,23 @@ class TrainReading {
     s_.stations_read = k;
     if (next_station_slot_ >= sign_slot_) return end_stage(model::kTooManyStations, row_at);
     return Next::kRow;
+  }
+
+  // A stop cell is marked whatever the route put there: a route sign or a
+  // speed indicator on it is lost without an error (a sign's text keeps
+  // its slot).
+  void warn_stop_over_route_item(const FieldPlace& at, int64_t cell) {
+    const uint8_t kind = s_.cell(cell).kind;
+    if (kind != model::kRouteSign && kind != model::kSpeedIndicator) return;
+    const std::optional<model::CellOccupant> by = model::occupant_of(s_, cell);
+    const std::string what = kind == model::kRouteSign ? "route sign" : "speed indicator";
+    const std::string row =
+        by && by->row.line > 0 ? " of route line " + std::to_string(by->row.line) : "";
+    fields_.warn(model::WarningId::kStopOverRouteItem, at,
+                 "the stop cell of this station, cell " + std::to_string(cell) + " (" +
+                     std::to_string((cell - 1) * 50) + " m), is where the " + what + row +
+                     " stands: the station takes the cell and the " + what + " is not shown" +
+                     (kind == model::kRouteSign ? " (its text still takes a slot)" : ""));
   }
 
   // Hours, minutes and seconds that a clock cannot show: the time is stored
