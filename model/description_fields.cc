@@ -41,19 +41,26 @@ std::string hex_bytes(std::string_view bytes) {
   return out;
 }
 
-size_t edit_distance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
+// The edit distance of `a` and `b` when it is below `bound`, else `bound`:
+// it stops as soon as every way through is that far. `row` is its room,
+// kept from word to word.
+size_t edit_distance_below(std::string_view a, std::string_view b, size_t bound,
+                           std::vector<size_t>& row) {
+  row.resize(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
     size_t diagonal = row[0];
     row[0] = i;
+    size_t least = row[0];
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
       diagonal = above;
+      least = std::min(least, row[j]);
     }
+    if (least >= bound) return bound;
   }
-  return row[b.size()];
+  return std::min(row[b.size()], bound);
 }
 
 std::string_view trim_blanks(std::string_view t) {
@@ -72,9 +79,10 @@ std::string_view nearest_keyword(std::string_view field,
   const std::string word = platform::to_lower(trim_blanks(field));
   std::string_view best;
   size_t best_distance = 3;
+  std::vector<size_t> row;
   for (std::string_view keyword : keywords) {
     if (word.size() > keyword.size() + 2 || keyword.size() > word.size() + 2) continue;
-    const size_t d = edit_distance(word, keyword);
+    const size_t d = edit_distance_below(word, keyword, best_distance, row);
     if (d < best_distance) best = keyword, best_distance = d;
   }
   return best;
@@ -204,6 +212,11 @@ void DescriptionFields::check_unknown_row(std::span<const std::string_view> keyw
                                           std::string_view section) {
   const std::string& field = s_.reading_row_keyword;
   if (field.empty() || !is_letter(field.front()) || !row_more_on_line_) return;
+  // Past the warnings kept, only the count grows: no words to make.
+  if (s_.warnings.size() >= kMaxWarnings) {
+    ++s_.warning_count;
+    return;
+  }
   std::string message = "\"" + field + "\" is no keyword of the " + std::string(section) +
                         ": the field is passed over, and each field after it is taken as a "
                         "keyword in turn";
