@@ -54,6 +54,13 @@ std::optional<int64_t> signal_rapp(int64_t value4, int64_t sides) {
 
 // ---- The route ---------------------------------------------------------------
 
+// Whether a station's stop cell holds what a speed indicator left there:
+// the stop sets only the kind and value1.
+bool under_stop_cell(const TrackCell& cell) {
+  return cell.kind == model::kStationStop &&
+         (cell.value2 != 0 || cell.value3 != 0 || cell.value4 != 0);
+}
+
 // The three progressive rows that progressive_ordina turns into the stored
 // records: the stored triples, the flag's 100 taken off again, in the order
 // (tre, due, uno) that the ordering maps back onto them.
@@ -456,8 +463,12 @@ Texts build_texts(const Reading& in, const std::map<int64_t, int>& speed_marks,
   route.heading("[indicazioni]");
   for (int64_t c = 0; c <= n; ++c) {
     const TrackCell& cell = tr.cells[static_cast<size_t>(c)];
-    if (cell.kind != model::kSpeedIndicator) continue;
-    const model::IndicatorSpeeds a = model::indicator_speeds_of(cell.value1);
+    // A station's stop cell, marked after the route's rows, takes an
+    // indicator's cell but sets only its kind and value1: the indicator's
+    // other values stay, and come back from an indicator on that cell.
+    const bool under_stop = under_stop_cell(cell);
+    if (cell.kind != model::kSpeedIndicator && !under_stop) continue;
+    const model::IndicatorSpeeds a = model::indicator_speeds_of(under_stop ? 0 : cell.value1);
     const model::IndicatorSpeeds b = model::indicator_speeds_of(cell.value2);
     const model::IndicatorSpeeds cc = model::indicator_speeds_of(cell.value3);
     const model::IndicatorStripes s = model::indicator_stripes_of(cell.value4);
@@ -479,7 +490,8 @@ Texts build_texts(const Reading& in, const std::map<int64_t, int>& speed_marks,
   // takes again.
   std::vector<int64_t> stop_cells;
   for (int64_t c = 0; c <= n; ++c) {
-    if (tr.cells[static_cast<size_t>(c)].kind == model::kStationStop) stop_cells.push_back(c);
+    const TrackCell& cell = tr.cells[static_cast<size_t>(c)];
+    if (cell.kind == model::kStationStop && !under_stop_cell(cell)) stop_cells.push_back(c);
   }
   // The stations' slots, from 1 up to an empty slot or a sign's, are never a sign's.
   int first_free = 1;

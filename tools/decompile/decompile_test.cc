@@ -168,6 +168,23 @@ TEST(Decompile, SmallSetsComeBackExactWithTheirRows) {
        {"indicatori_vmax,600,90,95,95,1,85,0,0,2", "cartello_indicatore,5000,(PONTE)(Km.5+000)",
         "cartello_indicatore,6000,\"(A,B)\""},
        {}},
+      // The first station's stop cell, 5 (200 m), is marked after the route's
+      // rows: it takes a sign's cell (the text keeps its slot) or an
+      // indicator's (its values past value1 stay).
+      {"a sign under a station's stop cell",
+       "",
+       "cartello_indicatore, 200, BIVIO\r\n",
+       "",
+       true,
+       {"cartello_indicatore,200,BIVIO"},
+       {}},
+      {"an indicator under a station's stop cell",
+       "",
+       "indicatori_vmax, 200, 90, 95, 95, 1, 85, , , 2\r\n",
+       "",
+       true,
+       {"indicatori_vmax,200,"},
+       {}},
       {"stations: areas, the +50 rule, kinds apart",
        "",
        "",
