@@ -24,6 +24,8 @@ const char* warning_name(WarningId id) {
       return "curve-overlap";
     case WarningId::kStopOverRouteItem:
       return "stop-over-route-item";
+    case WarningId::kStopOverTrainItem:
+      return "stop-over-train-item";
   }
   return "unknown";
 }

@@ -79,11 +79,12 @@ enum class WarningId : uint8_t {
   kSpeedRounded,       // a speed limit that is not a multiple of 5 km/h
   kCurveOverlap,       // a curve row whose arc starts behind the plan already drawn
   kStopOverRouteItem,  // a station's stop cell on a route sign or speed indicator
+  kStopOverTrainItem,  // a station's stop cell on a train row read before it
 };
 
 // "unknown-row", "gradient-order", "sign-comma", "utf8", "low-bits",
 // "station-time", "no-train", "speed-rounded", "curve-overlap",
-// "stop-over-route-item".
+// "stop-over-route-item", "stop-over-train-item".
 const char* warning_name(WarningId id);
 
 // The most warnings kept: a description of millions of misspelt rows must

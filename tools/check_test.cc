@@ -239,6 +239,15 @@ const std::vector<CheckCase>& check_cases() {
         "(200 m), is where the route sign of route line 4 stands: the station takes the cell "
         "and the route sign is not shown (its text still takes a slot)"},
        "slots: 1 station + 1 route sign = 2 of 80"},
+      // A signal read before the station on its stop cell is overwritten.
+      {"a stop cell on a signal read before the station",
+       kRoute,
+       train_with("segnale, 200, 1, 3, 4, 0, 0, 0, 0, 0, 0, 0\r\n" + std::string(kAlfa)),
+       0,
+       {"train.txt:4:11: warning stop-over-train-item: the stop cell of this station, cell 5 "
+        "(200 m), is where the signal of train line 3 stands: the station takes the cell and "
+        "the signal is not shown"},
+       "slots: 1 station + 0 route signs = 1 of 80"},
       // Found in another order: the UTF-8 when the route is opened, the
       // progressive's error once the train is read. Shown in file order,
       // the route's before the train's.

@@ -45,7 +45,7 @@ TEST(FormatReferenceTest, NamesEveryKeywordErrorAndWarning) {
     EXPECT_NE(docs.find("### error " + std::to_string(e.code) + ":"), std::string::npos)
         << "error " << e.code << ": " << e.text;
   }
-  for (int id = 0; id <= static_cast<int>(model::WarningId::kStopOverRouteItem); ++id) {
+  for (int id = 0; id <= static_cast<int>(model::WarningId::kStopOverTrainItem); ++id) {
     const std::string name = model::warning_name(static_cast<model::WarningId>(id));
     // A train that reads as nothing is an error of the tool's own.
     const char* kind = id == static_cast<int>(model::WarningId::kNoTrain) ? "error " : "warning ";

@@ -404,7 +404,7 @@ class TrainReading {
       // Cell 1 is kept for the identity stamps; a stop cell must lie beyond it.
       if (!(t > 1)) return end_stage(model::kStopCellTooEarly, at);
       model::TrackCell& stop = s_.cell(model::last_cell(station.area_end));
-      warn_stop_over_route_item(at, model::last_cell(station.area_end));
+      warn_stop_over_item(at, model::last_cell(station.area_end));
       stop.kind = model::kStationStop;
       model::note_placement(s_, model::last_cell(station.area_end));
       stop.value1 = static_cast<int16_t>(k);
@@ -419,21 +419,49 @@ class TrainReading {
     return Next::kRow;
   }
 
-  // A stop cell is marked whatever the route put there: a route sign or a
-  // speed indicator on it is lost without an error (a sign's text keeps
-  // its slot).
-  void warn_stop_over_route_item(const FieldPlace& at, int64_t cell) {
-    const uint8_t kind = s_.cell(cell).kind;
-    if (kind != model::kRouteSign && kind != model::kSpeedIndicator) return;
+  // A stop cell is marked whatever stands there: a route sign or speed
+  // indicator of the route, or a train row read before the station (a
+  // signal, a slowdown, a mark), is lost without an error (a sign's text
+  // keeps its slot).
+  void warn_stop_over_item(const FieldPlace& at, int64_t cell) {
+    const model::TrackCell& taken = s_.cell(cell);
+    if (taken.is_free()) return;
+    const uint8_t kind = taken.kind;
+    const bool route_item = kind == model::kRouteSign || kind == model::kSpeedIndicator;
+    std::string what;
+    switch (kind) {
+      case model::kRouteSign:
+        what = "route sign";
+        break;
+      case model::kSpeedIndicator:
+        what = "speed indicator";
+        break;
+      case model::kSignal:
+        what = "signal";
+        break;
+      case model::kStationStop:
+        what = "stop cell of another station";
+        break;
+      case model::kSpeedMark:
+      case model::kSpeedMarkWithoutValue:
+        what = "\"abbattimento\" mark";
+        break;
+      default:
+        what = "slowdown";
+        break;
+    }
     const std::optional<model::CellOccupant> by = model::occupant_of(s_, cell);
-    const std::string what = kind == model::kRouteSign ? "route sign" : "speed indicator";
-    const std::string row =
-        by && by->row.line > 0 ? " of route line " + std::to_string(by->row.line) : "";
-    fields_.warn(model::WarningId::kStopOverRouteItem, at,
-                 "the stop cell of this station, cell " + std::to_string(cell) + " (" +
-                     std::to_string((cell - 1) * 50) + " m), is where the " + what + row +
-                     " stands: the station takes the cell and the " + what + " is not shown" +
-                     (kind == model::kRouteSign ? " (its text still takes a slot)" : ""));
+    const std::string row = by && by->row.line > 0
+                                ? std::string(" of ") + (route_item ? "route" : "train") +
+                                      " line " + std::to_string(by->row.line)
+                                : "";
+    fields_.warn(
+        route_item ? model::WarningId::kStopOverRouteItem : model::WarningId::kStopOverTrainItem,
+        at,
+        "the stop cell of this station, cell " + std::to_string(cell) + " (" +
+            std::to_string((cell - 1) * 50) + " m), is where the " + what + row +
+            " stands: the station takes the cell and the " + what + " is not shown" +
+            (kind == model::kRouteSign ? " (its text still takes a slot)" : ""));
   }
 
   // Hours, minutes and seconds that a clock cannot show: the time is stored

@@ -729,6 +729,11 @@ Recompiled compile_in_memory(platform::MemoryFileSystem& memory, platform::FileS
   app::memorizza_percorso(s, with_line_file ? 1 : 0);
   Recompiled out;
   out.error_code = s.error_code;
+  out.station_took_train_item =
+      s.warning_count > static_cast<int64_t>(s.warnings.size()) ||
+      std::any_of(s.warnings.begin(), s.warnings.end(), [](const model::Warning& w) {
+        return w.id == model::WarningId::kStopOverTrainItem;
+      });
   const std::string line_path = platform::join_path(kMemoryFolder, model::line_file_name(s));
   if (with_line_file && memory.kind(line_path) == platform::FileKind::kRegular)
     out.line_file = memory.take(line_path);

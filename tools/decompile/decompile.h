@@ -80,6 +80,10 @@ struct Recompiled {
   std::string station_file;
   std::string track_file;
   int32_t error_code = 0;
+  // A station's stop cell took the cell of a train row read before it (the
+  // warning stop-over-train-item; also true when warnings past the kept ones
+  // were dropped): decompile cannot yet give such a set back exactly.
+  bool station_took_train_item = false;
 };
 Recompiled compile_texts(const std::string& line_name, const std::string& train_code,
                          const std::string& route_text, const std::string& train_text,
